@@ -1,0 +1,72 @@
+#include "dds/ImageBuffer.h"
+
+#include <cstring>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+size_t g_allocationLimit = 0;
+
+// Fresh pages from the system are zero already.
+void* MapZeroed(size_t bytes) {
+#ifdef _WIN32
+    return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+#else
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
+    // Large surfaces touch hundreds of thousands of pages; huge pages cut the cost of the
+    // first touch (the machines run transparent huge pages in madvise mode).
+    if (bytes >= (size_t(2) << 20)) madvise(p, bytes, MADV_HUGEPAGE);
+#endif
+    return p;
+#endif
+}
+
+void Unmap(void* p, size_t bytes) {
+#ifdef _WIN32
+    (void)bytes;
+    VirtualFree(p, 0, MEM_RELEASE);
+#else
+    munmap(p, bytes);
+#endif
+}
+
+} // namespace
+
+void SetAllocationLimit(size_t bytes) { g_allocationLimit = bytes; }
+size_t GetAllocationLimit() { return g_allocationLimit; }
+
+ImageBuffer::~ImageBuffer() { Discard(); }
+
+void ImageBuffer::Discard() {
+    if (m_pStore) Unmap(m_pStore, m_nCapacity);
+    m_pStore = nullptr;
+    m_nCapacity = 0;
+}
+
+void* ImageBuffer::Acquire(size_t bytes, bool zeroFill) {
+    if (g_allocationLimit != 0 && bytes > g_allocationLimit) return nullptr;
+    // Never hand out a null pointer for an empty image: null means "not allocated".
+    size_t want = bytes ? bytes : 1;
+    // Reuse what fits, unless it would keep far more memory than needed.
+    bool fits = m_pStore && want <= m_nCapacity && !(m_nCapacity > (size_t(64) << 20) &&
+                                                     want < m_nCapacity / 4);
+    if (fits) {
+        if (zeroFill) std::memset(m_pStore, 0, want);
+        return m_pStore;
+    }
+    Discard();
+    m_pStore = MapZeroed(want);
+    if (!m_pStore) return nullptr;
+    m_nCapacity = want;
+    return m_pStore;
+}

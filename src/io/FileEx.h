@@ -1,0 +1,111 @@
+// Chunked reader: one request of at most 204800 bytes in flight, progress after each,
+// window messages dispatched while waiting, cancellable through Close.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "io/Progress.h"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
+// Error numbers shared by both backends. The POSIX backend reports these Win32 numbers where
+// one exists, so that both builds tell the user the same thing.
+namespace fileex {
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorPathNotFound = 3;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorHandleEof = 38;
+// POSIX errors without a Win32 twin: errno with the customer bit of Win32 error codes set.
+constexpr uint32_t kPosixErrorFlag = 0x20000000;
+
+// Open parameters, with the Win32 values.
+constexpr uint32_t kOpenExisting = 3;
+constexpr uint32_t kGenericRead = 0x80000000;
+constexpr uint32_t kFileShareRead = 1;
+
+// Codes of CFileExException, indices into its text table.
+enum : int32_t {
+    kCodeSystem = 0,
+    kCodeClosed = 1,
+    kCodeOutOfRange = 2,
+    kCodeBusy = 3,
+    kCodeInvalidParameter = 4,
+};
+} // namespace fileex
+
+// The system's message text for an error number, with its line end; empty when none.
+std::string SystemMessageText(uint32_t error);
+
+class CFileExException {
+  public:
+    CFileExException(uint32_t error, int32_t code);
+
+    // What a catcher shows the user: the table text, or the system text for code 0.
+    const std::string& UserText() const { return m_nCode != 0 ? m_strText : m_strSystemText; }
+
+    uint32_t m_dwError;
+    int32_t m_nCode;
+    std::string m_strText;
+    std::string m_strSystemText;
+};
+
+class CFileEx {
+  public:
+    CFileEx();
+    ~CFileEx();
+    CFileEx(const CFileEx&) = delete;
+    CFileEx& operator=(const CFileEx&) = delete;
+
+    int Open(const char* name, uint32_t creationDisposition = fileex::kOpenExisting,
+             uint32_t desiredAccess = fileex::kGenericRead,
+             uint32_t shareMode = fileex::kFileShareRead, void* securityAttributes = nullptr);
+    uint64_t GetSize();
+    uint32_t Read(void* buffer, uint32_t count, ProgressCallback callback, uintptr_t userValue,
+                  int pumpMessages = 1);
+    void Close();
+    void PumpMessages();
+
+    bool IsOpen() const { return m_bOpen != 0; }
+    bool IsBusy() const { return m_bBusy != 0; }
+
+#ifndef _WIN32
+    // Native builds have no window messages; the host may install what PumpMessages runs
+    // (called once per request while it is "in flight", and by the decoders once per row).
+    typedef void (*PumpHook)(void* context);
+    void SetPumpHook(PumpHook hook, void* context) {
+        m_pfnPumpHook = hook;
+        m_pPumpContext = context;
+    }
+#endif
+
+#ifdef _WIN32
+    HANDLE m_hFile;
+    HANDLE m_hAbortEvent;
+#else
+    int m_hFile;          // file descriptor, -1 when closed
+    int m_hAbortEvent;    // abort "event": non-zero when signalled
+#endif
+    int32_t m_bOpen;
+    int32_t m_bBusy;
+    uint32_t m_nChunkSize;
+    int32_t m_bThrow;
+    int32_t m_bCloseRequested;
+    char m_szFileName[261];
+    // 64 bits: a cube map or volume can hold its selected surface beyond 4 GiB.
+    uint64_t m_nBaseOffset;
+
+  private:
+    uint32_t Transfer(void* buffer, uint32_t count, ProgressCallback callback,
+                      uintptr_t userValue, int pumpMessages);
+    void CloseHandleNow();
+#ifndef _WIN32
+    PumpHook m_pfnPumpHook = nullptr;
+    void* m_pPumpContext = nullptr;
+#endif
+};

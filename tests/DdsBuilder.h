@@ -1,0 +1,33 @@
+// Builds DDS files in memory for tests, the samples and the fuzz seeds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dds/DdsHeader.h"
+
+namespace testkit {
+
+// A head for a FourCC format (DXTn or a float format number), width x height, mip count.
+dds::DdsHead HeadFourCC(uint32_t width, uint32_t height, uint32_t fourCC, uint32_t mipCount = 1);
+// A head for a mask-described format. Sets DDPF_RGB, and DDPF_ALPHAPIXELS when alpha != 0.
+dds::DdsHead HeadMasks(uint32_t width, uint32_t height, uint32_t bits, uint32_t red,
+                       uint32_t green, uint32_t blue, uint32_t alpha, uint32_t mipCount = 1);
+
+// The file: the head followed by the payload.
+std::vector<uint8_t> FileBytes(const dds::DdsHead& head, const std::vector<uint8_t>& payload = {});
+
+// Little-endian helpers for building payloads.
+void Put16(std::vector<uint8_t>& out, uint16_t v);
+void Put32(std::vector<uint8_t>& out, uint32_t v);
+void PutFloat(std::vector<uint8_t>& out, float v);
+
+// A deterministic byte pattern (for surfaces whose content only needs to be recognisable).
+std::vector<uint8_t> Pattern(size_t bytes, uint32_t seed = 1);
+
+// A directory for the test's files, made once per process, and a file written in it.
+std::string TempDir();
+std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& bytes);
+
+} // namespace testkit
