@@ -26,8 +26,8 @@ dds::DdsHead HeadFourCC(uint32_t width, uint32_t height, uint32_t fourCC, uint32
     return h;
 }
 
-dds::DdsHead HeadMasks(uint32_t width, uint32_t height, uint32_t bits, uint32_t red,
-                       uint32_t green, uint32_t blue, uint32_t alpha, uint32_t mipCount) {
+dds::DdsHead HeadMasks(uint32_t width, uint32_t height, uint32_t bits, uint32_t red, uint32_t green,
+                       uint32_t blue, uint32_t alpha, uint32_t mipCount) {
     dds::DdsHead h = BaseHead(width, height, mipCount);
     h.dwFlags |= 0x8; // pitch
     h.dwPitchOrLinearSize = (width * bits + 7) / 8;

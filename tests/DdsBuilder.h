@@ -12,8 +12,8 @@ namespace testkit {
 // A head for a FourCC format (DXTn or a float format number), width x height, mip count.
 dds::DdsHead HeadFourCC(uint32_t width, uint32_t height, uint32_t fourCC, uint32_t mipCount = 1);
 // A head for a mask-described format. Sets DDPF_RGB, and DDPF_ALPHAPIXELS when alpha != 0.
-dds::DdsHead HeadMasks(uint32_t width, uint32_t height, uint32_t bits, uint32_t red,
-                       uint32_t green, uint32_t blue, uint32_t alpha, uint32_t mipCount = 1);
+dds::DdsHead HeadMasks(uint32_t width, uint32_t height, uint32_t bits, uint32_t red, uint32_t green,
+                       uint32_t blue, uint32_t alpha, uint32_t mipCount = 1);
 
 // The file: the head followed by the payload.
 std::vector<uint8_t> FileBytes(const dds::DdsHead& head, const std::vector<uint8_t>& payload = {});

@@ -43,6 +43,9 @@ class CDdsTexture {
     // Allocates both images zero-filled for the head's width and height; false when that
     // is impossible (both are then null).
     bool AllocImages();
+    // Sets m_pRawData to `bytes` zero-filled bytes (m_nRawSize = bytes); false, with
+    // m_pRawData null, when they cannot be had.
+    bool AllocRaw(uint32_t bytes);
     void ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat, bool treatDxt5AsNm);
 
     void DecodeSurface();

@@ -42,10 +42,16 @@ void Unmap(void* p, size_t bytes) {
 
 } // namespace
 
-void SetAllocationLimit(size_t bytes) { g_allocationLimit = bytes; }
-size_t GetAllocationLimit() { return g_allocationLimit; }
+void SetAllocationLimit(size_t bytes) {
+    g_allocationLimit = bytes;
+}
+size_t GetAllocationLimit() {
+    return g_allocationLimit;
+}
 
-ImageBuffer::~ImageBuffer() { Discard(); }
+ImageBuffer::~ImageBuffer() {
+    Discard();
+}
 
 void ImageBuffer::Discard() {
     if (m_pStore) Unmap(m_pStore, m_nCapacity);
@@ -58,8 +64,8 @@ void* ImageBuffer::Acquire(size_t bytes, bool zeroFill) {
     // Never hand out a null pointer for an empty image: null means "not allocated".
     size_t want = bytes ? bytes : 1;
     // Reuse what fits, unless it would keep far more memory than needed.
-    bool fits = m_pStore && want <= m_nCapacity && !(m_nCapacity > (size_t(64) << 20) &&
-                                                     want < m_nCapacity / 4);
+    bool fits = m_pStore && want <= m_nCapacity &&
+                !(m_nCapacity > (size_t(64) << 20) && want < m_nCapacity / 4);
     if (fits) {
         if (zeroFill) std::memset(m_pStore, 0, want);
         return m_pStore;

@@ -88,8 +88,8 @@ class CFileEx {
     HANDLE m_hFile;
     HANDLE m_hAbortEvent;
 #else
-    int m_hFile;          // file descriptor, -1 when closed
-    int m_hAbortEvent;    // abort "event": non-zero when signalled
+    int m_hFile;       // file descriptor, -1 when closed
+    int m_hAbortEvent; // abort "event": non-zero when signalled
 #endif
     int32_t m_bOpen;
     int32_t m_bBusy;
@@ -101,8 +101,8 @@ class CFileEx {
     uint64_t m_nBaseOffset;
 
   private:
-    uint32_t Transfer(void* buffer, uint32_t count, ProgressCallback callback,
-                      uintptr_t userValue, int pumpMessages);
+    uint32_t Transfer(void* buffer, uint32_t count, ProgressCallback callback, uintptr_t userValue,
+                      int pumpMessages);
     void CloseHandleNow();
 #ifndef _WIN32
     PumpHook m_pfnPumpHook = nullptr;
