@@ -41,9 +41,9 @@ dds::DdsHead HeadMasks(uint32_t width, uint32_t height, uint32_t bits, uint32_t 
 }
 
 std::vector<uint8_t> FileBytes(const dds::DdsHead& head, const std::vector<uint8_t>& payload) {
-    std::vector<uint8_t> out(sizeof head);
+    std::vector<uint8_t> out(sizeof head + payload.size());
     std::memcpy(out.data(), &head, sizeof head);
-    out.insert(out.end(), payload.begin(), payload.end());
+    if (!payload.empty()) std::memcpy(out.data() + sizeof head, payload.data(), payload.size());
     return out;
 }
 

@@ -1,1 +1,209 @@
-// (to be written)
+#include "dds/DdsFormat.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+
+using namespace dds;
+
+namespace {
+
+constexpr uint64_t kSaturated = std::numeric_limits<uint64_t>::max();
+
+// Offsets of absurd headers saturate instead of wrapping: a saturated offset lies beyond any
+// file, so nothing is read.
+uint64_t SatAdd(uint64_t a, uint64_t b) { return a > kSaturated - b ? kSaturated : a + b; }
+uint64_t SatMul(uint64_t a, uint64_t b) {
+    return (a != 0 && b > kSaturated / a) ? kSaturated : a * b;
+}
+
+// To halve a size: x / 2, or 1 when that is 0.
+uint32_t Halve(uint32_t x) { return x / 2 ? x / 2 : 1; }
+
+// The count of a channel in a format name. One character for 0..9 (a blank for none); larger
+// counts in decimal, so that a 10-bit or 24-bit channel never shows a control character.
+std::string CountText(bool present, int count) {
+    if (!present) return " ";
+    if (count <= 9) return std::string(1, char('0' + count));
+    return std::to_string(count);
+}
+
+std::string Pair(char letter, uint32_t mask) {
+    if (!mask) return "  ";
+    return letter + CountText(true, CountBits(mask));
+}
+
+struct FourCCRow {
+    uint32_t fourCC;
+    const char* name;
+    int32_t code;
+    uint32_t bits;   // the bit count the loader and decoders use
+    bool linearSize; // block formats are sized from the linear size
+    bool alpha;      // four-channel float formats carry alpha
+};
+
+const FourCCRow kFourCCTable[] = {
+    {FOURCC_R16F, "16bit-R16F", TF_FLOAT16, 16, false, false},
+    {FOURCC_G16R16F, "32bit-G16R16F", TF_FLOAT16, 32, false, false},
+    {FOURCC_A16B16G16R16F, "64bit-A16B16G16R16F", TF_FLOAT16, 64, false, true},
+    {FOURCC_R32F, "32bit-R32F", TF_FLOAT32, 32, false, false},
+    {FOURCC_G32R32F, "64bit-G32R32F", TF_FLOAT32, 64, false, false},
+    {FOURCC_A32B32G32R32F, "128bit-A32B32G32R32F", TF_FLOAT32, 128, false, true},
+    {FOURCC_DXT1, "DXT1", TF_DXT1, 0, true, false},
+    {FOURCC_DXT2, "DXT2", TF_DXT2, 0, true, false},
+    {FOURCC_DXT3, "DXT3", TF_DXT3, 0, true, false},
+    {FOURCC_DXT4, "DXT4", TF_DXT4, 0, true, false},
+    {FOURCC_DXT5, "DXT5", TF_DXT5, 0, true, false},
+};
+
+void CopyName(char* nameOut, const std::string& name) {
+    std::snprintf(nameOut, kFormatNameSize, "%s", name.c_str());
+}
+
+} // namespace
+
+int CountBits(uint32_t mask) {
+    int n = 0;
+    for (; mask; mask &= mask - 1) ++n;
+    return n;
+}
+
+bool IsBlockFormat(int32_t format) { return format >= TF_DXT1 && format <= TF_DXT5_NM; }
+
+uint32_t BlockBytes(int32_t format) {
+    if (format == TF_DXT1) return 8;
+    return IsBlockFormat(format) ? 16 : 0;
+}
+
+uint64_t SurfaceSize(uint32_t width, uint32_t height, int32_t format, uint32_t bitsPerPixel) {
+    switch (format) {
+    case TF_RGB:
+    case TF_BUMP_UVW:
+    case TF_FLOAT16:
+    case TF_FLOAT32: return SatMul(SatMul(width, height), bitsPerPixel) / 8;
+    default:
+        if (!IsBlockFormat(format)) return 0;
+        // Block counts round down: a 6-pixel-wide level has one block column.
+        uint64_t bw = width / 4 ? width / 4 : 1;
+        uint64_t bh = height / 4 ? height / 4 : 1;
+        return bw * bh * BlockBytes(format);
+    }
+}
+
+void FormatMaskName(char* nameOut, const DdsPixelFormat& pf) {
+    const uint32_t n = pf.dwRGBBitCount;
+    const uint32_t rgb = uint32_t(CountBits(pf.dwRBitMask) + CountBits(pf.dwGBitMask) +
+                                  CountBits(pf.dwBBitMask));
+    std::string first;
+    if (pf.dwABitMask) {
+        int a = CountBits(pf.dwABitMask);
+        first = "A" + CountText(a != 0, a);
+    } else if (rgb > 0 && rgb < n) {
+        first = "X" + CountText(true, int(n - rgb));
+    } else {
+        first = "  ";
+    }
+    // The letters always come first letter, R, G, B, whatever the masks' bit positions.
+    std::string name = std::to_string(n) + "bit-" + first + Pair('R', pf.dwRBitMask) +
+                       Pair('G', pf.dwGBitMask) + Pair('B', pf.dwBBitMask);
+    if (pf.dwFlags & DDPF_ALPHAPREMULT) name += "-premul";
+    CopyName(nameOut, name);
+}
+
+void FormatBumpName(char* nameOut, const DdsPixelFormat& pf) {
+    std::string name = std::to_string(pf.dwRGBBitCount) + "bit-" + Pair('U', pf.dwRBitMask) +
+                       Pair('V', pf.dwGBitMask) + Pair('W', pf.dwBBitMask);
+    CopyName(nameOut, name);
+}
+
+int32_t ClassifyHead(char* nameOut, DdsHead& head, bool treatDxt5AsNm) {
+    DdsPixelFormat& pf = head.ddspf;
+    // dwFourCC alone decides; the FourCC flag is not consulted.
+    if (pf.dwFourCC == 0) {
+        if (pf.dwFlags & DDPF_BUMPDUDV) {
+            FormatBumpName(nameOut, pf);
+            return TF_BUMP_UVW;
+        }
+        FormatMaskName(nameOut, pf);
+        return TF_RGB;
+    }
+    for (const FourCCRow& row : kFourCCTable) {
+        if (row.fourCC != pf.dwFourCC) continue;
+        int32_t code = row.code;
+        const char* name = row.name;
+        if (code == TF_DXT5 && treatDxt5AsNm) {
+            code = TF_DXT5_NM;
+            name = "DXT5_NM";
+        }
+        CopyName(nameOut, name);
+        pf.dwRGBBitCount = row.bits;
+        if (row.linearSize) head.dwFlags |= DDSD_LINEARSIZE;
+        if (row.alpha) pf.dwFlags |= DDPF_ALPHAPIXELS;
+        return code;
+    }
+    CopyName(nameOut, "Format Unknown");
+    return TF_UNKNOWN;
+}
+
+namespace {
+
+// Adds the sizes of `levels` successive levels starting at w x h (times the slice count d of a
+// volume), halving after each. Levels past 1 x 1 all have the same size, so a huge level count
+// costs no more than the real chain.
+uint64_t StepLevels(uint32_t& w, uint32_t& h, uint32_t* d, uint64_t levels, int32_t format,
+                    uint32_t bits) {
+    uint64_t total = 0;
+    for (; levels > 0; --levels) {
+        uint32_t slices = d ? *d : 1;
+        if (w == 1 && h == 1 && slices == 1) {
+            return SatAdd(total, SatMul(levels, SurfaceSize(1, 1, format, bits)));
+        }
+        total = SatAdd(total, SatMul(SurfaceSize(w, h, format, bits), slices));
+        w = Halve(w);
+        h = Halve(h);
+        if (d) *d = Halve(*d);
+    }
+    return total;
+}
+
+} // namespace
+
+SurfaceLocation LocateSurface(DdsHead& head, int32_t format, bool cubeMap, bool volume,
+                              int32_t mipLevel, int32_t faceOrLayer) {
+    SurfaceLocation loc;
+    // Negative selections cannot be stepped through; treat them as the first.
+    int64_t level = mipLevel > 0 ? mipLevel : 0;
+    int64_t layer = faceOrLayer > 0 ? faceOrLayer : 0;
+    if (level + layer == 0) return loc;
+
+    const uint32_t bits = head.ddspf.dwRGBBitCount;
+    // A count of 0 or 1 means only the top level; the comparison is done in 64 bits so that a
+    // count of 2^31 or more cannot turn negative.
+    int64_t lastLevel = int64_t(head.dwMipMapCount) - 1;
+    if (level >= lastLevel) level = lastLevel > 0 ? lastLevel : 0;
+
+    uint64_t offset = 0;
+    if (volume) {
+        int64_t lastLayer = int64_t(head.dwDepth) - 1;
+        if (layer >= lastLayer) layer = lastLayer > 0 ? lastLayer : 0;
+        offset = StepLevels(head.dwWidth, head.dwHeight, &head.dwDepth, uint64_t(level), format,
+                            bits);
+        offset = SatAdd(offset, SatMul(uint64_t(layer),
+                                       SurfaceSize(head.dwWidth, head.dwHeight, format, bits)));
+    } else if (cubeMap) {
+        uint32_t w = head.dwWidth, h = head.dwHeight;
+        uint64_t chainLevels = head.dwMipMapCount ? head.dwMipMapCount : 1;
+        uint64_t chain = StepLevels(w, h, nullptr, chainLevels, format, bits);
+        offset = SatMul(uint64_t(layer), chain);
+        offset = SatAdd(offset, StepLevels(head.dwWidth, head.dwHeight, nullptr, uint64_t(level),
+                                           format, bits));
+    } else {
+        offset = StepLevels(head.dwWidth, head.dwHeight, nullptr, uint64_t(level), format, bits);
+        layer = 0;
+    }
+    loc.offset = offset;
+    loc.level = int32_t(level);
+    loc.layer = int32_t(layer);
+    return loc;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "dds/DdsFormat.h"
 #include "dds/DdsHeader.h"
@@ -84,8 +85,9 @@ class CDdsTexture {
     LoadError m_LastError;
 
   private:
-    bool LoadSurface(const dds::DdsHead& head, int32_t mipLevel, int32_t faceOrLayer,
-                     bool treatDxt5AsNm, uint64_t fileSize, bool& result);
+    // The steps after classification: locate, size, allocate and read the selected surface.
+    // False when the header is refused or the buffer cannot be allocated.
+    bool LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize);
     template <class BlockFn> void DecodeBlocks(uint32_t blockBytes, BlockFn decodeBlock);
 
     CFileEx& m_Reader;

@@ -1,1 +1,49 @@
-// (to be written)
+#include "view/StatusText.h"
+
+#include <cstdio>
+
+#include "dds/DdsTexture.h"
+
+namespace {
+template <class... Args> std::string Print(const char* format, Args... args) {
+    char text[kTextBufferSize];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+} // namespace
+
+std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& f) {
+    std::array<std::string, kStatusParts> parts;
+    parts[0] = " Type: DDS";
+    parts[1] = Print(" Format: %s", f.formatName.c_str());
+    parts[2] = Print(" Size: %ix%i", f.width, f.height);
+    if (f.cubeMap)
+        parts[3] = Print(" Side: %i/%i", f.faceOrLayer + 1, f.surfaceCount);
+    else if (f.volume)
+        parts[3] = Print(" Layer: %i/%i", f.faceOrLayer + 1, f.surfaceCount);
+    const long long mips = f.mipMapCount > 1 ? (long long)f.mipMapCount : 1;
+    parts[4] = Print(" MipMap: %i/%lli", f.level + 1, mips);
+    parts[5] = Print(" Mem: %.01fKB/%.01fKB", f.rawSize / 1024.0, f.fileDataSize / 1024.0);
+    return parts;
+}
+
+StatusFacts StatusFactsOf(const CDdsTexture& t, int32_t level, int32_t faceOrLayer) {
+    StatusFacts f;
+    f.formatName = t.m_szFormatName;
+    f.level = level;
+    f.faceOrLayer = faceOrLayer;
+    f.mipMapCount = t.m_Header.dwMipMapCount;
+    f.fileDataSize = t.m_nFileDataSize;
+    if (t.m_nFormat == TF_UNKNOWN) {
+        f.width = int32_t(t.m_Header.dwWidth);
+        f.height = int32_t(t.m_Header.dwHeight);
+        return f;
+    }
+    f.width = t.m_nWidth;
+    f.height = t.m_nHeight;
+    f.cubeMap = t.m_bCubeMap;
+    f.volume = !t.m_bCubeMap && t.m_bVolume;
+    f.surfaceCount = t.m_nSurfaceCount;
+    f.rawSize = t.m_pRawData ? t.m_nRawSize : 0;
+    return f;
+}

@@ -1,0 +1,34 @@
+// The six status bar texts of a shown surface.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class CDdsTexture;
+
+// The facts the status bar shows, as plain values.
+struct StatusFacts {
+    std::string formatName;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool cubeMap = false;
+    bool volume = false;
+    int32_t surfaceCount = 0;
+    int32_t faceOrLayer = 0; // selection, from 0
+    int32_t level = 0;       // selection, from 0
+    uint32_t mipMapCount = 0;
+    uint32_t rawSize = 0;
+    int64_t fileDataSize = 0;
+};
+
+constexpr int kStatusParts = 6;
+constexpr size_t kTextBufferSize = 260;
+
+// Parts 0 to 5: type, format, size, side or layer (or empty), mipmap, memory. Each text fits
+// the shared 260-byte text buffer; longer texts are cut.
+std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& facts);
+
+// What the record holds after a load, with the selection that was asked for. A file of unknown
+// format holds no surface: it shows the header's size, no side or layer and no memory.
+StatusFacts StatusFactsOf(const CDdsTexture& texture, int32_t level, int32_t faceOrLayer);
