@@ -31,3 +31,17 @@ std::string TempDir();
 std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& bytes);
 
 } // namespace testkit
+
+namespace testkit {
+
+// A simple block encoder (endpoints from the block's colour range, nearest palette entry), good
+// enough for recognisable samples and seeds; not a quality encoder. `bgra` holds width x height
+// pixels (alpha << 24 | red << 16 | green << 8 | blue), top row first; format is a DXTn FourCC.
+std::vector<uint8_t> EncodeBlocks(const std::vector<uint32_t>& bgra, uint32_t width,
+                                  uint32_t height, uint32_t fourCC);
+
+// The mipmap chain of an image: each level the 2 x 2 box average of the one above, down to 1 x 1.
+std::vector<std::vector<uint32_t>> MipChain(const std::vector<uint32_t>& bgra, uint32_t width,
+                                            uint32_t height);
+
+} // namespace testkit

@@ -46,8 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Red in the low byte is named like red in the high byte.
         MaskCase{RGBA, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, "32bit-A8R8G8B8", TF_RGB},
         // Counts of ten or more are written in decimal.
-        MaskCase{RGBA, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, "32bit-A2R10G10B10",
-                 TF_RGB},
+        MaskCase{RGBA, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, "32bit-A2R10G10B10", TF_RGB},
         MaskCase{RGB, 32, 0xFF, 0, 0, 0, "32bit-X24R8    ", TF_RGB},
         MaskCase{RGB, 32, 0xFFFF, 0xFFFF0000, 0, 0, "32bit-  R16G16  ", TF_RGB},
         // The published premultiplied-alpha flag names the format; blue bit 15 alone does not.
@@ -90,8 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FourCCCase{113, false, "64bit-A16B16G16R16F", TF_FLOAT16, 64, false, true},
                       FourCCCase{114, false, "32bit-R32F", TF_FLOAT32, 32, false, false},
                       FourCCCase{115, false, "64bit-G32R32F", TF_FLOAT32, 64, false, false},
-                      FourCCCase{116, false, "128bit-A32B32G32R32F", TF_FLOAT32, 128, false,
-                                 true},
+                      FourCCCase{116, false, "128bit-A32B32G32R32F", TF_FLOAT32, 128, false, true},
                       FourCCCase{FOURCC_DXT1, false, "DXT1", TF_DXT1, 0, true, false},
                       FourCCCase{FOURCC_DXT2, false, "DXT2", TF_DXT2, 0, true, false},
                       FourCCCase{FOURCC_DXT3, false, "DXT3", TF_DXT3, 0, true, false},
@@ -151,8 +149,9 @@ TEST(SurfaceSizes, Table) {
 }
 
 TEST(CountBitsTest, Masks) {
-    const std::pair<uint32_t, int> cases[] = {
-        {0, 0}, {1, 1}, {0xF800, 5}, {0x07E0, 6}, {0xFF000000, 8}, {0xFFFFFFFF, 32}, {0x80000001, 2}};
+    const std::pair<uint32_t, int> cases[] = {{0, 0},         {1, 1},          {0xF800, 5},
+                                              {0x07E0, 6},    {0xFF000000, 8}, {0xFFFFFFFF, 32},
+                                              {0x80000001, 2}};
     for (auto [mask, bits] : cases) EXPECT_EQ(CountBits(mask), bits) << std::hex << mask;
 }
 
@@ -183,28 +182,26 @@ TEST(SurfaceLayout, Offsets) {
         {"level 2", Head(256, 256, 9), TF_DXT1, false, false, 2, 0, 40960, 64, 64, 0, 2, 0},
         {"level 8", Head(256, 256, 9), TF_DXT1, false, false, 8, 0, 43696, 1, 1, 0, 8, 0},
         {"level 20 is 8", Head(256, 256, 9), TF_DXT1, false, false, 20, 0, 43696, 1, 1, 0, 8, 0},
-        {"2D ignores layer", Head(256, 256, 9), TF_DXT1, false, false, 0, 5, 0, 256, 256, 0, 0,
+        {"2D ignores layer", Head(256, 256, 9), TF_DXT1, false, false, 0, 5, 0, 256, 256, 0, 0, 0},
+        {"level 2 of 256x128", Head(256, 128, 9), TF_DXT1, false, false, 2, 0, 20480, 64, 32, 0, 2,
          0},
-        {"level 2 of 256x128", Head(256, 128, 9), TF_DXT1, false, false, 2, 0, 20480, 64, 32, 0,
-         2, 0},
         {"mip count 0", Head(64, 64, 0), TF_DXT1, false, false, 3, 0, 0, 64, 64, 0, 0, 0},
         {"mip count 1", Head(64, 64, 1), TF_DXT1, false, false, 3, 0, 0, 64, 64, 0, 0, 0},
         {"level 0, index 0", Head(64, 64, 0), TF_DXT1, false, false, 0, 0, 0, 64, 64, 0, 0, 0},
         {"negative level", Head(64, 64, 7), TF_DXT1, false, false, -3, 0, 0, 64, 64, 0, 0, 0},
         {"cube face 2", Head(64, 64, 7, 32), TF_RGB, true, false, 0, 2, 43688, 64, 64, 0, 0, 2},
-        {"cube face 2 level 1", Head(64, 64, 7, 32), TF_RGB, true, false, 1, 2, 60072, 32, 32, 0,
-         1, 2},
+        {"cube face 2 level 1", Head(64, 64, 7, 32), TF_RGB, true, false, 1, 2, 60072, 32, 32, 0, 1,
+         2},
         {"cube face 1", Head(64, 64, 7, 32), TF_RGB, true, false, 0, 1, 21844, 64, 64, 0, 0, 1},
-        {"cube face not clamped", Head(4, 4, 1, 32), TF_RGB, true, false, 0, 9, 9 * 64, 4, 4, 0,
-         0, 9},
-        {"volume layer 3 level 1", Head(16, 16, 5, 32, 8), TF_RGB, false, true, 1, 3, 8960, 8, 8,
-         4, 1, 3},
-        {"volume layer 9 is 7", Head(16, 16, 5, 32, 8), TF_RGB, false, true, 0, 9, 7 * 1024, 16,
-         16, 8, 0, 7},
-        {"volume depth 0", Head(16, 16, 5, 32, 0), TF_RGB, false, true, 0, 3, 0, 16, 16, 0, 0,
-         0},
-        {"cube and volume: volume", Head(16, 16, 5, 32, 8), TF_RGB, true, true, 0, 2, 2048, 16,
-         16, 8, 0, 2},
+        {"cube face not clamped", Head(4, 4, 1, 32), TF_RGB, true, false, 0, 9, 9 * 64, 4, 4, 0, 0,
+         9},
+        {"volume layer 3 level 1", Head(16, 16, 5, 32, 8), TF_RGB, false, true, 1, 3, 8960, 8, 8, 4,
+         1, 3},
+        {"volume layer 9 is 7", Head(16, 16, 5, 32, 8), TF_RGB, false, true, 0, 9, 7 * 1024, 16, 16,
+         8, 0, 7},
+        {"volume depth 0", Head(16, 16, 5, 32, 0), TF_RGB, false, true, 0, 3, 0, 16, 16, 0, 0, 0},
+        {"cube and volume: volume", Head(16, 16, 5, 32, 8), TF_RGB, true, true, 0, 2, 2048, 16, 16,
+         8, 0, 2},
         // A huge mip count must not loop billions of times, nor wrap.
         {"mip count 2^31", Head(4, 4, 0x80000000u), TF_DXT1, false, false, 0x7FFFFFFF, 0,
          8ull * 0x7FFFFFFF, 1, 1, 0, 0x7FFFFFFF, 0},

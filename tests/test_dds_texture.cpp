@@ -1,1 +1,305 @@
+// Loading the selected surface of a DDS file into the texture record.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "DdsBuilder.h"
+#include "dds/DdsTexture.h"
+
+using namespace dds;
+using testkit::FileBytes;
+using testkit::HeadFourCC;
+using testkit::HeadMasks;
+using testkit::Pattern;
+
+namespace {
+
+constexpr int64_t kZero = -1; // the raw buffer must be all zero
+
+struct LoadCase {
+    const char* what;
+    std::function<std::vector<uint8_t>()> file;
+    int32_t level, layer;
+    bool accepted;
+    int64_t rawFrom; // file offset the raw bytes come from, or kZero
+    uint32_t rawSize;
+    int32_t width, height, surfaceCount;
+    bool hasAlpha, cube, volume;
+};
+
+std::vector<uint8_t> WithPayload(DdsHead head, size_t bytes) {
+    return FileBytes(head, Pattern(bytes, bytes));
+}
+
+DdsHead Dxt1Mips(uint32_t w, uint32_t h, uint32_t mips, uint32_t linear) {
+    DdsHead head = HeadFourCC(w, h, FOURCC_DXT1, mips);
+    head.dwFlags |= DDSD_LINEARSIZE;
+    head.dwPitchOrLinearSize = linear;
+    return head;
+}
+
+DdsHead Cube(uint32_t faces, uint32_t size, uint32_t mips) {
+    DdsHead head = HeadMasks(size, size, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, mips);
+    head.dwCaps2 = DDSCAPS2_CUBEMAP | faces;
+    return head;
+}
+
+DdsHead Volume(uint32_t size, uint32_t depth, uint32_t mips) {
+    DdsHead head = HeadMasks(size, size, 32, 0xFF0000, 0xFF00, 0xFF, 0, mips);
+    head.dwCaps2 = DDSCAPS2_VOLUME;
+    head.dwDepth = depth;
+    return head;
+}
+
+class Loading : public ::testing::TestWithParam<LoadCase> {};
+
+TEST_P(Loading, SelectedSurface) {
+    const LoadCase& c = GetParam();
+    const std::vector<uint8_t> bytes = c.file();
+    const std::string path = testkit::WriteTempFile("load.dds", bytes);
+    CFileEx reader;
+    CDdsTexture tex(reader);
+    ASSERT_EQ(tex.Load(path.c_str(), c.level, c.layer, nullptr, false), c.accepted);
+    EXPECT_FALSE(tex.m_LastError.reported) << tex.m_LastError.text;
+    EXPECT_FALSE(reader.IsOpen()) << "the reader is closed after every load";
+    if (!c.accepted) return;
+    ASSERT_NE(tex.m_pRawData, nullptr);
+    ASSERT_EQ(tex.m_nRawSize, c.rawSize);
+    if (c.rawFrom == kZero) {
+        for (uint32_t i = 0; i < c.rawSize; ++i) ASSERT_EQ(tex.m_pRawData[i], 0) << i;
+    } else {
+        ASSERT_LE(size_t(c.rawFrom) + c.rawSize, bytes.size());
+        EXPECT_EQ(std::memcmp(tex.m_pRawData, bytes.data() + c.rawFrom, c.rawSize), 0);
+    }
+    EXPECT_EQ(tex.m_nWidth, c.width);
+    EXPECT_EQ(tex.m_nHeight, c.height);
+    EXPECT_EQ(int32_t(tex.m_Header.dwWidth), c.width);
+    EXPECT_EQ(int32_t(tex.m_Header.dwHeight), c.height);
+    EXPECT_EQ(tex.m_nSurfaceCount, c.surfaceCount);
+    EXPECT_EQ(tex.m_bHasAlpha, c.hasAlpha);
+    EXPECT_EQ(tex.m_bCubeMap, c.cube);
+    EXPECT_EQ(tex.m_bVolume, c.volume);
+    EXPECT_EQ(tex.m_nFileDataSize, int64_t(bytes.size()) - 128);
+}
+
+// 256 x 256 DXT1 with 9 levels: 43704 bytes of surfaces.
+const size_t kDxt1Chain = 43704;
+
+INSTANTIATE_TEST_SUITE_P(
+    Surfaces, Loading,
+    ::testing::Values(
+        LoadCase{"DXT1 level 0 reads the file's linear size",
+                 [] { return WithPayload(Dxt1Mips(256, 256, 9, 1000), kDxt1Chain); }, 0, 0, true,
+                 128, 1000, 256, 256, 0, true, false, false},
+        LoadCase{"DXT1 level 1 reads the computed size",
+                 [] { return WithPayload(Dxt1Mips(256, 256, 9, 1000), kDxt1Chain); }, 1, 0, true,
+                 128 + 32768, 8192, 128, 128, 0, true, false, false},
+        LoadCase{"DXT1 level 8", [] { return WithPayload(Dxt1Mips(256, 256, 9, 0), kDxt1Chain); },
+                 8, 0, true, 128 + 43696, 8, 1, 1, 0, true, false, false},
+        LoadCase{"level 20 is level 8",
+                 [] { return WithPayload(Dxt1Mips(256, 256, 9, 0), kDxt1Chain); }, 20, 0, true,
+                 128 + 43696, 8, 1, 1, 0, true, false, false},
+        LoadCase{"linear size 0 at level 0 is computed",
+                 [] { return WithPayload(Dxt1Mips(256, 256, 9, 0), kDxt1Chain); }, 0, 0, true, 128,
+                 32768, 256, 256, 0, true, false, false},
+        LoadCase{"linear size beyond the file is not believed",
+                 [] { return WithPayload(Dxt1Mips(8, 8, 1, 0xFFFFFFF0u), 32); }, 0, 0, true, 128,
+                 32, 8, 8, 0, true, false, false},
+        LoadCase{"level 2 of 256 x 128",
+                 [] { return WithPayload(Dxt1Mips(256, 128, 9, 0), 30000); }, 2, 0, true,
+                 128 + 16384 + 4096, 1024, 64, 32, 0, true, false, false},
+        LoadCase{"DXT1 without the linear-size flag",
+                 [] { return WithPayload(HeadFourCC(8, 8, FOURCC_DXT1), 32); }, 0, 0, true, 128,
+                 32, 8, 8, 0, true, false, false},
+        LoadCase{"truncated inside the surface: nothing read",
+                 [] { return WithPayload(HeadFourCC(16, 16, FOURCC_DXT5), 255); }, 0, 0, true,
+                 kZero, 256, 16, 16, 0, true, false, false},
+        LoadCase{"uncompressed: rows of width x bits / 8",
+                 [] { return WithPayload(HeadMasks(5, 3, 24, 0xFF0000, 0xFF00, 0xFF, 0), 45); },
+                 0, 0, true, 128, 45, 5, 3, 0, false, false, false},
+        LoadCase{"uncompressed with alpha",
+                 [] {
+                     return WithPayload(
+                         HeadMasks(4, 2, 16, 0x0F00, 0x00F0, 0x000F, 0xF000), 16);
+                 },
+                 0, 0, true, 128, 16, 4, 2, 0, true, false, false},
+        LoadCase{"uncompressed carrying the linear-size flag",
+                 [] {
+                     DdsHead head = HeadMasks(4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+                     head.dwFlags |= DDSD_LINEARSIZE;
+                     head.dwPitchOrLinearSize = 40;
+                     return WithPayload(head, 64);
+                 },
+                 0, 0, true, 128, 40, 4, 4, 0, false, false, false},
+        LoadCase{"block format without DDPF_RGB has alpha",
+                 [] {
+                     DdsHead head = HeadFourCC(4, 4, FOURCC_DXT1);
+                     head.ddspf.dwFlags = 0;
+                     return WithPayload(head, 8);
+                 },
+                 0, 0, true, 128, 8, 4, 4, 0, true, false, false},
+        LoadCase{"128-byte file", [] { return FileBytes(HeadFourCC(4, 4, FOURCC_DXT1)); }, 0, 0,
+                 true, kZero, 8, 4, 4, 0, true, false, false},
+        LoadCase{"cube face 2, level 1",
+                 [] { return WithPayload(Cube(DDSCAPS2_CUBEMAP_ALLFACES, 64, 7), 6 * 21844); }, 1,
+                 2, true, 128 + 60072, 4096, 32, 32, 6, true, true, false},
+        LoadCase{"cube with three faces: face 1 is +Y",
+                 [] {
+                     return WithPayload(Cube(DDSCAPS2_CUBEMAP_POSITIVEX | DDSCAPS2_CUBEMAP_POSITIVEY |
+                                                 DDSCAPS2_CUBEMAP_POSITIVEZ,
+                                             64, 7),
+                                        3 * 21844);
+                 },
+                 0, 1, true, 128 + 21844, 16384, 64, 64, 3, true, true, false},
+        LoadCase{"face bits without the cube bit are ignored",
+                 [] {
+                     DdsHead head = HeadMasks(4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+                     head.dwCaps2 = DDSCAPS2_CUBEMAP_ALLFACES;
+                     return WithPayload(head, 64 * 6);
+                 },
+                 0, 1, true, 128, 64, 4, 4, 0, false, false, false},
+        LoadCase{"volume layer 3 of level 1",
+                 [] { return WithPayload(Volume(16, 8, 5), 8192 + 1024 + 256 + 64 + 16); }, 1, 3,
+                 true, 128 + 8960, 256, 8, 8, 8, false, false, true},
+        LoadCase{"volume layer 9 is layer 7",
+                 [] { return WithPayload(Volume(16, 8, 5), 8192); }, 0, 9, true, 128 + 7 * 1024,
+                 1024, 16, 16, 8, false, false, true},
+        LoadCase{"volume of depth 0", [] { return WithPayload(Volume(4, 0, 1), 64); }, 0, 3, true,
+                 128, 64, 4, 4, 0, false, false, true},
+        LoadCase{"cube and volume: laid out as a volume",
+                 [] {
+                     DdsHead head = Volume(4, 4, 1);
+                     head.dwCaps2 |= DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+                     return WithPayload(head, 256);
+                 },
+                 0, 2, true, 128 + 128, 64, 4, 4, 4, false, true, true},
+        // Refused before anything is allocated.
+        LoadCase{"width above 16384",
+                 [] { return FileBytes(HeadFourCC(16385, 4, FOURCC_DXT1)); }, 0, 0, false, 0, 0,
+                 0, 0, 0, false, false, false},
+        LoadCase{"DXT1 65535 x 65535 with no data",
+                 [] { return FileBytes(HeadFourCC(65535, 65535, FOURCC_DXT1)); }, 0, 0, false, 0,
+                 0, 0, 0, 0, false, false, false},
+        LoadCase{"width 0x7FFFFFFF at 32 bits",
+                 [] { return FileBytes(HeadMasks(0x7FFFFFFF, 1, 32, 0xFF0000, 0xFF00, 0xFF, 0)); },
+                 0, 0, false, 0, 0, 0, 0, 0, false, false, false},
+        LoadCase{"volume deeper than 2048", [] { return FileBytes(Volume(4, 2049, 1)); }, 0, 0,
+                 false, 0, 0, 0, 0, 0, false, false, false},
+        LoadCase{"zero bytes per row (bit count 0)",
+                 [] { return FileBytes(HeadMasks(16, 16, 0, 0xFF0000, 0xFF00, 0xFF, 0)); }, 0, 0,
+                 false, 0, 0, 0, 0, 0, false, false, false},
+        LoadCase{"zero bytes per row (width 0)",
+                 [] { return FileBytes(HeadMasks(0, 16, 32, 0xFF0000, 0xFF00, 0xFF, 0)); }, 0, 0,
+                 false, 0, 0, 0, 0, 0, false, false, false},
+        LoadCase{"surface larger than 4 GiB",
+                 [] {
+                     return FileBytes(HeadMasks(16384, 16384, 160, 0xFF0000, 0xFF00, 0xFF, 0));
+                 },
+                 0, 0, false, 0, 0, 0, 0, 0, false, false, false}));
+
+class Record : public ::testing::Test {
+  protected:
+    void SetUp() override { SetProgressFunction(nullptr); }
+    void TearDown() override { SetProgressFunction(nullptr); }
+
+    bool LoadBytes(const std::vector<uint8_t>& bytes, int32_t level = 0, int32_t layer = 0,
+                   const char* name = "record.dds") {
+        path = testkit::WriteTempFile(name, bytes);
+        return tex.Load(path.c_str(), level, layer, nullptr, false);
+    }
+
+    std::string path;
+    CFileEx reader;
+    CDdsTexture tex{reader};
+};
+
+TEST_F(Record, UnknownFormatHoldsNoSurface) {
+    ASSERT_TRUE(LoadBytes(WithPayload(HeadFourCC(8, 8, FOURCC_DXT1), 32)));
+    ASSERT_TRUE(LoadBytes(WithPayload(HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '1')), 32)));
+    EXPECT_EQ(tex.m_pRawData, nullptr);
+    EXPECT_STREQ(tex.m_szFormatName, "Format Unknown");
+    EXPECT_EQ(tex.m_nFormat, TF_UNKNOWN);
+    EXPECT_EQ(tex.m_nSurfaceCount, 0);
+}
+
+// Files the reader cannot read through: the user sees the reader's message, and the record
+// keeps the previous surface together with the header it was sized for.
+TEST_F(Record, ReaderErrorsKeepThePreviousSurface) {
+    const std::vector<uint8_t> good = WithPayload(HeadFourCC(8, 8, FOURCC_DXT1), 32);
+    struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        bool exists;
+    } cases[] = {
+        {"empty file", {}, true},
+        {"50 bytes", std::vector<uint8_t>(good.begin(), good.begin() + 50), true},
+        {"127 bytes", std::vector<uint8_t>(good.begin(), good.begin() + 127), true},
+        {"missing file", {}, false},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(LoadBytes(good, 0, 0, "good.dds"));
+        ASSERT_TRUE(tex.AllocImages());
+        const DdsHead before = tex.m_Header;
+        const uint8_t* raw = tex.m_pRawData;
+        std::string name = c.exists ? testkit::WriteTempFile("short.dds", c.bytes)
+                                    : testkit::TempDir() + "/no-such-file.dds";
+        EXPECT_TRUE(tex.Load(name.c_str(), 0, 0, nullptr, false)) << c.what;
+        EXPECT_TRUE(tex.m_LastError.reported) << c.what;
+        EXPECT_FALSE(tex.m_LastError.text.empty()) << c.what;
+        EXPECT_EQ(std::memcmp(&before, &tex.m_Header, sizeof before), 0) << c.what;
+        EXPECT_EQ(tex.m_pRawData, raw) << c.what;
+        EXPECT_NE(tex.m_pWorkImage, nullptr) << c.what;
+        EXPECT_FALSE(reader.IsOpen()) << c.what;
+    }
+}
+
+TEST_F(Record, RefusedMagicKeepsEverything) {
+    ASSERT_TRUE(LoadBytes(WithPayload(HeadFourCC(8, 8, FOURCC_DXT1), 32), 0, 0, "good.dds"));
+    const DdsHead before = tex.m_Header;
+    const char* magics[] = {"DDS\0", "DDSX", "dds ", "XDDS"};
+    for (const char* magic : magics) {
+        std::vector<uint8_t> bad = WithPayload(HeadFourCC(16, 16, FOURCC_DXT5), 256);
+        std::memcpy(bad.data(), magic, 4);
+        EXPECT_FALSE(LoadBytes(bad)) << magic;
+        EXPECT_EQ(std::memcmp(&before, &tex.m_Header, sizeof before), 0) << magic;
+        EXPECT_NE(tex.m_pRawData, nullptr);
+        EXPECT_EQ(tex.m_nRawSize, 32u);
+    }
+}
+
+TEST_F(Record, CancelledReadLeavesTheRestZero) {
+    // 300 x 300 at 32 bits: 360000 bytes, two requests; stop after the first.
+    std::vector<uint8_t> bytes =
+        WithPayload(HeadMasks(300, 300, 32, 0xFF0000, 0xFF00, 0xFF, 0), 360000);
+    static std::vector<std::pair<uint32_t, uint32_t>> calls;
+    calls.clear();
+    SetProgressFunction([](uint32_t done, uint32_t total, uintptr_t) {
+        calls.push_back({done, total});
+        return 0;
+    });
+    ASSERT_TRUE(LoadBytes(bytes));
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], std::make_pair(204800u, 360000u));
+    EXPECT_EQ(std::memcmp(tex.m_pRawData, bytes.data() + 128, 204800), 0);
+    for (uint32_t i = 204800; i < 360000; ++i) ASSERT_EQ(tex.m_pRawData[i], 0) << i;
+}
+
+TEST_F(Record, RefusedHeaderThenGoodFile) {
+    const std::vector<uint8_t> good =
+        WithPayload(HeadMasks(4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0), 64);
+    EXPECT_FALSE(LoadBytes(FileBytes(HeadFourCC(65535, 65535, FOURCC_DXT1))));
+    EXPECT_EQ(tex.m_pRawData, nullptr) << "nothing left to decode against the refused header";
+    ASSERT_TRUE(LoadBytes(good));
+    EXPECT_EQ(std::memcmp(tex.m_pRawData, good.data() + 128, 64), 0);
+    EXPECT_EQ(tex.m_nWidth, 4);
+}
+
+TEST_F(Record, AllocationLimitRefusesCleanly) {
+    SetAllocationLimit(1 << 20);
+    EXPECT_FALSE(LoadBytes(FileBytes(HeadMasks(1024, 1024, 32, 0xFF0000, 0xFF00, 0xFF, 0))));
+    SetAllocationLimit(0);
+    EXPECT_TRUE(LoadBytes(FileBytes(HeadMasks(1024, 1024, 32, 0xFF0000, 0xFF00, 0xFF, 0))));
+}
+
+} // namespace

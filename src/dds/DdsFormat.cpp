@@ -13,13 +13,17 @@ constexpr uint64_t kSaturated = std::numeric_limits<uint64_t>::max();
 
 // Offsets of absurd headers saturate instead of wrapping: a saturated offset lies beyond any
 // file, so nothing is read.
-uint64_t SatAdd(uint64_t a, uint64_t b) { return a > kSaturated - b ? kSaturated : a + b; }
+uint64_t SatAdd(uint64_t a, uint64_t b) {
+    return a > kSaturated - b ? kSaturated : a + b;
+}
 uint64_t SatMul(uint64_t a, uint64_t b) {
     return (a != 0 && b > kSaturated / a) ? kSaturated : a * b;
 }
 
 // To halve a size: x / 2, or 1 when that is 0.
-uint32_t Halve(uint32_t x) { return x / 2 ? x / 2 : 1; }
+uint32_t Halve(uint32_t x) {
+    return x / 2 ? x / 2 : 1;
+}
 
 // The count of a channel in a format name. One character for 0..9 (a blank for none); larger
 // counts in decimal, so that a 10-bit or 24-bit channel never shows a control character.
@@ -69,7 +73,9 @@ int CountBits(uint32_t mask) {
     return n;
 }
 
-bool IsBlockFormat(int32_t format) { return format >= TF_DXT1 && format <= TF_DXT5_NM; }
+bool IsBlockFormat(int32_t format) {
+    return format >= TF_DXT1 && format <= TF_DXT5_NM;
+}
 
 uint32_t BlockBytes(int32_t format) {
     if (format == TF_DXT1) return 8;
@@ -93,8 +99,8 @@ uint64_t SurfaceSize(uint32_t width, uint32_t height, int32_t format, uint32_t b
 
 void FormatMaskName(char* nameOut, const DdsPixelFormat& pf) {
     const uint32_t n = pf.dwRGBBitCount;
-    const uint32_t rgb = uint32_t(CountBits(pf.dwRBitMask) + CountBits(pf.dwGBitMask) +
-                                  CountBits(pf.dwBBitMask));
+    const uint32_t rgb =
+        uint32_t(CountBits(pf.dwRBitMask) + CountBits(pf.dwGBitMask) + CountBits(pf.dwBBitMask));
     std::string first;
     if (pf.dwABitMask) {
         int a = CountBits(pf.dwABitMask);
@@ -187,8 +193,8 @@ SurfaceLocation LocateSurface(DdsHead& head, int32_t format, bool cubeMap, bool 
     if (volume) {
         int64_t lastLayer = int64_t(head.dwDepth) - 1;
         if (layer >= lastLayer) layer = lastLayer > 0 ? lastLayer : 0;
-        offset = StepLevels(head.dwWidth, head.dwHeight, &head.dwDepth, uint64_t(level), format,
-                            bits);
+        offset =
+            StepLevels(head.dwWidth, head.dwHeight, &head.dwDepth, uint64_t(level), format, bits);
         offset = SatAdd(offset, SatMul(uint64_t(layer),
                                        SurfaceSize(head.dwWidth, head.dwHeight, format, bits)));
     } else if (cubeMap) {

@@ -54,8 +54,8 @@ bool CDdsTexture::Load(const char* fileName, int32_t mipLevel, int32_t faceOrLay
     using namespace dds;
     m_LastError = LoadError();
     try {
-        m_Reader.Open(fileName, fileex::kOpenExisting, fileex::kGenericRead,
-                      fileex::kFileShareRead, nullptr);
+        m_Reader.Open(fileName, fileex::kOpenExisting, fileex::kGenericRead, fileex::kFileShareRead,
+                      nullptr);
         // The head goes into a block of its own and reaches the record only once the file is
         // accepted: the buffers of the previous surface must never meet another header.
         DdsHead head;
@@ -85,7 +85,7 @@ bool CDdsTexture::Load(const char* fileName, int32_t mipLevel, int32_t faceOrLay
         m_LastError.reported = true;
         m_LastError.text = e.UserText();
         (m_pfnErrorHandler ? m_pfnErrorHandler : RecordOnly)(ownerWindow, e.UserText().c_str(),
-                                                              m_pErrorContext);
+                                                             m_pErrorContext);
         m_Reader.Close();
         return true;
     }

@@ -106,10 +106,14 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
         } else if (a == "--view") {
             const char* v = value();
             std::string m = v ? v : "";
-            if (m == "color") o.mode = COMPOSE_COLOR;
-            else if (m == "blend") o.mode = COMPOSE_BLEND;
-            else if (m == "alpha") o.mode = COMPOSE_ALPHA;
-            else return "--view takes color, blend or alpha";
+            if (m == "color")
+                o.mode = COMPOSE_COLOR;
+            else if (m == "blend")
+                o.mode = COMPOSE_BLEND;
+            else if (m == "alpha")
+                o.mode = COMPOSE_ALPHA;
+            else
+                return "--view takes color, blend or alpha";
         } else if (a == "--background") {
             const char* v = value();
             if (!v || !ParseColour(v, o.bg)) return "--background takes six hex digits RRGGBB";
@@ -173,7 +177,8 @@ bool WritePng(const std::string& path, const CDdsTexture& t, std::string& error)
     std::vector<uint8_t> rgb(size_t(w) * h * 3);
     for (uint32_t y = 0; y < h; ++y) {
         // The display image is bottom-up.
-        const uint8_t* src = reinterpret_cast<const uint8_t*>(t.m_pDisplayImage + size_t(h - 1 - y) * w);
+        const uint8_t* src =
+            reinterpret_cast<const uint8_t*>(t.m_pDisplayImage + size_t(h - 1 - y) * w);
         uint8_t* dst = rgb.data() + size_t(y) * w * 3;
         for (uint32_t x = 0; x < w; ++x, src += 4, dst += 3) {
             dst[0] = src[2];
