@@ -1,13 +1,22 @@
-// Writes the repository's generated DDS files: `make-fixtures samples DIR` makes the sample
-// textures shipped in samples/.
+// Writes the repository's generated DDS files:
+//   make-fixtures samples DIR      the sample textures shipped in samples/
+//   make-fixtures seeds DIR        one small valid file of every format code and layout
+//   make-fixtures hostile DIR      the hostile corpus of tests/hostile, one file per case
+//   make-fixtures table TABLE DIR  the files described by the `fixture` lines of a test table
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <sstream>
 #include <string>
 
 #include "DdsBuilder.h"
 
 using namespace testkit;
+using namespace dds;
 
 namespace {
 
@@ -44,13 +53,21 @@ std::vector<uint8_t> Raw32(const std::vector<uint32_t>& px) {
     return out;
 }
 
-bool Write(const std::string& dir, const char* name, const std::vector<uint8_t>& bytes) {
+bool Write(const std::string& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
     std::string path = dir + "/" + name;
     FILE* f = std::fopen(path.c_str(), "wb");
     bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     if (f) ok = std::fclose(f) == 0 && ok;
     if (!ok) std::fprintf(stderr, "make-fixtures: cannot write %s\n", path.c_str());
     return ok;
+}
+
+void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& more) {
+    out.insert(out.end(), more.begin(), more.end());
+}
+
+uint32_t Halve(uint32_t x) {
+    return std::max(1u, x / 2);
 }
 
 bool Samples(const std::string& dir) {
@@ -95,10 +112,587 @@ bool Samples(const std::string& dir) {
     return ok;
 }
 
+// ---- seeds: small valid files of every format code and layout ----------------------------------
+
+// Packs an 8-bit-per-channel pixel (alpha << 24 | red << 16 | green << 8 | blue) into a mask
+// layout of `bits` bits, each channel's top bits into its mask.
+std::vector<uint8_t> PackMasks(const std::vector<uint32_t>& px, uint32_t bits,
+                               const uint32_t masks[4]) {
+    std::vector<uint8_t> out;
+    for (uint32_t p : px) {
+        uint64_t v = 0;
+        for (int c = 0; c < 4; ++c) { // red, green, blue, alpha
+            const uint32_t mask = masks[c];
+            if (!mask) continue;
+            int shift = 0, n = 0;
+            while (!(mask >> shift & 1)) ++shift;
+            while (shift + n < 32 && (mask >> (shift + n) & 1)) ++n;
+            const uint32_t byte = (p >> (c == 3 ? 24 : 16 - 8 * c)) & 255;
+            const uint64_t value = n <= 8 ? byte >> (8 - n) : uint64_t(byte) << (n - 8);
+            v |= value << shift;
+        }
+        for (uint32_t b = 0; b < bits / 8; ++b) out.push_back(uint8_t(v >> (8 * b)));
+    }
+    return out;
+}
+
+// Half of a float in 0..1 (normal numbers and zero only; enough for pictures).
+uint16_t ToHalf(float f) {
+    if (f <= 0.0f) return 0;
+    int e;
+    const float m = std::frexp(f, &e); // f = m * 2^e, m in [0.5, 1)
+    const int exponent = e - 1 + 15;
+    if (exponent <= 0) return 0;
+    const uint32_t mantissa = uint32_t(std::lround((m * 2 - 1) * 1024));
+    return uint16_t(mantissa == 1024 ? (exponent + 1) << 10 : exponent << 10 | mantissa);
+}
+
+// A picture as floats, `channels` of red, green, blue, alpha, each as half or single.
+std::vector<uint8_t> PackFloats(const std::vector<uint32_t>& px, int channels, bool half) {
+    std::vector<uint8_t> out;
+    for (uint32_t p : px) {
+        const uint32_t bytes[4] = {(p >> 16) & 255, (p >> 8) & 255, p & 255, p >> 24};
+        for (int c = 0; c < channels; ++c) {
+            const float f = float(bytes[c]) / 255.0f;
+            if (half)
+                Put16(out, ToHalf(f));
+            else
+                PutFloat(out, f);
+        }
+    }
+    return out;
+}
+
+// The surfaces of every level of a picture, each made by `encode` from that level's pixels.
+std::vector<uint8_t> Chain(uint32_t w, uint32_t h, double hue, uint32_t levels,
+                           const std::function<std::vector<uint8_t>(const std::vector<uint32_t>&,
+                                                                    uint32_t, uint32_t)>& encode) {
+    std::vector<uint8_t> payload;
+    uint32_t n = 0;
+    for (const auto& level : MipChain(Picture(w, h, hue), w, h)) {
+        if (n++ == levels) break;
+        Append(payload, encode(level, w, h));
+        w = Halve(w);
+        h = Halve(h);
+    }
+    return payload;
+}
+
+std::function<std::vector<uint8_t>(const std::vector<uint32_t>&, uint32_t, uint32_t)>
+BlockEncoder(uint32_t fourCC) {
+    return [fourCC](const std::vector<uint32_t>& px, uint32_t w, uint32_t h) {
+        return EncodeBlocks(px, w, h, fourCC);
+    };
+}
+
+DdsHead LinearHead(uint32_t w, uint32_t h, uint32_t fourCC, uint32_t mips, uint32_t linear) {
+    DdsHead head = HeadFourCC(w, h, fourCC, mips);
+    head.dwFlags |= DDSD_LINEARSIZE;
+    head.dwPitchOrLinearSize = linear;
+    return head;
+}
+
+bool Seeds(const std::string& dir) {
+    bool ok = true;
+    struct MaskSeed {
+        const char* name;
+        uint32_t bits, masks[4], pfFlags;
+    };
+    const MaskSeed maskSeeds[] = {
+        {"r5g6b5", 16, {0xF800, 0x07E0, 0x001F, 0}, DDPF_RGB},
+        {"x1r5g5b5", 16, {0x7C00, 0x03E0, 0x001F, 0}, DDPF_RGB},
+        {"a1r5g5b5", 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, DDPF_RGB | DDPF_ALPHAPIXELS},
+        {"a4r4g4b4", 16, {0x0F00, 0x00F0, 0x000F, 0xF000}, DDPF_RGB | DDPF_ALPHAPIXELS},
+        {"x4r4g4b4", 16, {0x0F00, 0x00F0, 0x000F, 0}, DDPF_RGB},
+        {"a8r3g3b2", 16, {0xE0, 0x1C, 0x03, 0xFF00}, DDPF_RGB | DDPF_ALPHAPIXELS},
+        {"r8g8b8", 24, {0xFF0000, 0xFF00, 0xFF, 0}, DDPF_RGB},
+        {"x8r8g8b8", 32, {0xFF0000, 0xFF00, 0xFF, 0}, DDPF_RGB},
+        {"a8r8g8b8", 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, DDPF_RGB | DDPF_ALPHAPIXELS},
+        {"a8b8g8r8", 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, DDPF_RGB | DDPF_ALPHAPIXELS},
+        {"a8r8g8b8-premul",
+         32,
+         {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+         DDPF_RGB | DDPF_ALPHAPIXELS | DDPF_ALPHAPREMULT},
+        {"a2r10g10b10", 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}, DDPF_RGB | DDPF_ALPHAPIXELS},
+        {"a8", 8, {0, 0, 0, 0xFF}, DDPF_ALPHAPIXELS},
+        {"l8", 8, {0xFF, 0, 0, 0}, DDPF_RGB},
+    };
+    for (const MaskSeed& s : maskSeeds) {
+        for (uint32_t size : {8u, 6u}) {
+            DdsHead head =
+                HeadMasks(size, size - 1, s.bits, s.masks[0], s.masks[1], s.masks[2], s.masks[3]);
+            head.ddspf.dwFlags = s.pfFlags;
+            auto payload = PackMasks(Picture(size, size - 1, 0.3), s.bits, s.masks);
+            ok &= Write(dir, std::string(s.name) + "-" + std::to_string(size) + ".dds",
+                        FileBytes(head, payload));
+        }
+    }
+    { // Bump formats: signed du/dv bytes stored as they come.
+        DdsHead uv = HeadMasks(8, 8, 16, 0xFF, 0xFF00, 0, 0);
+        uv.ddspf.dwFlags = DDPF_BUMPDUDV;
+        ok &= Write(dir, "bump-u8v8.dds", FileBytes(uv, Pattern(8 * 8 * 2, 7)));
+        DdsHead uvw = HeadMasks(8, 8, 16, 0x1F, 0x3E0, 0xFC00, 0);
+        uvw.ddspf.dwFlags = DDPF_BUMPDUDV;
+        ok &= Write(dir, "bump-u5v5w6.dds", FileBytes(uvw, Pattern(8 * 8 * 2, 8)));
+    }
+    { // Float formats 111 to 116.
+        struct FloatSeed {
+            const char* name;
+            uint32_t fourCC;
+            int channels;
+            bool half;
+        };
+        const FloatSeed floatSeeds[] = {
+            {"r16f", FOURCC_R16F, 1, true},
+            {"g16r16f", FOURCC_G16R16F, 2, true},
+            {"a16b16g16r16f", FOURCC_A16B16G16R16F, 4, true},
+            {"r32f", FOURCC_R32F, 1, false},
+            {"g32r32f", FOURCC_G32R32F, 2, false},
+            {"a32b32g32r32f", FOURCC_A32B32G32R32F, 4, false},
+        };
+        for (const FloatSeed& s : floatSeeds) {
+            DdsHead head = HeadFourCC(8, 4, s.fourCC);
+            ok &= Write(dir, std::string(s.name) + ".dds",
+                        FileBytes(head, PackFloats(Picture(8, 4, 0.6), s.channels, s.half)));
+        }
+    }
+    { // Block formats: a full chain, and single levels of awkward sizes.
+        const std::pair<const char*, uint32_t> blockSeeds[] = {
+            {"dxt1", FOURCC_DXT1}, {"dxt2", FOURCC_DXT2}, {"dxt3", FOURCC_DXT3},
+            {"dxt4", FOURCC_DXT4}, {"dxt5", FOURCC_DXT5},
+        };
+        for (const auto& s : blockSeeds) {
+            auto chain = Chain(16, 16, 0.1, 5, BlockEncoder(s.second));
+            const uint32_t blockBytes = s.second == FOURCC_DXT1 ? 8 : 16;
+            DdsHead head = LinearHead(16, 16, s.second, 5, 16 * blockBytes);
+            ok &= Write(dir, std::string(s.first) + "-mips.dds", FileBytes(head, chain));
+            for (auto wh : {std::make_pair(6u, 10u), std::make_pair(2u, 2u)}) {
+                auto level =
+                    EncodeBlocks(Picture(wh.first, wh.second, 0.8), wh.first, wh.second, s.second);
+                DdsHead single = HeadFourCC(wh.first, wh.second, s.second);
+                ok &= Write(dir,
+                            std::string(s.first) + "-" + std::to_string(wh.first) + "x" +
+                                std::to_string(wh.second) + ".dds",
+                            FileBytes(single, level));
+            }
+        }
+    }
+    { // Cube maps: all six faces with mips (DXT1), and three faces of one level (A8R8G8B8).
+        std::vector<uint8_t> payload;
+        for (int face = 0; face < 6; ++face)
+            Append(payload, Chain(16, 16, face / 6.0, 5, BlockEncoder(FOURCC_DXT1)));
+        DdsHead head = LinearHead(16, 16, FOURCC_DXT1, 5, 128);
+        head.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+        ok &= Write(dir, "cube-dxt1-6faces-mips.dds", FileBytes(head, payload));
+
+        std::vector<uint8_t> three;
+        for (int face = 0; face < 3; ++face) Append(three, Raw32(Picture(8, 8, face / 3.0)));
+        DdsHead head3 = HeadMasks(8, 8, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+        head3.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_POSITIVEX | DDSCAPS2_CUBEMAP_POSITIVEY |
+                        DDSCAPS2_CUBEMAP_POSITIVEZ;
+        ok &= Write(dir, "cube-a8r8g8b8-3faces.dds", FileBytes(head3, three));
+    }
+    { // A volume of 8 x 8 x 4 with 4 levels: each level's slices, then the next level.
+        std::vector<uint8_t> payload;
+        uint32_t w = 8, depth = 4;
+        for (int level = 0; level < 4; ++level) {
+            for (uint32_t slice = 0; slice < depth; ++slice)
+                Append(payload, Raw32(Picture(w, w, slice / 4.0 + level / 16.0)));
+            w = Halve(w);
+            depth = Halve(depth);
+        }
+        DdsHead head = HeadMasks(8, 8, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 4);
+        head.dwCaps2 = DDSCAPS2_VOLUME;
+        head.dwDepth = 4;
+        ok &= Write(dir, "volume-a8r8g8b8-mips.dds", FileBytes(head, payload));
+    }
+    { // Uncompressed mip chain, and a file of unknown format.
+        DdsHead head = HeadMasks(16, 8, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 5);
+        ok &= Write(dir, "a8r8g8b8-mips.dds",
+                    FileBytes(head, Chain(16, 8, 0.4, 5,
+                                          [](const std::vector<uint32_t>& px, uint32_t, uint32_t) {
+                                              return Raw32(px);
+                                          })));
+        DdsHead unknown = HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '2'));
+        ok &= Write(dir, "unknown-ati2.dds", FileBytes(unknown, Pattern(64, 9)));
+    }
+    return ok;
+}
+
+// ---- hostile: one file per case of tests/hostile/expected.tsv ---------------------------------
+
+struct Case {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
+// 4 x 4 A8R8G8B8 whose pixel (x, y) is blue 0x80, green 0x20 + x, red 0x10 x (y + 1), alpha
+// 255 in even columns and 0 in odd ones: rows, columns and alpha all tell apart.
+DdsHead ArgbHead() {
+    return HeadMasks(4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+}
+std::vector<uint8_t> ArgbPixels(uint32_t w = 4, uint32_t h = 4) {
+    std::vector<uint8_t> out;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            Put32(out,
+                  (x % 2 ? 0u : 0xFFu) << 24 | (0x10 * (y + 1)) << 16 | (0x20 + x) << 8 | 0x80);
+    return out;
+}
+
+// A colour block of one colour (four-colour mode against black, every index 0).
+std::vector<uint8_t> SolidBlock(uint16_t color) {
+    std::vector<uint8_t> out;
+    Put16(out, color);
+    Put16(out, 0);
+    Put32(out, 0);
+    return out;
+}
+
+// 8 x 8 DXT1 of four solid blocks: red, green on top, blue, white below; linear size 32.
+DdsHead Dxt1Head() {
+    return LinearHead(8, 8, FOURCC_DXT1, 1, 32);
+}
+std::vector<uint8_t> Dxt1Blocks() {
+    std::vector<uint8_t> out;
+    for (uint16_t c : {0xF800, 0x07E0, 0x001F, 0xFFFF}) Append(out, SolidBlock(c));
+    return out;
+}
+
+// The block of the odd-size cases. Colour 0xF800 over 0x001F (four-colour mode): palette red,
+// blue, 2/3 red, 1/3 red; pixel (x, y) takes entry (x + y) mod 4. Alpha, where the format has
+// it, is 255 in even columns and 0 in odd ones.
+std::vector<uint8_t> PatternBlock(uint32_t fourCC) {
+    std::vector<uint8_t> out;
+    if (fourCC == FOURCC_DXT2 || fourCC == FOURCC_DXT3) {
+        for (int y = 0; y < 4; ++y) Put16(out, 0x0F0F);
+    } else if (fourCC == FOURCC_DXT4 || fourCC == FOURCC_DXT5) {
+        // Alpha 255 and 0, index 0 in even columns and 1 in odd ones.
+        for (uint8_t b : {0xFF, 0x00, 0x08, 0x82, 0x20, 0x08, 0x82, 0x20}) out.push_back(b);
+    }
+    Put16(out, 0xF800);
+    Put16(out, 0x001F);
+    for (uint8_t row : {0xE4, 0x39, 0x4E, 0x93}) out.push_back(row);
+    return out;
+}
+
+DdsHead WithField(DdsHead head, const std::string& field, uint32_t value) {
+    if (field == "width") head.dwWidth = value;
+    if (field == "height") head.dwHeight = value;
+    if (field == "depth") head.dwDepth = value;
+    if (field == "mipcount") head.dwMipMapCount = value;
+    if (field == "pitch") head.dwPitchOrLinearSize = value;
+    if (field == "bitcount") head.ddspf.dwRGBBitCount = value;
+    return head;
+}
+
+std::vector<uint8_t> Floats(std::initializer_list<float> values) {
+    std::vector<uint8_t> out;
+    for (float v : values) PutFloat(out, v);
+    return out;
+}
+std::vector<uint8_t> Halves(std::initializer_list<uint16_t> values) {
+    std::vector<uint8_t> out;
+    for (uint16_t v : values) Put16(out, v);
+    return out;
+}
+
+std::vector<Case> HostileCases() {
+    std::vector<Case> cases;
+    auto add = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        cases.push_back({name, bytes});
+    };
+    auto cut = [](std::vector<uint8_t> bytes, size_t size) {
+        bytes.resize(size);
+        return bytes;
+    };
+    const auto argb = FileBytes(ArgbHead(), ArgbPixels());
+
+    // Too short for a head, or not a DDS file.
+    add("empty", {});
+    add("short-50", cut(argb, 50));
+    add("short-116-claims-65535", cut(FileBytes(HeadFourCC(65535, 65535, FOURCC_DXT1)), 116));
+    add("head-only", FileBytes(ArgbHead()));
+    auto magic = argb;
+    magic[3] = 'X';
+    add("bad-magic-ddsx", magic);
+    magic[3] = 0;
+    add("bad-magic-dds-nul", magic);
+    add("unknown-fourcc", FileBytes(HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '2')), Pattern(64)));
+
+    // Every size field of the head at 0 and at 0xFFFFFFFF, on an uncompressed and a block file.
+    add("a8r8g8b8-base", argb);
+    add("dxt1-base", FileBytes(Dxt1Head(), Dxt1Blocks()));
+    for (const char* field : {"width", "height", "depth", "mipcount", "pitch", "bitcount"}) {
+        for (uint32_t value : {0u, 0xFFFFFFFFu}) {
+            const std::string suffix = std::string("-") + field + (value ? "-max" : "-0");
+            add("a8r8g8b8" + suffix, FileBytes(WithField(ArgbHead(), field, value), ArgbPixels()));
+            add("dxt1" + suffix, FileBytes(WithField(Dxt1Head(), field, value), Dxt1Blocks()));
+        }
+    }
+    add("width-7fffffff-bits32",
+        FileBytes(HeadMasks(0x7FFFFFFF, 1, 32, 0xFF0000, 0xFF00, 0xFF, 0), Pattern(64)));
+    add("dxt1-65535-nodata", FileBytes(HeadFourCC(65535, 65535, FOURCC_DXT1)));
+    add("a32b32g32r32f-16384-nodata", FileBytes(HeadFourCC(16384, 16384, FOURCC_A32B32G32R32F)));
+
+    { // 64 x 64 DXT1 with its 7 real levels (level n solid: red, green, blue, white, red, ...)
+      // whose head claims 255.
+        std::vector<uint8_t> payload;
+        const uint16_t colors[] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+        uint32_t w = 64;
+        for (int level = 0; level < 7; ++level, w = Halve(w))
+            for (uint32_t b = 0; b < std::max(1u, w / 4) * std::max(1u, w / 4); ++b)
+                Append(payload, SolidBlock(colors[level % 4]));
+        add("dxt1-64-mipcount-255", FileBytes(LinearHead(64, 64, FOURCC_DXT1, 255, 0), payload));
+    }
+    { // Cube and volume flags with nothing behind them.
+        DdsHead cube = ArgbHead();
+        cube.dwCaps2 = DDSCAPS2_CUBEMAP;
+        add("cube-no-faces", FileBytes(cube, ArgbPixels()));
+        DdsHead volume = ArgbHead();
+        volume.dwCaps2 = DDSCAPS2_VOLUME;
+        add("volume-depth-0", FileBytes(volume, ArgbPixels()));
+        volume.dwDepth = 0xFFFFFFFF;
+        add("volume-depth-max", FileBytes(volume, ArgbPixels()));
+    }
+    { // The linear size against the surface (32 bytes) and the file.
+        auto withLinear = [](uint32_t linear, size_t dataBytes) {
+            std::vector<uint8_t> data = Dxt1Blocks();
+            data.resize(dataBytes, 0x55);
+            return FileBytes(LinearHead(8, 8, FOURCC_DXT1, 1, linear), data);
+        };
+        add("dxt1-linear-larger", withLinear(64, 64));
+        add("dxt1-linear-larger-than-file", withLinear(64, 32));
+        add("dxt1-linear-smaller", withLinear(8, 32));
+        DdsHead argbLinear = ArgbHead();
+        argbLinear.dwFlags |= DDSD_LINEARSIZE;
+        argbLinear.dwPitchOrLinearSize = 20;
+        add("a8r8g8b8-linear-smaller", FileBytes(argbLinear, ArgbPixels()));
+        DdsHead r5g6b5 = HeadMasks(4, 2, 16, 0xF800, 0x07E0, 0x001F, 0);
+        r5g6b5.dwFlags |= DDSD_LINEARSIZE;
+        r5g6b5.dwPitchOrLinearSize = 6;
+        std::vector<uint8_t> white;
+        for (int i = 0; i < 8; ++i) Put16(white, 0xFFFF);
+        add("r5g6b5-linear-smaller", FileBytes(r5g6b5, white));
+    }
+    { // Awkward sizes in every block format.
+        const std::pair<const char*, uint32_t> formats[] = {
+            {"dxt1", FOURCC_DXT1}, {"dxt2", FOURCC_DXT2}, {"dxt3", FOURCC_DXT3},
+            {"dxt4", FOURCC_DXT4}, {"dxt5", FOURCC_DXT5},
+        };
+        const std::pair<uint32_t, uint32_t> sizes[] = {{5, 3}, {1, 1}, {256, 1}, {1, 256}};
+        for (const auto& f : formats) {
+            for (const auto& s : sizes) {
+                std::vector<uint8_t> data;
+                const uint32_t blocks = std::max(1u, s.first / 4) * std::max(1u, s.second / 4);
+                for (uint32_t b = 0; b < blocks; ++b) Append(data, PatternBlock(f.second));
+                add(std::string(f.first) + "-" + std::to_string(s.first) + "x" +
+                        std::to_string(s.second),
+                    FileBytes(LinearHead(s.first, s.second, f.second, 1, uint32_t(data.size())),
+                              data));
+            }
+        }
+    }
+    {                                // Truncated mip chains: the file ends inside level 2.
+        std::vector<uint8_t> blocks; // levels 16, 8, 4, 2, 1: 128 + 32 + 8 + 8 + 8 bytes
+        const uint16_t colors[] = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0xF800};
+        uint32_t w = 16;
+        for (int level = 0; level < 5; ++level, w = Halve(w))
+            for (uint32_t b = 0; b < std::max(1u, w / 4) * std::max(1u, w / 4); ++b)
+                Append(blocks, SolidBlock(colors[level]));
+        blocks.resize(128 + 32 + 4);
+        add("dxt1-16-mips-truncated", FileBytes(LinearHead(16, 16, FOURCC_DXT1, 5, 128), blocks));
+
+        std::vector<uint8_t> argbChain; // levels 8, 4, 2, 1: 256 + 64 + 16 + 4 bytes
+        for (uint32_t s : {8u, 4u, 2u, 1u}) Append(argbChain, ArgbPixels(s, s));
+        argbChain.resize(256 + 64 + 8);
+        add("a8r8g8b8-8-mips-truncated",
+            FileBytes(HeadMasks(8, 8, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 4), argbChain));
+    }
+    { // Float specials.
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const float inf = std::numeric_limits<float>::infinity();
+        const float sub = 1e-40f; // subnormal
+        add("r32f-specials",
+            FileBytes(HeadFourCC(4, 1, FOURCC_R32F), Floats({nan, inf, -inf, sub})));
+        add("a32b32g32r32f-specials",
+            FileBytes(HeadFourCC(2, 2, FOURCC_A32B32G32R32F),
+                      Floats({nan, inf, -inf, 1.0f,      // r, g, b, a of (0, 0)
+                              sub, 0.5f, 1.0f, nan,      // (1, 0)
+                              0.25f, 0.75f, -0.0f, inf,  // (0, 1)
+                              1.0f, 1.0f, 1.0f, sub}))); // (1, 1)
+        add("r16f-specials",
+            FileBytes(HeadFourCC(4, 1, FOURCC_R16F), Halves({0x7E00, 0x7C00, 0x0001, 0x8000})));
+        add("a16b16g16r16f-specials",
+            FileBytes(HeadFourCC(2, 2, FOURCC_A16B16G16R16F),
+                      Halves({0x7E00, 0x7C00, 0xFC00, 0x3C00, 0x0001, 0x8000, 0x3800, 0x7E00,
+                              0x3C00, 0x3800, 0x0000, 0x0000, 0xFC00, 0x7BFF, 0x03FF, 0x3800})));
+    }
+    return cases;
+}
+
+bool Hostile(const std::string& dir) {
+    bool ok = true;
+    for (const Case& c : HostileCases()) ok &= Write(dir, c.name + ".dds", c.bytes);
+    return ok;
+}
+
+// ---- table: files described in a test table -------------------------------------------------
+//
+// A line "fixture<TAB>NAME<TAB>KEY=VALUE ..." describes NAME.dds:
+//   size=WxH            required
+//   fourcc=DXT1|111     a FourCC (four characters) or a format number
+//   rgb=BITS/R/G/B[/A]  a mask format (hex masks); DDPF_RGB, and DDPF_ALPHAPIXELS with an A mask
+//   bump=BITS/U/V[/W]   a du/dv format (hex masks), DDPF_BUMPDUDV only
+//   pfflags=HEX         the pixel format's dwFlags, replacing what the above set
+//   mips=N  depth=N (a volume)  cube=HEX (the cube bit and these face bits of dwCaps2)
+//   linear=N            DDSD_LINEARSIZE with this dwPitchOrLinearSize
+//   data=SPEC           the bytes after the head: comma-separated [N*]HEX, HEX repeated N times
+
+bool ParseHex(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.size() > 8) return false;
+    char* end = nullptr;
+    value = uint32_t(std::strtoul(text.c_str(), &end, 16));
+    return *end == 0;
+}
+
+bool ParseData(const std::string& spec, std::vector<uint8_t>& out) {
+    std::stringstream items(spec);
+    std::string item;
+    while (std::getline(items, item, ',')) {
+        unsigned long count = 1;
+        const size_t star = item.find('*');
+        if (star != std::string::npos) {
+            count = std::strtoul(item.substr(0, star).c_str(), nullptr, 10);
+            item = item.substr(star + 1);
+        }
+        if (item.size() % 2) return false;
+        std::vector<uint8_t> bytes;
+        for (size_t i = 0; i < item.size(); i += 2) {
+            uint32_t b;
+            if (!ParseHex(item.substr(i, 2), b)) return false;
+            bytes.push_back(uint8_t(b));
+        }
+        for (unsigned long n = 0; n < count; ++n) Append(out, bytes);
+    }
+    return true;
+}
+
+std::vector<uint32_t> SplitHex(const std::string& text, bool& ok) {
+    std::vector<uint32_t> values;
+    std::stringstream parts(text);
+    std::string part;
+    while (std::getline(parts, part, '/')) {
+        uint32_t v = 0;
+        if (values.empty()) // the bit count is decimal
+            v = uint32_t(std::strtoul(part.c_str(), nullptr, 10));
+        else
+            ok &= ParseHex(part, v);
+        values.push_back(v);
+    }
+    return values;
+}
+
+bool BuildFixture(const std::string& recipe, std::vector<uint8_t>& file, std::string& error) {
+    uint32_t w = 0, h = 0, mips = 1;
+    std::vector<std::pair<std::string, std::string>> keys;
+    std::stringstream words(recipe);
+    std::string word;
+    while (words >> word) {
+        const size_t eq = word.find('=');
+        if (eq == std::string::npos) {
+            error = "not KEY=VALUE: " + word;
+            return false;
+        }
+        keys.emplace_back(word.substr(0, eq), word.substr(eq + 1));
+        if (keys.back().first == "size" &&
+            std::sscanf(keys.back().second.c_str(), "%ux%u", &w, &h) != 2) {
+            error = "bad size";
+            return false;
+        }
+        if (keys.back().first == "mips") mips = uint32_t(std::stoul(keys.back().second));
+    }
+    DdsHead head = HeadFourCC(w, h, 0, mips);
+    std::vector<uint8_t> data;
+    bool ok = true;
+    for (const auto& [key, value] : keys) {
+        if (key == "size" || key == "mips") {
+        } else if (key == "fourcc") {
+            const bool number = value.find_first_not_of("0123456789") == std::string::npos;
+            if (number)
+                head.ddspf.dwFourCC = uint32_t(std::stoul(value));
+            else if (value.size() == 4)
+                head.ddspf.dwFourCC = MakeFourCC(value[0], value[1], value[2], value[3]);
+            else
+                ok = false;
+        } else if (key == "rgb" || key == "bump") {
+            std::vector<uint32_t> v = SplitHex(value, ok);
+            v.resize(5, 0);
+            head = HeadMasks(w, h, v[0], v[1], v[2], v[3], key == "rgb" ? v[4] : 0, mips);
+            if (key == "bump") head.ddspf.dwFlags = DDPF_BUMPDUDV;
+        } else if (key == "pfflags") {
+            ok &= ParseHex(value, head.ddspf.dwFlags);
+        } else if (key == "depth") {
+            head.dwCaps2 |= DDSCAPS2_VOLUME;
+            head.dwDepth = uint32_t(std::stoul(value));
+        } else if (key == "cube") {
+            uint32_t faces = 0;
+            ok &= ParseHex(value, faces);
+            head.dwCaps2 |= DDSCAPS2_CUBEMAP | faces;
+        } else if (key == "linear") {
+            head.dwFlags |= DDSD_LINEARSIZE;
+            head.dwPitchOrLinearSize = uint32_t(std::stoul(value));
+        } else if (key == "data") {
+            ok &= ParseData(value, data);
+        } else {
+            error = "unknown key " + key;
+            return false;
+        }
+        if (!ok) {
+            error = "bad value for " + key;
+            return false;
+        }
+    }
+    file = FileBytes(head, data);
+    return true;
+}
+
+bool Table(const std::string& tablePath, const std::string& dir) {
+    std::ifstream table(tablePath);
+    if (!table) {
+        std::fprintf(stderr, "make-fixtures: cannot read %s\n", tablePath.c_str());
+        return false;
+    }
+    bool ok = true;
+    std::string line;
+    for (int number = 1; std::getline(table, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("fixture\t", 0) != 0) continue;
+        std::stringstream fields(line.substr(8));
+        std::string name, recipe, error;
+        std::getline(fields, name, '\t');
+        std::getline(fields, recipe);
+        std::vector<uint8_t> bytes;
+        if (name.empty() || !BuildFixture(recipe, bytes, error)) {
+            std::fprintf(stderr, "make-fixtures: %s:%d: %s\n", tablePath.c_str(), number,
+                         error.empty() ? "no name" : error.c_str());
+            ok = false;
+            continue;
+        }
+        ok &= Write(dir, name + ".dds", bytes);
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "samples") == 0) return Samples(argv[2]) ? 0 : 2;
-    std::fprintf(stderr, "usage: make-fixtures samples DIR\n");
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (argc == 3 && mode == "samples") return Samples(argv[2]) ? 0 : 2;
+    if (argc == 3 && mode == "seeds") return Seeds(argv[2]) ? 0 : 2;
+    if (argc == 3 && mode == "hostile") return Hostile(argv[2]) ? 0 : 2;
+    if (argc == 4 && mode == "table") return Table(argv[2], argv[3]) ? 0 : 2;
+    std::fprintf(stderr, "usage: make-fixtures samples|seeds|hostile DIR\n"
+                         "       make-fixtures table TABLE DIR\n");
     return 1;
 }
