@@ -1,1 +1,336 @@
+// Composition: conversions, the three views of every format, row order, progress, bad input.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "DdsBuilder.h"
+#include "dds/DdsTexture.h"
+#include "decode/Compose.h"
+#include "decode/PixelConvert.h"
+#include "io/Progress.h"
+
+namespace {
+
+std::vector<uint8_t> U16(std::vector<uint16_t> values) {
+    std::vector<uint8_t> out;
+    for (uint16_t v : values) testkit::Put16(out, v);
+    return out;
+}
+std::vector<uint8_t> F32(std::vector<float> values) {
+    std::vector<uint8_t> out;
+    for (float v : values) testkit::PutFloat(out, v);
+    return out;
+}
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInf = std::numeric_limits<float>::infinity();
+
+struct Masks {
+    uint32_t bits, red, green, blue, alpha;
+};
+
+// A record holding `raw` as its surface, decoded.
+struct Surface {
+    CFileEx reader;
+    CDdsTexture tex{reader};
+    Surface(int32_t format, const Masks& m, bool hasAlpha, uint32_t width, uint32_t height,
+            const std::vector<uint8_t>& raw) {
+        dds::DdsPixelFormat& pf = tex.m_Header.ddspf;
+        pf = {32, 0, 0, m.bits, m.red, m.green, m.blue, m.alpha};
+        tex.m_Header.dwWidth = width;
+        tex.m_Header.dwHeight = height;
+        tex.m_nFormat = format;
+        tex.m_nWidth = int32_t(width);
+        tex.m_nHeight = int32_t(height);
+        tex.m_bHasAlpha = hasAlpha;
+        EXPECT_TRUE(tex.AllocRaw(uint32_t(raw.size())));
+        if (!raw.empty()) std::memcpy(tex.m_pRawData, raw.data(), raw.size());
+        tex.DecodeSurface();
+    }
+    std::vector<uint32_t> Compose(int32_t mode, uint32_t bgRgb = 0) {
+        tex.Compose(mode, uint8_t(bgRgb >> 16), uint8_t(bgRgb >> 8), uint8_t(bgRgb));
+        const size_t pixels = size_t(tex.m_Header.dwWidth) * tex.m_Header.dwHeight;
+        return std::vector<uint32_t>(tex.m_pDisplayImage, tex.m_pDisplayImage + pixels);
+    }
+};
+
+constexpr Masks kNone = {0, 0, 0, 0, 0};
+constexpr Masks kR5G6B5 = {16, 0xF800, 0x07E0, 0x001F, 0};
+constexpr Masks kX1R5G5B5 = {16, 0x7C00, 0x03E0, 0x001F, 0};
+constexpr Masks kA1R5G5B5 = {16, 0x7C00, 0x03E0, 0x001F, 0x8000};
+constexpr Masks kA4R4G4B4 = {16, 0x0F00, 0x00F0, 0x000F, 0xF000};
+constexpr Masks kA8 = {8, 0, 0, 0, 0xFF};
+constexpr Masks kR8G8B8 = {24, 0xFF0000, 0xFF00, 0xFF, 0};
+constexpr Masks kA8R8G8B8 = {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+constexpr Masks kU8V8 = {16, 0xFF, 0xFF00, 0, 0};
+constexpr Masks k16 = {16, 0, 0, 0, 0}, k32 = {32, 0, 0, 0, 0}, k64 = {64, 0, 0, 0, 0},
+                k128 = {128, 0, 0, 0, 0};
+
+// ---- conversions
+// ---------------------------------------------------------------------------------
+
+TEST(Convert, HalfToFloatRebiasesWithoutSpecialCases) {
+    const struct {
+        uint16_t half;
+        uint32_t bits;
+    } cases[] = {
+        {0x3C00, 0x3F800000}, // 1.0
+        {0x3800, 0x3F000000}, // 0.5
+        {0x0000, 0x38000000}, // zero comes out as 2^-15
+        {0x7E00, 0x47C00000}, // a NaN comes out as 98304
+        {0x8000, 0xC8000000}, // the sign lands in the exponent too
+        {0xFFFF, 0xD7FFE000},
+    };
+    for (const auto& c : cases) {
+        const float f = HalfToFloat(c.half);
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        EXPECT_EQ(bits, c.bits) << std::hex << c.half;
+    }
+}
+
+TEST(Convert, UnitToByteClampsAndTruncates) {
+    const struct {
+        float x;
+        uint8_t byte;
+    } cases[] = {{0.5f, 127},
+                 {0.999f, 254},
+                 {1.0f, 255},
+                 {2.0f, 255},
+                 {-2.0f, 0},
+                 {0.0f, 0},
+                 {kNaN, 0},
+                 {kInf, 255},
+                 {-kInf, 0},
+                 {HalfToFloat(0x3800), 127},
+                 {HalfToFloat(0x3C00), 255},
+                 {HalfToFloat(0x7E00), 255},
+                 {HalfToFloat(1), 0}};
+    for (const auto& c : cases) EXPECT_EQ(UnitToByte(c.x), c.byte) << c.x;
+}
+
+TEST(Convert, DivideBy255ExactOverItsRange) {
+    for (uint32_t x = 0; x <= kDivideBy255Limit; ++x) ASSERT_EQ(DivideBy255(x), x / 255) << x;
+    EXPECT_GE(kDivideBy255Limit, 255u * 255);
+}
+
+TEST(Convert, BlendRowMatchesIntegerDivisionForEveryColourAndAlpha) {
+    std::vector<uint32_t> src(65536), dest(65536);
+    // Alpha and green i >> 8, red and blue i & 255.
+    for (uint32_t i = 0; i < 65536; ++i) src[i] = (i >> 8) * 0x01000100u + (i & 255) * 0x10001u;
+    for (uint32_t bg : {0u, 1u, 128u, 254u, 255u}) {
+        BlendWorkRow(dest.data(), src.data(), 65536, uint8_t(bg), uint8_t(255 - bg), uint8_t(bg));
+        for (uint32_t i = 0; i < 65536; ++i) {
+            const uint32_t a = i >> 8, c = i & 255;
+            const uint32_t b = (c * a + bg * (255 - a)) / 255;
+            const uint32_t g = (a * a + (255 - bg) * (255 - a)) / 255;
+            const uint32_t r = b;
+            ASSERT_EQ(dest[i], a << 24 | r << 16 | g << 8 | b) << i << " bg " << bg;
+        }
+    }
+}
+
+TEST(Convert, FloatBlendGivesBackgroundAtAlphaZeroAndColourAtOne) {
+    for (uint32_t bg = 0; bg < 256; ++bg) {
+        ASSERT_EQ(BlendUnit(0.0f, 0.7f, BackgroundUnit(uint8_t(bg))), bg);
+        ASSERT_EQ(BlendUnit(1.0f, bg / 255.0f, BackgroundUnit(0)), UnitToByte(bg / 255.0f));
+    }
+}
+
+// ---- one pixel of every format in every view
+// --------------------------------------------------------
+
+struct PixelCase {
+    const char* name;
+    int32_t format;
+    Masks masks;
+    bool hasAlpha;
+    std::vector<uint8_t> raw;
+    int32_t mode;
+    uint32_t background; // 0xRRGGBB
+    uint32_t display;    // 0xAARRGGBB; 0 where the view composes nothing
+};
+void PrintTo(const PixelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class OnePixel : public ::testing::TestWithParam<PixelCase> {};
+TEST_P(OnePixel, Display) {
+    const PixelCase& c = GetParam();
+    Surface s(c.format, c.masks, c.hasAlpha, 1, 1, c.raw);
+    EXPECT_EQ(s.Compose(c.mode, c.background)[0], c.display) << std::hex << s.Compose(c.mode)[0];
+}
+const std::vector<uint8_t> kCyanTexel = {0, 0, 0, 0, 3, 3, 3, 3}; // three-colour, index 3
+const PixelCase kPixels[] = {
+    // 16-bit masks: each channel's bits at the top of its byte
+    {"R5G6B5_White", TF_RGB, kR5G6B5, false, U16({0xFFFF}), COMPOSE_COLOR, 0, 0xFFF8FCF8},
+    {"X1R5G5B5_White", TF_RGB, kX1R5G5B5, false, U16({0x7FFF}), COMPOSE_COLOR, 0, 0xFFF8F8F8},
+    {"A4R4G4B4_Color", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_COLOR, 0, 0xFFF00000},
+    {"A4R4G4B4_Blend", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_BLEND, 0, 0x88800000},
+    {"A4R4G4B4_Alpha", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_ALPHA, 0, 0x88888888},
+    {"A1R5G5B5_Opaque", TF_RGB, kA1R5G5B5, true, U16({0xFC00}), COMPOSE_BLEND, 0x0A141E,
+     0xFFF80000},
+    {"A1R5G5B5_Clear", TF_RGB, kA1R5G5B5, true, U16({0x7C00}), COMPOSE_BLEND, 0x0A141E, 0x000A141E},
+    {"AlphaMask0_Blend", TF_RGB, kR5G6B5, true, U16({0xFFFF}), COMPOSE_BLEND, 0, 0xFFF8FCF8},
+    {"AlphaMask0_Alpha", TF_RGB, kR5G6B5, true, U16({0xFFFF}), COMPOSE_ALPHA, 0, 0xFFFFFFFF},
+    // 8 and 24 bits
+    {"A8_Color", TF_RGB, kA8, true, {0x40}, COMPOSE_COLOR, 0, 0xFF404040},
+    {"A8_BlendBlack", TF_RGB, kA8, true, {0x40}, COMPOSE_BLEND, 0, 0x40404040},
+    {"A8_Blend", TF_RGB, kA8, true, {0x40}, COMPOSE_BLEND, 0x0A141E, 0x40474E56},
+    {"A8_Alpha", TF_RGB, kA8, true, {0x40}, COMPOSE_ALPHA, 0, 0x40404040},
+    {"R8G8B8", TF_RGB, kR8G8B8, false, {1, 2, 3}, COMPOSE_BLEND, 0, 0xFF030201},
+    {"R8G8B8_AlphaFlag_Blend", TF_RGB, kR8G8B8, true, {1, 2, 3}, COMPOSE_BLEND, 0, 0},
+    // 32 bits, from the work image
+    {"A8R8G8B8_Color",
+     TF_RGB,
+     kA8R8G8B8,
+     true,
+     {200, 100, 50, 128},
+     COMPOSE_COLOR,
+     0xFF,
+     0x803264C8},
+    {"A8R8G8B8_Blend",
+     TF_RGB,
+     kA8R8G8B8,
+     true,
+     {200, 100, 50, 128},
+     COMPOSE_BLEND,
+     0xFF,
+     0x801932E3},
+    {"A8R8G8B8_Alpha", TF_RGB, kA8R8G8B8, true, {200, 100, 50, 128}, 7, 0xFF, 0x80808080},
+    {"X8R8G8B8_Blend",
+     TF_RGB,
+     kA8R8G8B8,
+     false,
+     {200, 100, 50, 128},
+     COMPOSE_BLEND,
+     0xFF,
+     0x803264C8},
+    // bump: always the colour view
+    {"U8V8_Color", TF_BUMP_UVW, kU8V8, true, {0x80, 0x7F}, COMPOSE_COLOR, 0, 0xFF807FFF},
+    {"U8V8_Blend", TF_BUMP_UVW, kU8V8, true, {0x80, 0x7F}, COMPOSE_BLEND, 0, 0xFF807FFF},
+    {"U8V8_Alpha", TF_BUMP_UVW, kU8V8, true, {0x80, 0x7F}, COMPOSE_ALPHA, 0, 0xFF807FFF},
+    // DXT1's transparent texel: cyan, the background exactly, black
+    {"Dxt1Cyan_Color", TF_DXT1, kNone, true, kCyanTexel, COMPOSE_COLOR, 0x0A141E, 0x0000FFFF},
+    {"Dxt1Cyan_Blend", TF_DXT1, kNone, true, kCyanTexel, COMPOSE_BLEND, 0x0A141E, 0x000A141E},
+    {"Dxt1Cyan_Alpha", TF_DXT1, kNone, true, kCyanTexel, COMPOSE_ALPHA, 0x0A141E, 0},
+    // 32-bit floats: missing channels 255, alpha not shown in colour
+    {"R32F_Half", TF_FLOAT32, k32, false, F32({0.5f}), COMPOSE_COLOR, 0, 0xFF7FFFFF},
+    {"R32F_Negative", TF_FLOAT32, k32, false, F32({-2.0f}), COMPOSE_COLOR, 0, 0xFF00FFFF},
+    {"R32F_NaN", TF_FLOAT32, k32, false, F32({kNaN}), COMPOSE_COLOR, 0, 0xFF00FFFF},
+    {"R32F_AlphaFlag_Alpha", TF_FLOAT32, k32, true, F32({0.5f}), COMPOSE_ALPHA, 0, 0},
+    {"G32R32F", TF_FLOAT32, k64, false, F32({0.5f, 0.25f}), COMPOSE_COLOR, 0, 0xFF7F3FFF},
+    {"ABGR32F_Color", TF_FLOAT32, k128, true, F32({1, 0.5f, 0.25f, 0}), COMPOSE_COLOR, 0,
+     0xFFFF7F3F},
+    {"ABGR32F_Blend", TF_FLOAT32, k128, true, F32({0.25f, 0.25f, 0.25f, 0.5f}), COMPOSE_BLEND,
+     0xFF8000, 0x7F9F5F1F},
+    // single precision would give 131
+    {"ABGR32F_BlendInDouble", TF_FLOAT32, k128, true, F32({1, 1, 1, 0.25f}), COMPOSE_BLEND,
+     0x5B5B5B, 0x3F848484},
+    {"ABGR32F_Alpha", TF_FLOAT32, k128, true, F32({1, 1, 1, 0.5f}), COMPOSE_ALPHA, 0, 0x7F7F7F7F},
+    // 16-bit floats
+    {"R16F_Half", TF_FLOAT16, k16, false, U16({0x3800}), COMPOSE_COLOR, 0, 0xFF7FFFFF},
+    {"R16F_NaN", TF_FLOAT16, k16, false, U16({0x7E00}), COMPOSE_COLOR, 0, 0xFFFFFFFF},
+    {"R16F_MinusOne", TF_FLOAT16, k16, false, U16({0xBC00}), COMPOSE_COLOR, 0, 0xFF00FFFF},
+    {"G16R16F_Blend", TF_FLOAT16, k32, true, U16({0x3C00, 0x3C00}), COMPOSE_BLEND, 0, 0},
+    {"ABGR16F_Color", TF_FLOAT16, k64, true, U16({0x3C00, 0x3800, 0, 0}), COMPOSE_COLOR, 0,
+     0xFFFF7F00},
+    {"ABGR16F_Alpha", TF_FLOAT16, k64, true, U16({0, 0, 0, 0x3800}), COMPOSE_ALPHA, 0, 0x7F7F7F7F},
+    {"ABGR16F_Blend", TF_FLOAT16, k64, true, U16({0x3400, 0x3400, 0x3400, 0x3800}), COMPOSE_BLEND,
+     0xFF8000, 0x7F9F5F1F},
+};
+INSTANTIATE_TEST_SUITE_P(Formats, OnePixel, ::testing::ValuesIn(kPixels),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- rows: order, progress, cancellation, repeatability
+// ---------------------------------------------
+
+std::vector<uint32_t> g_done;
+uint32_t g_stopAt = UINT32_MAX;
+int RecordProgress(uint32_t done, uint32_t total, uintptr_t) {
+    g_done.push_back(done * 1000 + total);
+    return done != g_stopAt;
+}
+struct Rows : ::testing::Test {
+    void SetUp() override {
+        g_done.clear();
+        g_stopAt = UINT32_MAX;
+        SetProgressFunction(RecordProgress);
+    }
+    void TearDown() override { SetProgressFunction(nullptr); }
+};
+
+TEST_F(Rows, BottomUpWithOneReportPerRow) {
+    Surface s(TF_RGB, kA8, false, 2, 3, {10, 11, 20, 21, 30, 31});
+    EXPECT_EQ(s.Compose(COMPOSE_COLOR),
+              (std::vector<uint32_t>{0xFF1E1E1E, 0xFF1F1F1F, 0xFF141414, 0xFF151515, 0xFF0A0A0A,
+                                     0xFF0B0B0B}));
+    EXPECT_EQ(g_done, (std::vector<uint32_t>{1003, 2003, 3003}));
+}
+
+TEST_F(Rows, CancelKeepsTheRowsNotReached) {
+    // Stop at the report of row 3 of 4: source rows 0 and 1 are composed (display rows 3, 2).
+    Surface s(TF_RGB, kA8, false, 1, 4, {10, 20, 30, 40});
+    g_stopAt = 3;
+    EXPECT_EQ(s.Compose(COMPOSE_COLOR), (std::vector<uint32_t>{0, 0, 0xFF141414, 0xFF0A0A0A}));
+    g_stopAt = 1;
+    Surface t(TF_DXT1, kNone, true, 4, 4, kCyanTexel);
+    EXPECT_EQ(t.Compose(COMPOSE_COLOR), std::vector<uint32_t>(16, 0));
+}
+
+TEST_F(Rows, ModesBackAndForthGiveIdenticalImages) {
+    Surface s(TF_RGB, kA8R8G8B8, true, 8, 4, testkit::Pattern(128));
+    const int32_t modes[] = {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA};
+    std::vector<uint32_t> first[3];
+    for (int round = 0; round < 3; ++round) {
+        for (int32_t m : {2, 0, 1, 0, 2, 1}) {
+            const auto image = s.Compose(modes[m], 0x102030);
+            if (first[m].empty()) first[m] = image;
+            EXPECT_EQ(image, first[m]) << "mode " << m;
+        }
+    }
+    EXPECT_NE(first[0], first[1]);
+    EXPECT_NE(first[1], first[2]);
+}
+
+TEST_F(Rows, Dxt1BlockRowsLandBottomUp) {
+    std::vector<uint8_t> raw = {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}; // white
+    const std::vector<uint8_t> black = {0, 0, 0, 0, 0, 0, 0, 0};
+    raw.insert(raw.end(), black.begin(), black.end());
+    Surface s(TF_DXT1, kNone, true, 4, 8, raw);
+    const auto image = s.Compose(COMPOSE_COLOR);
+    EXPECT_EQ(image[0], 0xFF000000u);  // bottom row: the second block row
+    EXPECT_EQ(image[31], 0xFFF8FCF8u); // top row: the first
+}
+
+// ---- bad input
+// -----------------------------------------------------------------------------------------
+
+TEST(BadInput, ReadingStopsAtTheRawSize) {
+    // 16-bit 4 x 2 holding 5 bytes: the top row's first two pixels only.
+    Surface s(TF_RGB, kR5G6B5, false, 4, 2, {0xFF, 0xFF, 0x1F, 0x00, 0xFF});
+    EXPECT_EQ(s.Compose(COMPOSE_COLOR),
+              (std::vector<uint32_t>{0, 0, 0, 0, 0xFFF8FCF8, 0xFF0000F8, 0, 0}));
+    // 128-bit float 2 x 1 holding 20 bytes: one pixel.
+    Surface f(TF_FLOAT32, k128, true, 2, 1, F32({1, 1, 1, 1, 1}));
+    EXPECT_EQ(f.Compose(COMPOSE_ALPHA), (std::vector<uint32_t>{0xFFFFFFFF, 0}));
+    // A 24-bit surface whose header claims 1024 x 1024 over 3 bytes.
+    Surface big(TF_RGB, kR8G8B8, false, 1024, 1024, {1, 2, 3});
+    const auto image = big.Compose(COMPOSE_COLOR);
+    EXPECT_EQ(image[1023 * 1024], 0xFF030201u);
+    EXPECT_EQ(image[1023 * 1024 + 1], 0u);
+}
+
+TEST(BadInput, NothingComposedWithoutBuffersOrMatchingSize) {
+    Surface s(TF_RGB, kA8, false, 2, 2, {1, 2, 3, 4});
+    s.tex.m_nHeight = 3; // not what the images were sized for
+    EXPECT_EQ(s.Compose(COMPOSE_COLOR), std::vector<uint32_t>(4, 0));
+    s.tex.m_nHeight = 2;
+    s.tex.m_pRawData = nullptr;
+    EXPECT_EQ(s.Compose(COMPOSE_COLOR), std::vector<uint32_t>(4, 0));
+    Surface empty(TF_RGB, kA8, false, 0, 0, {});
+    empty.tex.Compose(COMPOSE_COLOR, 0, 0, 0);
+}
+
+} // namespace

@@ -9,6 +9,21 @@ struct ColorPalette {
     uint32_t entry[4];
 };
 
+// Exact floor divisions by the palette weights, as multiply-and-shift: exact for every sum the
+// palettes can form (3 x 255, 5 x 255 and 7 x 255 at most) and beyond, up to the stated limit.
+constexpr uint32_t kDivideBy3Limit = 2047;
+constexpr uint32_t kDivideBy5Limit = 2733;
+constexpr uint32_t kDivideBy7Limit = 5465;
+constexpr uint32_t DivideBy3(uint32_t x) {
+    return (x * 683) >> 11;
+}
+constexpr uint32_t DivideBy5(uint32_t x) {
+    return (x * 1639) >> 13;
+}
+constexpr uint32_t DivideBy7(uint32_t x) {
+    return (x * 2341) >> 14;
+}
+
 // Palette of an 8-byte colour block (two 5-6-5 colours, shift-only expansion; three-colour
 // mode when colour 0 <= colour 1, with entry 3 the transparent cyan 0x0000FFFF).
 ColorPalette DecodeColorBlock(const uint8_t* colorBlock);
@@ -24,8 +39,21 @@ void ApplyInterpolatedAlpha(uint32_t* dest, const uint8_t* alphaBlock, uint32_t 
 // The eight-entry alpha palette of a DXT5 alpha block.
 void InterpolatedAlphaPalette(uint8_t a0, uint8_t a1, uint8_t palette[8]);
 
-// Rewrites the pixels of a decoded DXT5 block as a normal map (red = alpha, green = green,
-// blue from the unit-length rule, alpha 255). Only the visible width x height pixels of the
-// block are rebuilt, each exactly once: with a row length below 4 the block's rows overlap.
-void ReconstructNormalBlock(uint32_t* dest, uint32_t rowLength, uint32_t visibleWidth = 4,
-                            uint32_t visibleHeight = 4);
+// One pixel of a normal map rebuilt from its alpha (red) and green bytes: blue from the
+// unit-length rule, alpha 255.
+uint32_t ReconstructNormal(uint32_t pixel);
+
+// Rewrites the pixels of a decoded DXT5 block as normal-map pixels, each pixel the block wrote
+// exactly once: with a row length below 4 the block's rows overlap, and a pixel rebuilt twice
+// would take its red from the 255 of the first rebuild.
+void ReconstructNormalBlock(uint32_t* dest, uint32_t rowLength);
+
+// Writes the 16 pixels of a block as transparent black (a block the surface data lacks).
+void ClearBlock(uint32_t* dest, uint32_t rowLength);
+
+// A run of `count` blocks of one block row: `blocks` points at the first block's bytes, `dest`
+// at its top-left pixel; block k goes 4k pixels to the right.
+void DecodeDXT1Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength);
+void DecodeDXT3Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength);
+void DecodeDXT5Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength,
+                      bool normalMap);

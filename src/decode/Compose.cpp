@@ -1,1 +1,302 @@
-// (to be written)
+// Composition of the display image from the work image or the raw surface bytes.
+#include <algorithm>
+#include <cstring>
+
+#include "decode/Compose.h"
+#include "decode/PixelConvert.h"
+#include "dds/DdsTexture.h"
+#include "io/Progress.h"
+
+namespace {
+
+inline uint32_t Pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    return a << 24 | r << 16 | g << 8 | b;
+}
+
+inline uint32_t Grey(uint32_t g) {
+    return g * 0x01010101u;
+}
+
+// Everything a row needs, worked out once per call.
+struct ComposeContext {
+    const uint8_t* raw;
+    uint32_t rawSize;
+    const uint32_t* work;
+    uint32_t width;
+    uint32_t bytesPerPixel; // of the raw surface
+    uint32_t redMask, greenMask, blueMask, alphaMask;
+    // Shift counts of the 16-bit mask rules, already taken modulo 32.
+    uint32_t redShift, greenShift, blueShift, alphaShift;
+    uint32_t alphaDivisor; // 0 when the alpha mask is empty: such pixels show opaque
+    uint8_t bgRed, bgGreen, bgBlue;
+    float bgRedUnit, bgGreenUnit, bgBlueUnit;
+};
+
+typedef void (*RowFn)(const ComposeContext& c, uint32_t row, uint32_t* dest);
+
+// The pixels of source row `row` that the raw data holds; the others are left as they are.
+inline uint32_t HeldPixels(const ComposeContext& c, uint32_t row, const uint8_t*& start) {
+    const uint64_t offset = uint64_t(row) * c.width * c.bytesPerPixel;
+    if (offset >= c.rawSize) return 0;
+    start = c.raw + offset;
+    return uint32_t(std::min<uint64_t>(c.width, (c.rawSize - offset) / c.bytesPerPixel));
+}
+
+template <class PixelFn>
+inline void RawRow(const ComposeContext& c, uint32_t row, uint32_t* dest, PixelFn pixel) {
+    const uint8_t* src = nullptr;
+    const uint32_t count = HeldPixels(c, row, src);
+    for (uint32_t x = 0; x < count; ++x, src += c.bytesPerPixel) dest[x] = pixel(c, src);
+}
+
+inline uint32_t Load16(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+
+// ---- 32-bit surfaces and block formats: the work image ----------------------------------
+
+void ColorWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    std::memcpy(dest, c.work + size_t(row) * c.width, size_t(c.width) * 4);
+}
+
+void BlendWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    BlendWorkRow(dest, c.work + size_t(row) * c.width, c.width, c.bgRed, c.bgGreen, c.bgBlue);
+}
+
+void AlphaWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    AlphaWorkRow(dest, c.work + size_t(row) * c.width, c.width);
+}
+
+// ---- 8-bit surfaces --------------------------------------------------------------------------
+
+void Color8(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest,
+           [](const ComposeContext&, const uint8_t* p) { return Pack(255, *p, *p, *p); });
+}
+
+// The byte is the alpha of white.
+void Blend8(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
+        const uint32_t a = *p;
+        return Pack(a, BlendChannel(255, a, c.bgRed), BlendChannel(255, a, c.bgGreen),
+                    BlendChannel(255, a, c.bgBlue));
+    });
+}
+
+void Alpha8(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest, [](const ComposeContext&, const uint8_t* p) { return Grey(*p); });
+}
+
+// ---- 16-bit mask surfaces --------------------------------------------------------------------
+
+// Each channel's bits at the top of its byte, for layouts packed blue lowest, then green, red.
+void Color16(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
+        const uint32_t v = Load16(p);
+        const uint32_t r = ((v & c.redMask) >> c.redShift) & 255;
+        const uint32_t g = ((v & c.greenMask) >> c.greenShift) & 255;
+        const uint32_t b = ((v & c.blueMask & 255) << c.blueShift) & 255;
+        return Pack(255, r, g, b);
+    });
+}
+
+// The alpha bits taken as the top bits of the value, scaled to 0..255.
+inline uint32_t Alpha16Value(const ComposeContext& c, uint32_t v) {
+    if (c.alphaDivisor == 0) return 255;
+    return ((v & c.alphaMask) >> c.alphaShift) * 255 / c.alphaDivisor;
+}
+
+// Odd layouts can give channels and alphas beyond a byte; unsigned arithmetic keeps them
+// defined, and only the low 8 bits of each result are stored.
+void Blend16(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
+        const uint32_t v = Load16(p);
+        const uint32_t a = Alpha16Value(c, v), rest = 255 - a;
+        const uint32_t r = (v & c.redMask) >> c.redShift;
+        const uint32_t g = (v & c.greenMask) >> c.greenShift;
+        const uint32_t b = (v & c.blueMask) << c.blueShift;
+        return Pack(a & 255, ((r * a + c.bgRed * rest) / 255) & 255,
+                    ((g * a + c.bgGreen * rest) / 255) & 255,
+                    ((b * a + c.bgBlue * rest) / 255) & 255);
+    });
+}
+
+void Alpha16(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
+        return Grey(Alpha16Value(c, Load16(p)) & 255);
+    });
+}
+
+// ---- 24-bit mask surfaces and the bump format -------------------------------------------------
+
+// Bytes blue, green, red, whatever the masks say.
+void Color24(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest,
+           [](const ComposeContext&, const uint8_t* p) { return Pack(255, p[2], p[1], p[0]); });
+}
+
+void ColorBump(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest,
+           [](const ComposeContext&, const uint8_t* p) { return Pack(255, p[0], p[1], 255); });
+}
+
+// ---- float surfaces: channels red, green, blue, alpha in that order -----------------------------
+
+struct Half {
+    static float Read(const uint8_t* p) { return HalfToFloat(uint16_t(Load16(p))); }
+    static constexpr uint32_t kBytes = 2;
+};
+struct Single {
+    static float Read(const uint8_t* p) {
+        float f;
+        std::memcpy(&f, p, sizeof f);
+        return f;
+    }
+    static constexpr uint32_t kBytes = 4;
+};
+
+// Channels a surface lacks show as 255.
+template <class Elem, int kChannels>
+void ColorFloat(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest, [](const ComposeContext&, const uint8_t* p) {
+        const uint32_t r = UnitToByte(Elem::Read(p));
+        const uint32_t g = kChannels >= 2 ? UnitToByte(Elem::Read(p + Elem::kBytes)) : 255;
+        const uint32_t b = kChannels >= 4 ? UnitToByte(Elem::Read(p + 2 * Elem::kBytes)) : 255;
+        return Pack(255, r, g, b);
+    });
+}
+
+template <class Elem> void BlendFloat(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
+        const float a = Elem::Read(p + 3 * Elem::kBytes);
+        return Pack(UnitToByte(a), BlendUnit(a, Elem::Read(p), c.bgRedUnit),
+                    BlendUnit(a, Elem::Read(p + Elem::kBytes), c.bgGreenUnit),
+                    BlendUnit(a, Elem::Read(p + 2 * Elem::kBytes), c.bgBlueUnit));
+    });
+}
+
+template <class Elem> void AlphaFloat(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    RawRow(c, row, dest, [](const ComposeContext&, const uint8_t* p) {
+        return Grey(UnitToByte(Elem::Read(p + 3 * Elem::kBytes)));
+    });
+}
+
+enum class View { Color, Blend, Alpha };
+
+// Float formats by bits per pixel: how many channels, and the row function of each view
+// (null where the view composes nothing).
+struct FloatLayout {
+    uint32_t bits;
+    RowFn color, blend, alpha;
+};
+constexpr FloatLayout kHalfLayouts[] = {
+    {16, ColorFloat<Half, 1>, nullptr, nullptr},
+    {32, ColorFloat<Half, 2>, nullptr, nullptr},
+    {64, ColorFloat<Half, 4>, BlendFloat<Half>, AlphaFloat<Half>},
+};
+constexpr FloatLayout kSingleLayouts[] = {
+    {32, ColorFloat<Single, 1>, nullptr, nullptr},
+    {64, ColorFloat<Single, 2>, nullptr, nullptr},
+    {128, ColorFloat<Single, 4>, BlendFloat<Single>, AlphaFloat<Single>},
+};
+
+// Mask formats (and block formats, of bit count 0) by bits per pixel.
+struct MaskLayout {
+    uint32_t bits;
+    RowFn color, blend, alpha;
+};
+constexpr MaskLayout kMaskLayouts[] = {
+    {0, ColorWork, BlendWork, AlphaWork}, {32, ColorWork, BlendWork, AlphaWork},
+    {8, Color8, Blend8, Alpha8},          {16, Color16, Blend16, Alpha16},
+    {24, Color24, nullptr, nullptr},
+};
+
+template <class Layout, size_t N> RowFn Pick(const Layout (&table)[N], uint32_t bits, View view) {
+    for (const Layout& l : table) {
+        if (l.bits != bits) continue;
+        return view == View::Color ? l.color : view == View::Blend ? l.blend : l.alpha;
+    }
+    return nullptr;
+}
+
+RowFn ChooseRow(int32_t format, uint32_t bits, View view) {
+    switch (format) {
+    case TF_BUMP_UVW: return bits == 16 ? ColorBump : nullptr; // always the colour view
+    case TF_FLOAT16: return Pick(kHalfLayouts, bits, view);
+    case TF_FLOAT32: return Pick(kSingleLayouts, bits, view);
+    default: return Pick(kMaskLayouts, bits, view);
+    }
+}
+
+uint32_t AlphaDivisor(int alphaBits) {
+    if (alphaBits == 0) return 0;
+    return alphaBits >= 8 ? 255 : (1u << alphaBits) - 1;
+}
+
+} // namespace
+
+bool ImagesMatchHeader(const CDdsTexture& t) {
+    return t.m_nWidth >= 0 && t.m_nHeight >= 0 && uint32_t(t.m_nWidth) == t.m_Header.dwWidth &&
+           uint32_t(t.m_nHeight) == t.m_Header.dwHeight;
+}
+
+uint64_t WorkImageBytes(const CDdsTexture& t) {
+    return uint64_t(std::max<uint32_t>(t.m_Header.dwWidth, 4)) *
+           std::max<uint32_t>(t.m_Header.dwHeight, 4) * 4;
+}
+
+void BlendWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t red, uint8_t green,
+                  uint8_t blue) {
+    for (uint32_t x = 0; x < count; ++x) {
+        const uint32_t p = src[x], a = p >> 24;
+        dest[x] = Pack(a, BlendChannel((p >> 16) & 255, a, red),
+                       BlendChannel((p >> 8) & 255, a, green), BlendChannel(p & 255, a, blue));
+    }
+}
+
+void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count) {
+    for (uint32_t x = 0; x < count; ++x) dest[x] = Grey(src[x] >> 24);
+}
+
+void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
+    if (!m_pRawData || !m_pWorkImage || !m_pDisplayImage || !ImagesMatchHeader(*this)) return;
+    const View view = (mode == COMPOSE_COLOR || !m_bHasAlpha || m_nFormat == TF_BUMP_UVW)
+                          ? View::Color
+                      : mode == COMPOSE_BLEND ? View::Blend
+                                              : View::Alpha;
+    const dds::DdsPixelFormat& pf = m_Header.ddspf;
+    const RowFn composeRow = ChooseRow(m_nFormat, pf.dwRGBBitCount, view);
+    if (!composeRow) return;
+
+    ComposeContext c;
+    c.raw = m_pRawData;
+    c.rawSize = m_nRawSize;
+    c.work = m_pWorkImage;
+    c.width = uint32_t(m_nWidth);
+    c.bytesPerPixel = std::max<uint32_t>(1, pf.dwRGBBitCount / 8);
+    c.redMask = pf.dwRBitMask;
+    c.greenMask = pf.dwGBitMask;
+    c.blueMask = pf.dwBBitMask;
+    c.alphaMask = pf.dwABitMask;
+    const uint32_t nR = CountBits(pf.dwRBitMask), nG = CountBits(pf.dwGBitMask),
+                   nB = CountBits(pf.dwBBitMask), nA = CountBits(pf.dwABitMask);
+    c.redShift = (nR + nG + nB - 8) & 31;
+    c.greenShift = (nG + nB - 8) & 31;
+    c.blueShift = (8 - nB) & 31;
+    c.alphaShift = (16 - nA) & 31;
+    c.alphaDivisor = AlphaDivisor(int(nA));
+    c.bgRed = red;
+    c.bgGreen = green;
+    c.bgBlue = blue;
+    c.bgRedUnit = BackgroundUnit(red);
+    c.bgGreenUnit = BackgroundUnit(green);
+    c.bgBlueUnit = BackgroundUnit(blue);
+
+    const uint32_t height = uint32_t(m_nHeight);
+    for (uint32_t k = 1; k <= height; ++k) {
+        if (!ReportProgress(k, height, 0)) return;
+        m_Reader.PumpMessages();
+        // Bottom-up: the top source row is the last display row.
+        composeRow(c, k - 1, m_pDisplayImage + size_t(height - k) * c.width);
+    }
+}

@@ -1,0 +1,20 @@
+// Pieces of decoding and composition shared with the tests and the benchmarks.
+#pragma once
+
+#include <cstdint>
+
+class CDdsTexture;
+
+// The images were sized from the header's width and height (AllocImages): the record's own
+// width and height must be the same before either image is read or written.
+bool ImagesMatchHeader(const CDdsTexture& texture);
+
+// Byte size of the work image: max(width, 4) x max(height, 4) pixels of 4 bytes.
+uint64_t WorkImageBytes(const CDdsTexture& texture);
+
+// Row kernels of 32-bit work-image pixels (blue, green, red, alpha bytes).
+// Blend: each colour channel over its background byte by the pixel's alpha; alpha byte kept.
+void BlendWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t red, uint8_t green,
+                  uint8_t blue);
+// Alpha as grey: the alpha byte in all four bytes.
+void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count);
