@@ -49,6 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{RGBA, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, "32bit-A2R10G10B10", TF_RGB},
         MaskCase{RGB, 32, 0xFF, 0, 0, 0, "32bit-X24R8    ", TF_RGB},
         MaskCase{RGB, 32, 0xFFFF, 0xFFFF0000, 0, 0, "32bit-  R16G16  ", TF_RGB},
+        // An absurd bit count still gives a printable name.
+        MaskCase{RGB, 0x80000000u, 0xFF, 0, 0, 0, "2147483648bit-X2147483640R8    ", TF_RGB},
         // The published premultiplied-alpha flag names the format; blue bit 15 alone does not.
         MaskCase{RGBA | DDPF_ALPHAPREMULT, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000,
                  "32bit-A8R8G8B8-premul", TF_RGB},

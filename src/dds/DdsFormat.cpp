@@ -27,7 +27,7 @@ uint32_t Halve(uint32_t x) {
 
 // The count of a channel in a format name. One character for 0..9 (a blank for none); larger
 // counts in decimal, so that a 10-bit or 24-bit channel never shows a control character.
-std::string CountText(bool present, int count) {
+std::string CountText(bool present, uint32_t count) {
     if (!present) return " ";
     if (count <= 9) return std::string(1, char('0' + count));
     return std::to_string(count);
@@ -35,7 +35,7 @@ std::string CountText(bool present, int count) {
 
 std::string Pair(char letter, uint32_t mask) {
     if (!mask) return "  ";
-    return letter + CountText(true, CountBits(mask));
+    return letter + CountText(true, uint32_t(CountBits(mask)));
 }
 
 struct FourCCRow {
@@ -104,9 +104,9 @@ void FormatMaskName(char* nameOut, const DdsPixelFormat& pf) {
     std::string first;
     if (pf.dwABitMask) {
         int a = CountBits(pf.dwABitMask);
-        first = "A" + CountText(a != 0, a);
+        first = "A" + CountText(a != 0, uint32_t(a));
     } else if (rgb > 0 && rgb < n) {
-        first = "X" + CountText(true, int(n - rgb));
+        first = "X" + CountText(true, n - rgb);
     } else {
         first = "  ";
     }
