@@ -102,6 +102,30 @@ INSTANTIATE_TEST_SUITE_P(
         PaletteCase{0x0000, 0xFFFF, {0xFF000000, 0xFFF8FCF8, 0xFF7C7E7C, 0x0000FFFF}},
         PaletteCase{0x1234, 0x1234, {0xFF1044A0, 0xFF1044A0, 0xFF1044A0, 0x0000FFFF}}));
 
+TEST(Dxt1, PaletteFollowsTheRuleForManyPairs) {
+    for (uint32_t c0 = 0; c0 < 65536; c0 += 3) {
+        for (uint32_t c1 : {c0, (c0 * 40503) & 0xFFFF, c0 ^ 0xFFFF}) {
+            const uint32_t p[2][3] = {{(c0 >> 11) * 8, (c0 >> 5 & 63) * 4, (c0 & 31) * 8},
+                                      {(c1 >> 11) * 8, (c1 >> 5 & 63) * 4, (c1 & 31) * 8}};
+            uint32_t want[4] = {0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
+            for (int ch = 0; ch < 3; ++ch) {
+                const int shift = 16 - 8 * ch;
+                want[0] |= p[0][ch] << shift;
+                want[1] |= p[1][ch] << shift;
+                want[2] |= (c0 > c1 ? (2 * p[0][ch] + p[1][ch]) / 3 : (p[0][ch] + p[1][ch]) / 2)
+                           << shift;
+                want[3] |= (c0 > c1 ? (p[0][ch] + 2 * p[1][ch]) / 3 : 0) << shift;
+            }
+            if (c0 <= c1) want[3] = 0x0000FFFF;
+            const uint8_t block[4] = {uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8)};
+            const ColorPalette got = DecodeColorBlock(block);
+            ASSERT_EQ(std::vector<uint32_t>(got.entry, got.entry + 4),
+                      std::vector<uint32_t>(want, want + 4))
+                << c0 << " " << c1;
+        }
+    }
+}
+
 TEST(Dxt1, ExpandWritesRowsInOrderAtTheRowLength) {
     const ColorPalette palette = {{10, 11, 12, 13}};
     std::vector<uint32_t> dest(20, 0xEE);
@@ -195,33 +219,53 @@ TEST(Dxt5Nm, EveryByteComesBackAndBlueMatchesTheDoubleRule) {
     EXPECT_EQ(sum, 10822248u);
 }
 
-// ---- block runs: the one-store fast path equals the helpers
-// ---------------------------------------
+// ---- block runs: the one-store, lane-parallel fast path equals the helpers
+// ------------------------
 
-TEST(BlockRuns, EqualTheHelpersAtEveryRowLength) {
+// Runs one block through the fast path and through the helpers; true when both agree.
+bool RunEqualsHelpers(int format, const uint8_t* block, uint32_t rowLength) {
+    std::vector<uint32_t> want(40, 0x5A5A5A5A), got(want);
+    const uint8_t* colour = format == 1 ? block : block + 8;
+    ExpandColorIndices(want.data(), colour, rowLength, DecodeColorBlock(colour));
+    if (format == 1) DecodeDXT1Blocks(got.data(), block, 1, rowLength);
+    if (format == 3) {
+        ApplyExplicitAlpha(want.data(), block, rowLength);
+        DecodeDXT3Blocks(got.data(), block, 1, rowLength);
+    }
+    if (format >= 5) {
+        ApplyInterpolatedAlpha(want.data(), block, rowLength);
+        DecodeDXT5Blocks(got.data(), block, 1, rowLength, format == 6);
+        if (format == 6) ReconstructNormalBlock(want.data(), rowLength);
+    }
+    return got == want;
+}
+
+TEST(BlockRuns, EveryAlphaPairAndEveryFirstColour) {
+    uint8_t block[16] = {0, 0, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA,
+                         0, 0, 0,    0,    0xE4, 0x1B, 0xB1, 0x4E};
+    for (uint32_t a = 0; a < 65536; ++a) {
+        block[0] = uint8_t(a), block[1] = uint8_t(a >> 8);
+        ASSERT_TRUE(RunEqualsHelpers(5, block, 4)) << a;
+    }
+    for (uint32_t c0 = 0; c0 < 65536; ++c0) {
+        for (uint32_t c1 : {c0, c0 ^ 0xFFFF, (c0 * 40503) & 0xFFFF, c0 ^ 0x0821, c0 + 1}) {
+            const uint8_t colour[8] = {
+                uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8), 0xE4, 0x1B, 0xB1,
+                0x4E};
+            ASSERT_TRUE(RunEqualsHelpers(1, colour, 4)) << c0 << " " << c1;
+        }
+    }
+}
+
+TEST(BlockRuns, RandomBlocksAtEveryRowLength) {
     std::mt19937 rng(7);
     for (uint32_t rowLength : {0u, 1u, 2u, 3u, 4u, 5u, 8u}) {
-        for (int trial = 0; trial < 200; ++trial) {
+        for (int trial = 0; trial < 300; ++trial) {
             uint8_t block[16];
             for (uint8_t& b : block) b = uint8_t(rng());
-            if (trial % 4 == 0) block[0] = block[1]; // six-value alpha, three-colour below
-            if (trial % 3 == 0) std::memcpy(block + 8, block + 10, 2);
-            std::vector<uint32_t> want(40, 0x5A5A5A5A), got(want);
-            for (int format = 0; format < 4; ++format) {
-                const uint8_t* colour = format == 0 ? block : block + 8;
-                ExpandColorIndices(want.data(), colour, rowLength, DecodeColorBlock(colour));
-                if (format == 0) DecodeDXT1Blocks(got.data(), block, 1, rowLength);
-                if (format == 1) {
-                    ApplyExplicitAlpha(want.data(), block, rowLength);
-                    DecodeDXT3Blocks(got.data(), block, 1, rowLength);
-                }
-                if (format >= 2) {
-                    ApplyInterpolatedAlpha(want.data(), block, rowLength);
-                    DecodeDXT5Blocks(got.data(), block, 1, rowLength, format == 3);
-                }
-                if (format == 3) ReconstructNormalBlock(want.data(), rowLength);
-                ASSERT_EQ(got, want) << "format " << format << " row length " << rowLength;
-            }
+            for (int format : {1, 3, 5, 6})
+                ASSERT_TRUE(RunEqualsHelpers(format, block, rowLength))
+                    << "format " << format << " row length " << rowLength;
         }
     }
 }

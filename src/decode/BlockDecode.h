@@ -9,19 +9,20 @@ struct ColorPalette {
     uint32_t entry[4];
 };
 
-// Exact floor divisions by the palette weights, as multiply-and-shift: exact for every sum the
-// palettes can form (3 x 255, 5 x 255 and 7 x 255 at most) and beyond, up to the stated limit.
-constexpr uint32_t kDivideBy3Limit = 2047;
-constexpr uint32_t kDivideBy5Limit = 2733;
-constexpr uint32_t kDivideBy7Limit = 5465;
+// Exact floor divisions by the palette weights as a multiply-high by 2^16 / d rounded up (what
+// 16-bit lanes can do too): exact up to the stated limits, far above the largest sums the
+// palettes form (3 x 255, 5 x 255 and 7 x 255).
+constexpr uint32_t kDivideBy3Limit = 32767;
+constexpr uint32_t kDivideBy5Limit = 16383;
+constexpr uint32_t kDivideBy7Limit = 13109;
 constexpr uint32_t DivideBy3(uint32_t x) {
-    return (x * 683) >> 11;
+    return (x * 21846) >> 16;
 }
 constexpr uint32_t DivideBy5(uint32_t x) {
-    return (x * 1639) >> 13;
+    return (x * 13108) >> 16;
 }
 constexpr uint32_t DivideBy7(uint32_t x) {
-    return (x * 2341) >> 14;
+    return (x * 9363) >> 16;
 }
 
 // Palette of an 8-byte colour block (two 5-6-5 colours, shift-only expansion; three-colour
