@@ -1,1 +1,75 @@
-// (to be written)
+// Parts of the reader that do not depend on the backend: the exception and Read's frame.
+#include "io/FileEx.h"
+
+#include <cstring>
+#include <iterator>
+
+namespace {
+const char* const kCodeTexts[] = {
+    "The Operation Completed Successfully",
+    "Invalid Operation on Closed File",
+    "Parameter Supplied Is out of Range",
+    "Operation Failed. I/O Operations are Running",
+    "Parameter is Invalid",
+};
+} // namespace
+
+CFileExException::CFileExException(uint32_t error, int32_t code)
+    : m_dwError(error), m_nCode(code),
+      m_strText(code >= 0 && code < int32_t(std::size(kCodeTexts)) ? kCodeTexts[code] : ""),
+      m_strSystemText(SystemMessageText(error)) {}
+
+uint32_t CFileEx::Read(void* buffer, uint32_t count, ProgressCallback callback, uintptr_t userValue,
+                       int pumpMessages) {
+    if (!m_bOpen) {
+        if (m_bThrow) throw CFileExException(0, fileex::kCodeClosed);
+        return 0;
+    }
+    if (!buffer) {
+        if (m_bThrow) throw CFileExException(0, fileex::kCodeInvalidParameter);
+        return 0;
+    }
+    // A handler running inside our wait must not start a second transfer: its requests and
+    // completions would interleave with ours.
+    if (m_bBusy) {
+        if (m_bThrow) throw CFileExException(0, fileex::kCodeBusy);
+        return 0;
+    }
+    // However the transfer ends, the reader is idle afterwards and a Close that arrived
+    // meanwhile takes effect.
+    struct BusyScope {
+        CFileEx& file;
+        ~BusyScope() {
+            file.m_bBusy = 0;
+            if (file.m_bCloseRequested) file.CloseHandleNow();
+        }
+    };
+    m_bBusy = 1;
+    BusyScope scope{*this};
+    return Transfer(buffer, count, callback, userValue, pumpMessages);
+}
+
+int CFileEx::Open(const char* name, uint32_t creationDisposition, uint32_t desiredAccess,
+                  uint32_t shareMode, void* securityAttributes) {
+    if (m_bBusy) { // closing would pull the file from under the request in flight
+        if (m_bThrow) throw CFileExException(0, fileex::kCodeBusy);
+        return 0;
+    }
+    Close();
+    if (!name) return 0;
+    size_t length = 0;
+    while (length <= sizeof m_szFileName - 1 && name[length]) ++length;
+    if (length > sizeof m_szFileName - 1) return 0;
+
+    uint32_t error =
+        OpenHandle(name, creationDisposition, desiredAccess, shareMode, securityAttributes);
+    m_nBaseOffset = 0;
+    if (error) {
+        if (m_bThrow) throw CFileExException(error, fileex::kCodeSystem);
+        return 0;
+    }
+    std::memcpy(m_szFileName, name, length);
+    m_szFileName[length] = '\0';
+    m_bOpen = 1;
+    return 1;
+}

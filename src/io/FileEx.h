@@ -39,6 +39,16 @@ enum : int32_t {
 };
 } // namespace fileex
 
+#ifdef _WIN32
+namespace fileex {
+// How requests are started. Windows may refuse a request at the end of the file instead of
+// completing it with an error; Wine never does, so tests put a fake here to reach that path.
+typedef BOOL(WINAPI* ReadFileExFunction)(HANDLE, LPVOID, DWORD, LPOVERLAPPED,
+                                         LPOVERLAPPED_COMPLETION_ROUTINE);
+extern ReadFileExFunction g_pfnReadFileEx;
+} // namespace fileex
+#endif
+
 // The system's message text for an error number, with its line end; empty when none.
 std::string SystemMessageText(uint32_t error);
 
@@ -103,6 +113,9 @@ class CFileEx {
   private:
     uint32_t Transfer(void* buffer, uint32_t count, ProgressCallback callback, uintptr_t userValue,
                       int pumpMessages);
+    // Opens m_hFile; returns 0, or the system error number with m_hFile left closed.
+    uint32_t OpenHandle(const char* name, uint32_t creationDisposition, uint32_t desiredAccess,
+                        uint32_t shareMode, void* securityAttributes);
     void CloseHandleNow();
 #ifndef _WIN32
     PumpHook m_pfnPumpHook = nullptr;
