@@ -117,17 +117,18 @@ TEST(Convert, DivideBy255ExactOverItsRange) {
 }
 
 TEST(Convert, BlendRowMatchesIntegerDivisionForEveryColourAndAlpha) {
-    std::vector<uint32_t> src(65536), dest(65536);
-    // Alpha and green i >> 8, red and blue i & 255.
+    // Alpha and green i >> 8, red and blue i & 255; the last 3 pixels again on their own (the
+    // pixel-by-pixel tail of the row kernel).
+    std::vector<uint32_t> src(65536), dest(65539);
     for (uint32_t i = 0; i < 65536; ++i) src[i] = (i >> 8) * 0x01000100u + (i & 255) * 0x10001u;
     for (uint32_t bg : {0u, 1u, 128u, 254u, 255u}) {
         BlendWorkRow(dest.data(), src.data(), 65536, uint8_t(bg), uint8_t(255 - bg), uint8_t(bg));
-        for (uint32_t i = 0; i < 65536; ++i) {
-            const uint32_t a = i >> 8, c = i & 255;
+        BlendWorkRow(&dest[65536], &src[65533], 3, uint8_t(bg), uint8_t(255 - bg), uint8_t(bg));
+        for (uint32_t j = 0; j < 65539; ++j) {
+            const uint32_t i = j < 65536 ? j : j - 3, a = i >> 8, c = i & 255;
             const uint32_t b = (c * a + bg * (255 - a)) / 255;
             const uint32_t g = (a * a + (255 - bg) * (255 - a)) / 255;
-            const uint32_t r = b;
-            ASSERT_EQ(dest[i], a << 24 | r << 16 | g << 8 | b) << i << " bg " << bg;
+            ASSERT_EQ(dest[j], a << 24 | b << 16 | g << 8 | b) << i << " bg " << bg;
         }
     }
 }
