@@ -27,7 +27,7 @@ if [ ! -f "$ready" ]; then
     (
         flock 9 # ctest -j may start several tests on a new prefix
         if [ ! -f "$ready" ]; then
-            DISPLAY= "$WINE64" wineboot -i >/dev/null 2>&1 || true
+            DISPLAY='' "$WINE64" wineboot -i >/dev/null 2>&1 || true
             # Managed=N: no 2 s wait per hidden window without a WM; Wine draws captions.
             # ShowCrashDialog=0: crash -> backtrace + exit instead of a dialog that never closes.
             # Version=win10: GetVersionEx reports 6.2.9200 as on Windows 10.
@@ -36,7 +36,7 @@ if [ ! -f "$ready" ]; then
                 '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="win10"' '' \
                 '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
                 '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' >"$settings"
-            DISPLAY= "$WINE64" regedit /S "$settings" >/dev/null 2>&1
+            DISPLAY='' "$WINE64" regedit /S "$settings" >/dev/null 2>&1
             rm -f "$settings"
             timeout 120 "$WINESERVER" -w || true # registry flushed to disk
             touch "$ready"
