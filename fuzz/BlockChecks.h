@@ -265,15 +265,16 @@ constexpr FourCCFacts kFourCCs[] = {
     {dds::FOURCC_DXT5, TF_DXT5, 0},
 };
 
-// Exact sizes and offsets in 128 bits, capped far beyond any file so that nothing overflows.
-typedef unsigned __int128 Wide;
-constexpr Wide kCap = Wide(1) << 100;
+// Exact sizes and offsets in 64 bits, saturating at 2^63: still far beyond any file, and
+// portable to compilers without a 128-bit integer (i686).
+typedef uint64_t Wide;
+constexpr Wide kCap = Wide(1) << 63;
 inline Wide CapAdd(Wide a, Wide b) {
-    return a + b > kCap ? kCap : a + b;
+    return a >= kCap || b >= kCap - a ? kCap : a + b;
 }
 inline Wide CapMul(Wide a, Wide b) {
     if (a == 0 || b == 0) return 0;
-    return a > kCap / b ? kCap : a * b;
+    return a >= kCap / b ? kCap : a * b;
 }
 
 inline Wide RefSurfaceSize(uint32_t w, uint32_t h, int32_t format, uint32_t bits) {
@@ -281,14 +282,18 @@ inline Wide RefSurfaceSize(uint32_t w, uint32_t h, int32_t format, uint32_t bits
     case TF_RGB:
     case TF_BUMP_UVW:
     case TF_FLOAT16:
-    case TF_FLOAT32: return Wide(w) * h * bits / 8;
+    case TF_FLOAT32: {
+        // floor(p * bits / 8) with p = 8q + r, without forming p * bits.
+        const Wide p = Wide(w) * h;
+        return CapAdd(CapMul(p / 8, bits), (p % 8) * bits / 8);
+    }
     case TF_DXT1:
     case TF_DXT2:
     case TF_DXT3:
     case TF_DXT4:
     case TF_DXT5:
     case TF_DXT5_NM:
-        return Wide(w / 4 ? w / 4 : 1) * (h / 4 ? h / 4 : 1) * (format == TF_DXT1 ? 8 : 16);
+        return CapMul(Wide(w / 4 ? w / 4 : 1) * (h / 4 ? h / 4 : 1), format == TF_DXT1 ? 8 : 16);
     default: return 0;
     }
 }
