@@ -40,11 +40,27 @@ dds::DdsHead HeadMasks(uint32_t width, uint32_t height, uint32_t bits, uint32_t 
     return h;
 }
 
+dds::DdsHead LinearHead(uint32_t width, uint32_t height, uint32_t fourCC, uint32_t mipCount,
+                        uint32_t linearSize) {
+    dds::DdsHead h = HeadFourCC(width, height, fourCC, mipCount);
+    h.dwFlags |= dds::DDSD_LINEARSIZE;
+    h.dwPitchOrLinearSize = linearSize;
+    return h;
+}
+
 std::vector<uint8_t> FileBytes(const dds::DdsHead& head, const std::vector<uint8_t>& payload) {
     std::vector<uint8_t> out(sizeof head + payload.size());
     std::memcpy(out.data(), &head, sizeof head);
     if (!payload.empty()) std::memcpy(out.data() + sizeof head, payload.data(), payload.size());
     return out;
+}
+
+void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& more) {
+    out.insert(out.end(), more.begin(), more.end());
+}
+
+uint32_t Halve(uint32_t side) {
+    return side / 2 ? side / 2 : 1;
 }
 
 void Put16(std::vector<uint8_t>& out, uint16_t v) {

@@ -15,6 +15,10 @@ dds::DdsHead HeadFourCC(uint32_t width, uint32_t height, uint32_t fourCC, uint32
 dds::DdsHead HeadMasks(uint32_t width, uint32_t height, uint32_t bits, uint32_t red, uint32_t green,
                        uint32_t blue, uint32_t alpha, uint32_t mipCount = 1);
 
+// A FourCC head with DDSD_LINEARSIZE and this linear size.
+dds::DdsHead LinearHead(uint32_t width, uint32_t height, uint32_t fourCC, uint32_t mipCount,
+                        uint32_t linearSize);
+
 // The file: the head followed by the payload.
 std::vector<uint8_t> FileBytes(const dds::DdsHead& head, const std::vector<uint8_t>& payload = {});
 
@@ -22,6 +26,10 @@ std::vector<uint8_t> FileBytes(const dds::DdsHead& head, const std::vector<uint8
 void Put16(std::vector<uint8_t>& out, uint16_t v);
 void Put32(std::vector<uint8_t>& out, uint32_t v);
 void PutFloat(std::vector<uint8_t>& out, float v);
+
+void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& more);
+// The next mip level's side: half, at least 1.
+uint32_t Halve(uint32_t side);
 
 // A deterministic byte pattern (for surfaces whose content only needs to be recognisable).
 std::vector<uint8_t> Pattern(size_t bytes, uint32_t seed = 1);
