@@ -323,6 +323,38 @@ TEST(BadInput, ReadingStopsAtTheRawSize) {
     EXPECT_EQ(image[1023 * 1024 + 1], 0u);
 }
 
+// Every format, bit count and small size over raw data of the wrong length: decoding and every
+// view stay inside the buffers (the sanitizer build checks each access).
+TEST(BadInput, AnyHeaderStaysInBounds) {
+    CFileEx reader;
+    CDdsTexture tex(reader);
+    const auto bytes = testkit::Pattern(4096);
+    for (int32_t format = TF_RGB; format <= TF_UNKNOWN; ++format) {
+        for (uint32_t bits : {0u, 8u, 16u, 17u, 24u, 32u, 64u, 128u}) {
+            for (uint32_t w : {0u, 1u, 3u, 5u, 9u}) {
+                for (uint32_t h : {0u, 1u, 2u, 7u}) {
+                    const uint32_t exact = w * h * bits / 8 + (format >= TF_DXT1 ? 64 : 0);
+                    for (uint32_t raw : {0u, 1u, exact / 2, exact, 4096u}) {
+                        tex.FreeBuffers();
+                        tex.m_Header.dwWidth = w;
+                        tex.m_Header.dwHeight = h;
+                        tex.m_Header.ddspf = {32, 0, 0, bits, 0xF00F, 0x0FF0, 0x8001, 0x700F0};
+                        tex.m_nFormat = format;
+                        tex.m_nWidth = int32_t(w);
+                        tex.m_nHeight = int32_t(h);
+                        tex.m_bHasAlpha = true;
+                        ASSERT_TRUE(tex.AllocRaw(raw));
+                        std::memcpy(tex.m_pRawData, bytes.data(), raw);
+                        tex.DecodeSurface();
+                        for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA})
+                            tex.Compose(mode, 1, 2, 3);
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(BadInput, NothingComposedWithoutBuffersOrMatchingSize) {
     Surface s(TF_RGB, kA8, false, 2, 2, {1, 2, 3, 4});
     s.tex.m_nHeight = 3; // not what the images were sized for
