@@ -57,7 +57,8 @@ std::vector<uint8_t> Raw32(const std::vector<uint32_t>& px) {
 bool Write(const std::string& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
     std::string path = dir + "/" + name;
     FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    // An empty vector's data() may be null, which fwrite must not be given.
+    bool ok = f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
     if (f) ok = std::fclose(f) == 0 && ok;
     if (!ok) std::fprintf(stderr, "make-fixtures: cannot write %s\n", path.c_str());
     return ok;
