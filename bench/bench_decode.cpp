@@ -1,5 +1,6 @@
 // Decode and composition throughput (items = pixels), with and without the per-row progress
 // report and message pump, and the whole load of a large DXT1 file from the page cache.
+#include <chrono>
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -172,14 +173,24 @@ void BM_LoadDecodeComposeDxt1(benchmark::State& state) {
                                                  SurfaceBytes(kDxt1, side)));
     }
     Record r;
-    for (auto _ : state) {
-        if (!r.tex.Load(path.c_str(), 0, 0, nullptr, false) || !r.tex.m_pRawData) {
-            state.SkipWithError("Load failed");
-            break;
-        }
+    auto pipeline = [&] {
+        if (!r.tex.Load(path.c_str(), 0, 0, nullptr, false) || !r.tex.m_pRawData) return false;
         r.tex.DecodeSurface();
         r.tex.Compose(COMPOSE_COLOR, 0, 0, 0);
         benchmark::ClobberMemory();
+        return true;
+    };
+    // The first load into a fresh record (the file already cached) allocates the buffers; it is
+    // reported apart, as first_ms, and the timed loads reuse them, as a viewer's next file does.
+    const auto t0 = std::chrono::steady_clock::now();
+    if (!pipeline()) state.SkipWithError("Load failed");
+    state.counters["first_ms"] =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    for (auto _ : state) {
+        if (!pipeline()) {
+            state.SkipWithError("Load failed");
+            break;
+        }
     }
     SetItems(state, side);
 }
