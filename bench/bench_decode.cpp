@@ -60,6 +60,8 @@ Record& Prepared(Kind kind, uint32_t side) {
     t.AllocRaw(uint32_t(bytes.size()));
     std::memcpy(t.m_pRawData, bytes.data(), bytes.size());
     t.DecodeSurface();
+    // Touch the display image too: the timed runs measure the work, not first-touch page faults.
+    t.Compose(COMPOSE_COLOR, 0, 0, 0);
     return *slot;
 }
 
