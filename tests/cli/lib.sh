@@ -222,12 +222,16 @@ if img.tobytes() != bytes(want):
 EOF
 }
 
-# Reads `alias` lines of a table into ALIAS.
-load_aliases() {
-    local kind name spec
+# prepare TABLE DIR MODE [ARGS...]: makes the files of DIR with make-fixtures MODE ARGS... DIR
+# and reads the `alias` lines of TABLE into ALIAS.
+prepare() {
+    local table=$1 dir=$2 kind name spec
+    shift 2
+    mkdir -p "$dir"
+    make_fixtures "$@" "$dir"
     while IFS=$'\t' read -r kind name spec _; do
         if [ "$kind" == alias ]; then ALIAS[$name]=$spec; fi
-    done <"$1"
+    done <"$table"
 }
 
 # add_case LABEL FILE ARGS VIEW STATUS CHECK NOTE: one case on FILE (a path) for run_cases.

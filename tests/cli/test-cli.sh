@@ -11,9 +11,7 @@ lib_init "$@"
 
 table=$here/cases.tsv
 fixtures=$WORK/fixtures
-mkdir -p "$fixtures"
-make_fixtures table "$table" "$fixtures"
-load_aliases "$table"
+prepare "$table" "$fixtures" table "$table"
 
 while IFS=$'\t' read -r name args view status check note; do
     case "$name" in '' | '#'* | alias | fixture) continue ;; esac

@@ -12,9 +12,7 @@ lib_init "$@"
 
 table=$here/expected.tsv
 corpus=$WORK/corpus
-mkdir -p "$corpus"
-make_fixtures hostile "$corpus"
-load_aliases "$table"
+prepare "$table" "$corpus" hostile
 
 declare -A covered=()
 while IFS=$'\t' read -r name args view status check note; do
