@@ -319,12 +319,13 @@ bool Hostile(const std::string& dir) {
 // A line "fixture<TAB>NAME<TAB>KEY=VALUE ..." describes NAME.dds:
 //   size=WxH            required
 //   fourcc=DXT1|111     a FourCC (four characters) or a format number
-//   rgb=BITS/R/G/B[/A]  a mask format (hex masks); DDPF_RGB, and DDPF_ALPHAPIXELS with an A mask
+//   rgb=BITS/R/G/B[/A]  a mask format (BITS decimal, hex masks); DDPF_RGB, and DDPF_ALPHAPIXELS
+//                       with an A mask
 //   bump=BITS/U/V[/W]   a du/dv format (hex masks), DDPF_BUMPDUDV only
 //   pfflags=HEX         the pixel format's dwFlags, replacing what the above set
 //   mips=N  depth=N (a volume)  cube=HEX (the cube bit and these face bits of dwCaps2)
 //   linear=N            DDSD_LINEARSIZE with this dwPitchOrLinearSize
-//   data=SPEC           the bytes after the head: comma-separated [N*]HEX, HEX repeated N times
+//   data=PATTERN        the bytes after the head: comma-separated [N*]HEX, HEX repeated N times
 //   magic=TEXT          four characters in place of "DDS "
 //   truncate=N          the file cut to its first N bytes
 
@@ -335,8 +336,8 @@ bool ParseHex(const std::string& text, uint32_t& value) {
     return *end == 0;
 }
 
-bool ParseData(const std::string& spec, std::vector<uint8_t>& out) {
-    std::stringstream items(spec);
+bool ParseData(const std::string& pattern, std::vector<uint8_t>& out) {
+    std::stringstream items(pattern);
     std::string item;
     while (std::getline(items, item, ',')) {
         unsigned long count = 1;

@@ -5,19 +5,20 @@
 # ends with finish, which prints one line per failing case and the totals.
 #
 # Table rows (tab-separated; '#' starts a comment line):
-#   alias  NAME  SPEC  [MEANING]             a name for a byte spec, usable inside later specs
+#   alias  NAME  PATTERN  [MEANING]          a name for a byte pattern, usable in later patterns
 #   FILE   ARGS  VIEW  STATUS  CHECK  [NOTE]
 # FILE is the fixture (without .dds); ARGS extra options or '-'; VIEW is info, or an export:
 # color, blend, alpha (--view, written as .bgra), raw (--raw into a .png name), png (a PNG) or
 # cmd (ARGS is then the whole command line, see run_case);
 # STATUS the exit status. CHECK:
 #   lines:L1|L2|...  stdout, lines joined by '|'         err:TEXT     stderr, lines joined by '|'
-#   px:SPEC          the exported bytes                   png:WxH      a valid PNG of that size
+#   px:PATTERN       the exported bytes                   png:WxH      a valid PNG of that size
 #   out:TEXT         stdout contains TEXT                 -            nothing beyond the status
 #   errhas:TEXT      stderr contains TEXT
 #   syserr:NAME      stderr is the system's message NAME (see SYSTEM_TEXTS: Windows and Wine word
 #                    some of them differently)
-# A byte SPEC is a comma-separated list of [N*]ITEM, ITEM being hex or an alias, repeated N times.
+# A byte PATTERN is a comma-separated list of [N*]ITEM, ITEM being hex or an alias, repeated N
+# times.
 # NOTE "known-bug: ..." marks a case that fails until the CLI or the core is fixed: its failure
 # is listed but not counted.
 
@@ -126,11 +127,11 @@ finish() {
     [ "$failed" -eq 0 ]
 }
 
-# Expands a byte SPEC into lower-case hex in REPLY.
-expand_spec() {
-    local spec=$1 out="" item count atom piece rep
+# Expands a byte PATTERN into lower-case hex in REPLY.
+expand_pattern() {
+    local pattern=$1 out="" item count atom piece rep
     local -a items
-    IFS=, read -ra items <<<"$spec"
+    IFS=, read -ra items <<<"$pattern"
     for item in "${items[@]}"; do
         count=1
         atom=$item
@@ -139,12 +140,12 @@ expand_spec() {
             atom=${item#*\*}
         fi
         if [ -n "${ALIAS[$atom]+set}" ]; then
-            expand_spec "${ALIAS[$atom]}"
+            expand_pattern "${ALIAS[$atom]}"
             piece=$REPLY
         elif [[ "$atom" =~ ^[0-9a-fA-F]+$ ]] && ((${#atom} % 2 == 0)); then
             piece=${atom,,}
         else
-            REPLY="bad spec item '$item'"
+            REPLY="bad pattern item '$item'"
             return
         fi
         printf -v rep '%*s' "$count" ''
@@ -159,9 +160,9 @@ file_hex() {
     REPLY=${REPLY//[$' \n']/}
 }
 
-# Compares an exported file with a byte SPEC; PROBLEM says what differs, empty when equal.
+# Compares an exported file with a byte PATTERN; PROBLEM says what differs, empty when equal.
 compare_px() {
-    local file=$1 spec=$2 got want
+    local file=$1 pattern=$2 got want
     PROBLEM=""
     if [ ! -f "$file" ]; then
         PROBLEM="no output file"
@@ -169,7 +170,7 @@ compare_px() {
     fi
     file_hex "$file"
     got=$REPLY
-    expand_spec "$spec"
+    expand_pattern "$pattern"
     want=$REPLY
     [ "$got" != "$want" ] || return 0
     if [[ "$want" == bad* ]]; then
@@ -225,12 +226,12 @@ EOF
 # prepare TABLE DIR MODE [ARGS...]: makes the files of DIR with make-fixtures MODE ARGS... DIR
 # and reads the `alias` lines of TABLE into ALIAS.
 prepare() {
-    local table=$1 dir=$2 kind name spec
+    local table=$1 dir=$2 kind name pattern
     shift 2
     mkdir -p "$dir"
     make_fixtures "$@" "$dir"
-    while IFS=$'\t' read -r kind name spec _; do
-        if [ "$kind" == alias ]; then ALIAS[$name]=$spec; fi
+    while IFS=$'\t' read -r kind name pattern _; do
+        if [ "$kind" == alias ]; then ALIAS[$name]=$pattern; fi
     done <"$table"
 }
 
