@@ -129,7 +129,7 @@ std::vector<std::vector<uint32_t>> MipChain(const std::vector<uint32_t>& bgra, u
                                             uint32_t height) {
     std::vector<std::vector<uint32_t>> chain{bgra};
     while (width > 1 || height > 1) {
-        uint32_t w = std::max(1u, width / 2), h = std::max(1u, height / 2);
+        uint32_t w = Halve(width), h = Halve(height);
         const std::vector<uint32_t>& src = chain.back();
         std::vector<uint32_t> level(size_t(w) * h);
         for (uint32_t y = 0; y < h; ++y) {

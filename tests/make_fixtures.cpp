@@ -64,35 +64,42 @@ bool Write(const std::string& dir, const std::string& name, const std::vector<ui
     return ok;
 }
 
+// The surfaces of every level of a picture, each made by `encode` from that level's pixels.
+std::vector<uint8_t> Chain(uint32_t w, uint32_t h, double hue, uint32_t levels,
+                           const std::function<std::vector<uint8_t>(const std::vector<uint32_t>&,
+                                                                    uint32_t, uint32_t)>& encode) {
+    std::vector<uint8_t> payload;
+    uint32_t n = 0;
+    for (const auto& level : MipChain(Picture(w, h, hue), w, h)) {
+        if (n++ == levels) break;
+        Append(payload, encode(level, w, h));
+        w = Halve(w);
+        h = Halve(h);
+    }
+    return payload;
+}
+
+std::function<std::vector<uint8_t>(const std::vector<uint32_t>&, uint32_t, uint32_t)>
+BlockEncoder(uint32_t fourCC) {
+    return [fourCC](const std::vector<uint32_t>& px, uint32_t w, uint32_t h) {
+        return EncodeBlocks(px, w, h, fourCC);
+    };
+}
+
 bool Samples(const std::string& dir) {
     bool ok = true;
     { // DXT5 with a full mip chain and alpha.
         const uint32_t size = 256;
-        std::vector<uint8_t> payload;
-        uint32_t w = size, h = size;
-        for (const auto& level : MipChain(Picture(size, size, 0.0), size, size)) {
-            auto blocks = EncodeBlocks(level, w, h, dds::FOURCC_DXT5);
-            payload.insert(payload.end(), blocks.begin(), blocks.end());
-            w = std::max(1u, w / 2);
-            h = std::max(1u, h / 2);
-        }
-        dds::DdsHead head = HeadFourCC(size, size, dds::FOURCC_DXT5, 9);
-        head.dwFlags |= dds::DDSD_LINEARSIZE;
-        head.dwPitchOrLinearSize = (size / 4) * (size / 4) * 16;
-        ok &= Write(dir, "dxt5-mipmaps-alpha.dds", FileBytes(head, payload));
+        const dds::DdsHead head =
+            LinearHead(size, size, dds::FOURCC_DXT5, 9, (size / 4) * (size / 4) * 16);
+        ok &= Write(dir, "dxt5-mipmaps-alpha.dds",
+                    FileBytes(head, Chain(size, size, 0.0, 9, BlockEncoder(dds::FOURCC_DXT5))));
     }
     { // DXT1 cube map, six faces of different hues, each with its mip chain.
         const uint32_t size = 64;
         std::vector<uint8_t> payload;
-        for (int face = 0; face < 6; ++face) {
-            uint32_t w = size, h = size;
-            for (const auto& level : MipChain(Picture(size, size, face / 6.0), size, size)) {
-                auto blocks = EncodeBlocks(level, w, h, dds::FOURCC_DXT1);
-                payload.insert(payload.end(), blocks.begin(), blocks.end());
-                w = std::max(1u, w / 2);
-                h = std::max(1u, h / 2);
-            }
-        }
+        for (int face = 0; face < 6; ++face)
+            Append(payload, Chain(size, size, face / 6.0, 7, BlockEncoder(dds::FOURCC_DXT1)));
         dds::DdsHead head = HeadFourCC(size, size, dds::FOURCC_DXT1, 7);
         head.dwCaps |= 0x8;
         head.dwCaps2 = dds::DDSCAPS2_CUBEMAP | dds::DDSCAPS2_CUBEMAP_ALLFACES;
@@ -155,28 +162,6 @@ std::vector<uint8_t> PackFloats(const std::vector<uint32_t>& px, int channels, b
         }
     }
     return out;
-}
-
-// The surfaces of every level of a picture, each made by `encode` from that level's pixels.
-std::vector<uint8_t> Chain(uint32_t w, uint32_t h, double hue, uint32_t levels,
-                           const std::function<std::vector<uint8_t>(const std::vector<uint32_t>&,
-                                                                    uint32_t, uint32_t)>& encode) {
-    std::vector<uint8_t> payload;
-    uint32_t n = 0;
-    for (const auto& level : MipChain(Picture(w, h, hue), w, h)) {
-        if (n++ == levels) break;
-        Append(payload, encode(level, w, h));
-        w = Halve(w);
-        h = Halve(h);
-    }
-    return payload;
-}
-
-std::function<std::vector<uint8_t>(const std::vector<uint32_t>&, uint32_t, uint32_t)>
-BlockEncoder(uint32_t fourCC) {
-    return [fourCC](const std::vector<uint32_t>& px, uint32_t w, uint32_t h) {
-        return EncodeBlocks(px, w, h, fourCC);
-    };
 }
 
 bool Seeds(const std::string& dir) {
