@@ -1,8 +1,8 @@
 // Decode and composition throughput (items = pixels), with and without the per-row progress
 // report and message pump, and the whole load of a large DXT1 file from the page cache.
-#include <chrono>
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <vector>
