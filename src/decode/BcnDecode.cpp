@@ -158,9 +158,18 @@ BCN_INLINE void Interpolate(uint32_t* out, uint32_t e0, uint32_t e1) {
 constexpr int kBC4Weights8[8][2] = {{7, 0}, {0, 7}, {6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}, {1, 6}};
 constexpr int kBC4Weights6[6][2] = {{5, 0}, {0, 5}, {4, 1}, {3, 2}, {2, 3}, {1, 4}};
 
-// Floor of (n / (d x 127) + 1) / 2 x 255 for n in -127 d .. 127 d.
+// Floor of (n / (d x 127) + 1) / 2 x 255 for n in -127 d .. 127 d, by table (d = 7 or 5).
+template <int kD> struct SignedUnitBytes {
+    uint8_t byte[254 * kD + 1];
+    constexpr SignedUnitBytes() : byte() {
+        for (int x = 0; x <= 254 * kD; ++x) byte[x] = uint8_t(x * 255 / (254 * kD));
+    }
+};
+constexpr SignedUnitBytes<7> kSignedBytes7;
+constexpr SignedUnitBytes<5> kSignedBytes5;
+
 BCN_INLINE uint8_t SignedUnitByte(int n, int d) {
-    return uint8_t((n + 127 * d) * 255 / (254 * d));
+    return d == 7 ? kSignedBytes7.byte[n + 127 * 7] : kSignedBytes5.byte[n + 127 * 5];
 }
 
 BCN_INLINE void SignedBC4Palette(const uint8_t* block, uint8_t palette[8]) {
@@ -185,37 +194,120 @@ BCN_INLINE void BC4Bytes(const uint8_t* block, bool isSigned, uint8_t palette[8]
         InterpolatedAlphaPalette(block[0], block[1], palette);
 }
 
-// Pixels from one or two BC4 blocks: each channel's palette byte already shifted into place.
-BCN_INLINE void ExpandBC4(uint32_t* dest, uint32_t rowLength, const uint32_t* palette,
-                          uint64_t indices) {
-    for (uint32_t y = 0; y < 4; ++y, dest += rowLength, indices >>= 12) {
-        dest[0] = palette[indices & 7];
-        dest[1] = palette[(indices >> 3) & 7];
-        dest[2] = palette[(indices >> 6) & 7];
-        dest[3] = palette[(indices >> 9) & 7];
-    }
+// The palette of a BC4 block as 32-bit values: each byte times `spread` (0x010101 puts it in
+// blue, green and red), or-ed with `fill`.
+#ifdef BCN_DECODE_SSE2
+// Unsigned: both palette modes in 16-bit lanes, one picked by mask (the mode is data, not a
+// pattern a branch predictor could learn); divisions by 7 and 5 as DivideBy7 and DivideBy5 do.
+BCN_INLINE __m128i Lanes(const uint16_t (&v)[8]) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+}
+constexpr uint16_t kLanes8[2][8] = {{7, 0, 6, 5, 4, 3, 2, 1}, {0, 7, 1, 2, 3, 4, 5, 6}};
+constexpr uint16_t kLanes6[2][8] = {{5, 0, 4, 3, 2, 1, 0, 0}, {0, 5, 1, 2, 3, 4, 0, 0}};
+constexpr uint16_t kLanes6Ends[8] = {0, 0, 0, 0, 0, 0, 0, 255};
+
+BCN_INLINE __m128i UnsignedBC4Lanes(uint32_t a0, uint32_t a1) {
+    const __m128i v0 = _mm_set1_epi16(short(a0)), v1 = _mm_set1_epi16(short(a1));
+    const __m128i eight = _mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(v0, Lanes(kLanes8[0])),
+                                                        _mm_mullo_epi16(v1, Lanes(kLanes8[1]))),
+                                          _mm_set1_epi16(9363));
+    const __m128i six =
+        _mm_or_si128(_mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(v0, Lanes(kLanes6[0])),
+                                                   _mm_mullo_epi16(v1, Lanes(kLanes6[1]))),
+                                     _mm_set1_epi16(13108)),
+                     Lanes(kLanes6Ends));
+    const __m128i mask = _mm_set1_epi16(short(0 - int(a0 > a1)));
+    return _mm_or_si128(_mm_and_si128(mask, eight), _mm_andnot_si128(mask, six));
 }
 
-BCN_INLINE void BC4Block(uint32_t* dest, const uint8_t* block, uint32_t rowLength, bool isSigned) {
+// Signed: x = n + 127 d in 16-bit lanes (the six-value palette's ends as x = 0 and 254 d), then
+// x x 255 / (254 d) in float lanes: exact, as x x 255 is, and a quotient that is not a whole
+// number lies at least 1 / (254 d) below the next one, far more than a float's rounding moves it.
+struct SignedLanes {
+    uint16_t w0[8], w1[8], base[8];
+    float divisor;
+};
+constexpr SignedLanes kSignedLanes[2] = {
+    {{5, 0, 4, 3, 2, 1, 0, 0},
+     {0, 5, 1, 2, 3, 4, 0, 0},
+     {635, 635, 635, 635, 635, 635, 0, 1270},
+     1270.0f},
+    {{7, 0, 6, 5, 4, 3, 2, 1},
+     {0, 7, 1, 2, 3, 4, 5, 6},
+     {889, 889, 889, 889, 889, 889, 889, 889},
+     1778.0f},
+};
+
+BCN_INLINE __m128i SignedBC4Lanes(const uint8_t* block) {
+    const int s0 = int8_t(block[0]), s1 = int8_t(block[1]);
+    const int c0 = s0 < -127 ? -127 : s0, c1 = s1 < -127 ? -127 : s1;
+    const SignedLanes& m = kSignedLanes[s0 > s1];
+    const __m128i x =
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_set1_epi16(short(c0)), Lanes(m.w0)),
+                                    _mm_mullo_epi16(_mm_set1_epi16(short(c1)), Lanes(m.w1))),
+                      Lanes(m.base));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128 scale = _mm_set1_ps(255.0f), divisor = _mm_set1_ps(m.divisor);
+    const __m128 lo = _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(x, zero)), scale);
+    const __m128 hi = _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(x, zero)), scale);
+    return _mm_packs_epi32(_mm_cvttps_epi32(_mm_div_ps(lo, divisor)),
+                           _mm_cvttps_epi32(_mm_div_ps(hi, divisor)));
+}
+
+template <uint32_t kSpread>
+BCN_INLINE void BC4Values(const uint8_t* block, bool isSigned, uint32_t fill, uint32_t out[8]) {
+    __m128i lanes;
+    if (isSigned) {
+        lanes = SignedBC4Lanes(block);
+    } else {
+        lanes = UnsignedBC4Lanes(block[0], block[1]);
+    }
+    const __m128i zero = _mm_setzero_si128(), f = _mm_set1_epi32(int(fill));
+    __m128i lo = _mm_unpacklo_epi16(lanes, zero), hi = _mm_unpackhi_epi16(lanes, zero);
+    if (kSpread == 0x010101) {
+        lo = _mm_or_si128(lo, _mm_or_si128(_mm_slli_epi32(lo, 8), _mm_slli_epi32(lo, 16)));
+        hi = _mm_or_si128(hi, _mm_or_si128(_mm_slli_epi32(hi, 8), _mm_slli_epi32(hi, 16)));
+    } else if (kSpread == 0x10000) {
+        lo = _mm_slli_epi32(lo, 16);
+        hi = _mm_slli_epi32(hi, 16);
+    } else if (kSpread == 0x100) {
+        lo = _mm_slli_epi32(lo, 8);
+        hi = _mm_slli_epi32(hi, 8);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(lo, f));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_or_si128(hi, f));
+}
+#else
+template <uint32_t kSpread>
+BCN_INLINE void BC4Values(const uint8_t* block, bool isSigned, uint32_t fill, uint32_t out[8]) {
     uint8_t bytes[8];
     BC4Bytes(block, isSigned, bytes);
+    for (int k = 0; k < 8; ++k) out[k] = fill | uint32_t(bytes[k]) * kSpread;
+}
+#endif
+
+BCN_INLINE void BC4Block(uint32_t* dest, const uint8_t* block, uint32_t rowLength, bool isSigned) {
     uint32_t grey[8];
-    for (int k = 0; k < 8; ++k) grey[k] = kOpaque | uint32_t(bytes[k]) * 0x010101u;
-    ExpandBC4(dest, rowLength, grey, Load64(block) >> 16);
+    BC4Values<0x010101>(block, isSigned, kOpaque, grey);
+    uint64_t indices = Load64(block) >> 16;
+    for (uint32_t y = 0; y < 4; ++y, dest += rowLength, indices >>= 12) {
+        dest[0] = grey[indices & 7];
+        dest[1] = grey[(indices >> 3) & 7];
+        dest[2] = grey[(indices >> 6) & 7];
+        dest[3] = grey[(indices >> 9) & 7];
+    }
 }
 
 BCN_INLINE void BC5Block(uint32_t* dest, const uint8_t* block, uint32_t rowLength, bool isSigned) {
-    uint8_t red[8], green[8];
-    BC4Bytes(block, isSigned, red);
-    BC4Bytes(block + 8, isSigned, green);
     uint32_t r[8], g[8];
-    for (int k = 0; k < 8; ++k) {
-        r[k] = kOpaque | uint32_t(red[k]) << 16;
-        g[k] = uint32_t(green[k]) << 8;
-    }
+    BC4Values<0x10000>(block, isSigned, kOpaque, r);
+    BC4Values<0x100>(block + 8, isSigned, 0, g);
     uint64_t ri = Load64(block) >> 16, gi = Load64(block + 8) >> 16;
-    for (uint32_t y = 0; y < 4; ++y, dest += rowLength) {
-        for (uint32_t x = 0; x < 4; ++x, ri >>= 3, gi >>= 3) dest[x] = r[ri & 7] | g[gi & 7];
+    for (uint32_t y = 0; y < 4; ++y, dest += rowLength, ri >>= 12, gi >>= 12) {
+        dest[0] = r[ri & 7] | g[gi & 7];
+        dest[1] = r[(ri >> 3) & 7] | g[(gi >> 3) & 7];
+        dest[2] = r[(ri >> 6) & 7] | g[(gi >> 6) & 7];
+        dest[3] = r[(ri >> 9) & 7] | g[(gi >> 9) & 7];
     }
 }
 
@@ -454,13 +546,14 @@ BCN_INLINE uint16_t FinishUnquantize(int32_t v, bool isSigned) {
     return v < 0 ? uint16_t(0x8000 | ((-v * 31) >> 5)) : uint16_t((v * 31) >> 5);
 }
 
-// A decoded BC6H block: per subset a palette of half-float colours, the subset of each pixel
-// and each pixel's index.
+// A BC6H block read up to its unquantized endpoints: the subset of each pixel and each pixel's
+// index; the palette is the caller's (half floats or display bytes).
 struct BC6HBlock {
-    uint16_t palette[2][16][3];
+    int32_t ends[4][3]; // unquantized red, green, blue of endpoints 0 and 1 of each subset
     uint32_t partition; // 2 bits per pixel
-    uint64_t indices;   // 4 bits per pixel, the anchors' missing bits restored
+    uint64_t indices;   // 4 bits per pixel (3 with two subsets), the anchors' bits restored
     unsigned indexBits;
+    unsigned subsets;
 };
 
 // False for a reserved mode.
@@ -476,7 +569,6 @@ BCN_INLINE bool ReadBC6H(const uint8_t* block, bool isSigned, BC6HBlock& out) {
         field[run.field] |= uint32_t(bits.Take(run.count)) << run.shift;
     }
     const unsigned ends = mode.twoSubsets ? 4 : 2, epb = mode.endpointBits;
-    int32_t unq[4][3];
     for (unsigned e = 0; e < ends; ++e) {
         for (unsigned c = 0; c < 3; ++c) {
             uint32_t x = field[3 * e + c];
@@ -484,7 +576,7 @@ BCN_INLINE bool ReadBC6H(const uint8_t* block, bool isSigned, BC6HBlock& out) {
                 x = uint32_t(int32_t(field[c]) + SignExtend(x, mode.deltaBits[c])) &
                     ((uint32_t(1) << epb) - 1);
             const int32_t v = isSigned ? SignExtend(x, epb) : int32_t(x);
-            unq[e][c] = Unquantize(v, epb, isSigned);
+            out.ends[e][c] = Unquantize(v, epb, isSigned);
         }
     }
     if (mode.twoSubsets) {
@@ -495,65 +587,97 @@ BCN_INLINE bool ReadBC6H(const uint8_t* block, bool isSigned, BC6HBlock& out) {
         out.partition = kPartitions2[p];
         out.indices = idx;
         out.indexBits = 3;
+        out.subsets = 2;
     } else {
         out.partition = 0;
         out.indices = InsertZeroBit(bits.Take(63), 3);
         out.indexBits = 4;
-    }
-    const uint8_t* w = mode.twoSubsets ? kWeights3 : kWeights4;
-    const unsigned entries = 1u << out.indexBits;
-    for (unsigned s = 0; s < ends / 2; ++s) {
-        for (unsigned k = 0; k < entries; ++k) {
-            for (unsigned c = 0; c < 3; ++c) {
-                const int32_t a = unq[2 * s][c], b = unq[2 * s + 1][c];
-                // An arithmetic shift: negative signed values round down, as the rules say.
-                const int32_t v = (a * (64 - w[k]) + b * w[k] + 32) >> 6;
-                out.palette[s][k][c] = FinishUnquantize(v, isSigned);
-            }
-        }
+        out.subsets = 1;
     }
     return true;
 }
 
-// UnitToByte(HalfToFloat(h)) for the positive halves below 1.0; the rest are 0 (sign set) or
-// 255 (1.0 and above, infinities and NaNs).
-struct HalfBytes {
-    uint8_t byte[0x3C00];
-    HalfBytes() {
-        for (uint32_t h = 0; h < 0x3C00; ++h) byte[h] = UnitToByte(HalfToFloat(uint16_t(h)));
+// The interpolated value before the final scaling. An arithmetic shift: negative signed values
+// round down, as the rules say.
+BCN_INLINE int32_t InterpolateBC6H(int32_t a, int32_t b, uint32_t w) {
+    return (a * int32_t(64 - w) + b * int32_t(w) + 32) >> 6;
+}
+
+// The display pixels (alpha 255) of the palette entries of one subset.
+#ifdef BCN_DECODE_SSE2
+// Four lanes blue, green, red, (zero) per entry. The interpolation a + ((b - a) w + 32) >> 6 runs
+// in float lanes, exactly (every value stays below 2^24), with a bias that makes the truncation a
+// floor. The final scaling gives the half; a half below 1.0 becomes its float by re-biasing the
+// exponent, exactly as HalfToFloat does, and times 255 (exact: 11 by 8 significant bits) it is
+// truncated as UnitToByte does. Halves of 1.0 and above give 255, negative ones (signed) 0.
+template <bool kSigned, unsigned kEntries>
+BCN_INLINE void BC6HPalette(uint32_t* out, const int32_t* e0, const int32_t* e1, const uint8_t* w) {
+    const __m128i a = _mm_setr_epi32(e0[2], e0[1], e0[0], 0);
+    const __m128 d =
+        _mm_cvtepi32_ps(_mm_setr_epi32(e1[2] - e0[2], e1[1] - e0[1], e1[0] - e0[0], 0));
+    const __m128 bias = _mm_set1_ps(4194304.0f + 32.0f), sixtyFourth = _mm_set1_ps(1.0f / 64);
+    const __m128i unbias = _mm_set1_epi32(65536), one = _mm_set1_epi32(0x3C00);
+    const __m128i rebias = _mm_set1_epi32(112 << 10);
+    const __m128 scale = _mm_set1_ps(255.0f);
+    for (unsigned k = 0; k < kEntries; k += 4) {
+        __m128i px[4];
+        for (unsigned j = 0; j < 4; ++j) {
+            const __m128 t = _mm_add_ps(_mm_mul_ps(d, _mm_set1_ps(float(w[k + j]))), bias);
+            __m128i v = _mm_add_epi32(
+                a, _mm_sub_epi32(_mm_cvttps_epi32(_mm_mul_ps(t, sixtyFourth)), unbias));
+            __m128i h;
+            if (kSigned) {
+                v = _mm_andnot_si128(_mm_srai_epi32(v, 31), v);
+                h = _mm_srli_epi32(_mm_sub_epi32(_mm_slli_epi32(v, 5), v), 5);
+            } else {
+                h = _mm_srli_epi32(_mm_sub_epi32(_mm_slli_epi32(v, 5), v), 6);
+            }
+            const __m128i above = _mm_cmpgt_epi32(h, one);
+            h = _mm_or_si128(_mm_andnot_si128(above, h), _mm_and_si128(above, one));
+            const __m128 f = _mm_castsi128_ps(_mm_slli_epi32(_mm_add_epi32(h, rebias), 13));
+            px[j] = _mm_cvttps_epi32(_mm_mul_ps(f, scale));
+        }
+        const __m128i bytes =
+            _mm_packus_epi16(_mm_packs_epi32(px[0], px[1]), _mm_packs_epi32(px[2], px[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k),
+                         _mm_or_si128(bytes, _mm_set1_epi32(int(kOpaque))));
     }
-};
-
-const uint8_t* HalfByteTable() {
-    static const HalfBytes table;
-    return table.byte;
 }
-
-BCN_INLINE uint32_t HalfByte(const uint8_t* table, uint16_t h) {
-    return h >= 0x8000 ? 0 : h >= 0x3C00 ? 255 : table[h];
+#else
+template <bool kSigned, unsigned kEntries>
+BCN_INLINE void BC6HPalette(uint32_t* out, const int32_t* e0, const int32_t* e1, const uint8_t* w) {
+    for (unsigned k = 0; k < kEntries; ++k) {
+        uint32_t p = kOpaque;
+        for (unsigned c = 0; c < 3; ++c) {
+            const uint16_t h = FinishUnquantize(InterpolateBC6H(e0[c], e1[c], w[k]), kSigned);
+            p |= uint32_t(UnitToByte(HalfToFloat(h))) << (16 - 8 * c);
+        }
+        out[k] = p;
+    }
 }
+#endif
 
-BCN_INLINE void BC6HPixels(uint32_t* dest, const uint8_t* block, uint32_t rowLength, bool isSigned,
-                           const uint8_t* table) {
+template <bool kSigned>
+BCN_INLINE void BC6HPixels(uint32_t* dest, const uint8_t* block, uint32_t rowLength) {
     BC6HBlock b;
-    if (!ReadBC6H(block, isSigned, b)) {
+    if (!ReadBC6H(block, kSigned, b)) {
         for (uint32_t y = 0; y < 4; ++y, dest += rowLength)
             for (uint32_t x = 0; x < 4; ++x) dest[x] = kOpaque;
         return;
     }
-    uint32_t pixels[2][16];
-    const unsigned entries = 1u << b.indexBits, subsets = b.indexBits == 3 ? 2 : 1;
-    for (unsigned s = 0; s < subsets; ++s) {
-        for (unsigned k = 0; k < entries; ++k) {
-            const uint16_t* h = b.palette[s][k];
-            pixels[s][k] = kOpaque | HalfByte(table, h[0]) << 16 | HalfByte(table, h[1]) << 8 |
-                           HalfByte(table, h[2]);
-        }
+    uint32_t pixels[16];
+    if (b.subsets == 2) {
+        BC6HPalette<kSigned, 8>(pixels, b.ends[0], b.ends[1], kWeights3);
+        BC6HPalette<kSigned, 8>(pixels + 8, b.ends[2], b.ends[3], kWeights3);
+    } else {
+        BC6HPalette<kSigned, 16>(pixels, b.ends[0], b.ends[1], kWeights4);
     }
-    const uint64_t mask = entries - 1;
+    const unsigned ib = b.indexBits;
+    const uint64_t mask = (uint64_t(1) << ib) - 1;
     for (uint32_t y = 0, i = 0; y < 4; ++y, dest += rowLength) {
         for (uint32_t x = 0; x < 4; ++x, ++i) {
-            dest[x] = pixels[(b.partition >> (2 * i)) & 3][(b.indices >> (b.indexBits * i)) & mask];
+            const uint32_t s = (b.partition >> (2 * i)) & 3;
+            dest[x] = pixels[(s << ib) + ((b.indices >> (ib * i)) & mask)];
         }
     }
 }
@@ -740,20 +864,26 @@ void DecodeBC6HBlock(uint16_t halves[16][3], const uint8_t* block, bool isSigned
         std::memset(halves, 0, sizeof(uint16_t) * 16 * 3);
         return;
     }
+    const uint8_t* w = b.subsets == 2 ? kWeights3 : kWeights4;
     const uint64_t mask = (uint64_t(1) << b.indexBits) - 1;
     for (unsigned i = 0; i < 16; ++i) {
-        const uint16_t* h =
-            b.palette[(b.partition >> (2 * i)) & 3][(b.indices >> (b.indexBits * i)) & mask];
-        for (unsigned c = 0; c < 3; ++c) halves[i][c] = h[c];
+        const uint32_t s = (b.partition >> (2 * i)) & 3;
+        const uint32_t k = uint32_t((b.indices >> (b.indexBits * i)) & mask);
+        for (unsigned c = 0; c < 3; ++c)
+            halves[i][c] = FinishUnquantize(
+                InterpolateBC6H(b.ends[2 * s][c], b.ends[2 * s + 1][c], w[k]), isSigned);
     }
 }
 
 uint8_t HalfToByte(uint16_t h) {
-    return uint8_t(HalfByte(HalfByteTable(), h));
+    return UnitToByte(HalfToFloat(h));
 }
 
 void DecodeBC6HPixels(uint32_t* dest, const uint8_t* block, uint32_t rowLength, bool isSigned) {
-    BC6HPixels(dest, block, rowLength, isSigned, HalfByteTable());
+    if (isSigned)
+        BC6HPixels<true>(dest, block, rowLength);
+    else
+        BC6HPixels<false>(dest, block, rowLength);
 }
 
 void DecodeBC7Block(uint32_t* dest, const uint8_t* block, uint32_t rowLength) {
@@ -774,9 +904,13 @@ void DecodeBC5Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint
 
 void DecodeBC6HBlocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength,
                       bool isSigned) {
-    const uint8_t* table = HalfByteTable();
-    for (uint32_t k = 0; k < count; ++k, dest += 4, blocks += 16)
-        BC6HPixels(dest, blocks, rowLength, isSigned, table);
+    if (isSigned) {
+        for (uint32_t k = 0; k < count; ++k, dest += 4, blocks += 16)
+            BC6HPixels<true>(dest, blocks, rowLength);
+    } else {
+        for (uint32_t k = 0; k < count; ++k, dest += 4, blocks += 16)
+            BC6HPixels<false>(dest, blocks, rowLength);
+    }
 }
 
 void DecodeBC7Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
