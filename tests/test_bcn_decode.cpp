@@ -33,6 +33,7 @@ const BC4Case kBC4Cases[] = {
     {0x81, 0x7F, true, {0, 255, 51, 102, 153, 204, 0, 255}},      // -1 to 1 in fifths
     {0, 0, true, {127, 127, 127, 127, 127, 127, 0, 255}},         // 0 shows as 127 (127.5 cut)
     {0x40, 0x10, true, {191, 143, 184, 177, 171, 164, 157, 150}}, // 64 and 16 in sevenths
+    {0x80, 0x7F, true, {0, 255, 51, 102, 153, 204, 0, 255}},      // -128 counts as -127
     {0x80, 0x81, true, {0, 0, 0, 0, 0, 0, 0, 255}}, // -128 < -127 stored: six-value, both -1
     {0x81, 0x80, true, {0, 0, 0, 0, 0, 0, 0, 0}},   // -127 > -128 stored: eight-value, all -1
 };
@@ -270,7 +271,9 @@ struct BC6HCase {
 
 // Stored fields and the halves of four pixels by the rules: deltas sign-extended and added to
 // the first endpoint modulo its precision, endpoints unquantized, interpolated with the 3- or
-// 4-bit weights, then scaled by 31 / 64 (signed: magnitude by 31 / 32, sign bit set).
+// 4-bit weights, then scaled by 31 / 64 (signed: magnitude by 31 / 32, sign bit set). The mode 3
+// block's red 1023 is the largest 10-bit value (0xFFFF unquantized); modes 11 and 15 store the
+// first red's top bits reversed, here 01 and 010001 from bit 11 or 15 down.
 const BC6HCase kBC6HCases[] = {
     {0,
      false,
@@ -375,13 +378,13 @@ const BC6HCase kBC6HCases[] = {
     {3,
      false,
      0,
-     {876, 563, 98, 574, 208, 105, 0, 0, 0, 0, 0, 0},
+     {1023, 563, 98, 574, 208, 105, 0, 0, 0, 0, 0, 0},
      {4, 4, 7, 8, 13, 10, 6, 11, 13, 0, 12, 6, 2, 1, 13, 14},
      {0},
-     {{0x606C, 0x38D1, 0x0C27},
-      {0x5191, 0x275A, 0x0C7F},
-      {0x4CFF, 0x21FA, 0x0C9A},
-      {0x47DA, 0x1BEF, 0x0CB8}}},
+     {{0x6D8A, 0x38D1, 0x0C27},
+      {0x576D, 0x275A, 0x0C7F},
+      {0x509F, 0x21FA, 0x0C9A},
+      {0x48F8, 0x1BEF, 0x0CB8}}},
     {7,
      false,
      0,
@@ -405,13 +408,13 @@ const BC6HCase kBC6HCases[] = {
     {15,
      false,
      0,
-     {54248, 27525, 49396, 8, 10, 1, 0, 0, 0, 0, 0, 0},
+     {18408, 27525, 49396, 8, 10, 1, 0, 0, 0, 0, 0, 0},
      {7, 8, 11, 4, 6, 2, 8, 7, 12, 12, 14, 13, 9, 0, 4, 1},
      {0},
-     {{0x66A2, 0x3412, 0x5D76},
-      {0x66A3, 0x3413, 0x5D76},
-      {0x66A0, 0x3411, 0x5D76},
-      {0x66A4, 0x3414, 0x5D76}}},
+     {{0x22D2, 0x3412, 0x5D76},
+      {0x22D3, 0x3413, 0x5D76},
+      {0x22D0, 0x3411, 0x5D76},
+      {0x22D4, 0x3414, 0x5D76}}},
     {1,
      true,
      27,
@@ -455,13 +458,13 @@ const BC6HCase kBC6HCases[] = {
     {15,
      true,
      0,
-     {24315, 61291, 4180, 9, 12, 11, 0, 0, 0, 0, 0, 0},
+     {18171, 61291, 4180, 9, 12, 11, 0, 0, 0, 0, 0, 0},
      {5, 14, 5, 3, 0, 2, 8, 2, 11, 13, 3, 6, 12, 11, 9, 13},
      {0},
-     {{0x5C01, 0x9011, 0x0FCF},
-      {0x5C02, 0x9011, 0x0FD0},
-      {0x5C02, 0x9011, 0x0FD0},
-      {0x5BFD, 0x9013, 0x0FCD}}},
+     {{0x44C1, 0x9011, 0x0FCF},
+      {0x44C2, 0x9011, 0x0FD0},
+      {0x44C2, 0x9011, 0x0FD0},
+      {0x44BD, 0x9013, 0x0FCD}}},
 };
 
 class BC6HBlocks : public ::testing::TestWithParam<BC6HCase> {};
