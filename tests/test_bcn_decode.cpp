@@ -58,6 +58,13 @@ struct ChannelCase {
 
 class BC4Pixels : public ::testing::TestWithParam<ChannelCase> {};
 
+// The 3-bit index of pixel i: bytes 2 to 7 of a BC4 block, little-endian, pixel 0 lowest.
+uint32_t Index(const uint8_t* block, uint32_t i) {
+    uint64_t v = 0;
+    for (int k = 7; k >= 2; --k) v = v << 8 | block[k];
+    return uint32_t(v >> (3 * i) & 7);
+}
+
 // Random blocks: each pixel is its index's palette entry, BC4 as opaque grey, BC5 as red and
 // green with blue 0; a run of blocks gives the blocks side by side.
 TEST_P(BC4Pixels, ArePaletteEntriesByIndex) {
@@ -77,10 +84,7 @@ TEST_P(BC4Pixels, ArePaletteEntriesByIndex) {
         BC4Palette(block, c.isSigned, red);
         if (c.bc5) BC4Palette(block + 8, c.isSigned, green);
         for (uint32_t i = 0; i < 16; ++i) {
-            const uint32_t ri =
-                uint32_t(block[2 + 3 * i / 8] | block[3 + 3 * i / 8] << 8) >> (3 * i % 8) & 7;
-            const uint32_t gi =
-                uint32_t(block[10 + 3 * i / 8] | block[11 + 3 * i / 8] << 8) >> (3 * i % 8) & 7;
+            const uint32_t ri = Index(block, i), gi = c.bc5 ? Index(block + 8, i) : 0;
             const uint32_t want = c.bc5 ? 0xFF000000u | red[ri] << 16 | green[gi] << 8
                                         : 0xFF000000u | red[ri] * 0x010101u;
             ASSERT_EQ(image[(i / 4) * width + 4 * k + i % 4], want)
