@@ -165,11 +165,15 @@ void PrintError(const std::string& text) {
     std::fprintf(stderr, "%s\n", t.c_str());
 }
 
-bool WriteBgra(const std::string& path, const uint32_t* image, size_t pixels) {
+bool WriteBgra(const std::string& path, const uint32_t* image, size_t pixels, std::string& error) {
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(image, 4, pixels, f) == pixels;
-    return std::fclose(f) == 0 && ok;
+    bool ok = f && std::fwrite(image, 4, pixels, f) == pixels && std::fflush(f) == 0;
+    if (!ok) error = WriteError(path);
+    if (f && std::fclose(f) != 0 && ok) {
+        error = WriteError(path);
+        ok = false;
+    }
+    return ok;
 }
 
 bool WritePng(const std::string& path, const CDdsTexture& t, std::string& error) {
@@ -198,23 +202,18 @@ int Run(const Options& o) {
     CFileEx reader;
     CDdsTexture texture(reader);
     g_progress.terminal = isatty(fileno(stderr)) != 0;
-    SetProgressFunction(ShowProgress);
 
     g_progress.stage = 0;
-    const bool accepted = texture.Load(o.file.c_str(), o.level, o.face, nullptr, o.nm);
+    texture.Load(o.file.c_str(), o.level, o.face, nullptr, o.nm, ShowProgress);
     EndProgress();
-    if (!accepted) {
-        PrintError("Error loading file !");
-        return kExitRefused;
-    }
-    if (texture.m_LastError.reported) {
-        PrintError(texture.m_LastError.text);
-        return kExitReader;
+    switch (texture.m_LastError.kind) {
+    case LoadError::kRefused: PrintError(texture.m_LastError.text); return kExitRefused;
+    case LoadError::kReader: PrintError(texture.m_LastError.text); return kExitReader;
+    case LoadError::kNone: break;
     }
 
     if (o.command == "info") {
-        for (const std::string& part :
-             FormatStatusTexts(StatusFactsOf(texture, texture.m_nLevel, texture.m_nLayer)))
+        for (const std::string& part : FormatStatusTexts(StatusFactsOf(texture)))
             std::printf("%s\n", part.c_str());
         return kExitOk;
     }
@@ -224,22 +223,21 @@ int Run(const Options& o) {
         return kExitNoSurface;
     }
     g_progress.stage = 1;
-    texture.DecodeSurface();
+    texture.DecodeSurface(ShowProgress);
     if (!texture.m_pDisplayImage) {
         EndProgress();
         PrintError("Not enough memory for the images of this surface !");
         return kExitRefused;
     }
     g_progress.stage = 2;
-    texture.Compose(o.mode, o.bg[0], o.bg[1], o.bg[2]);
+    texture.Compose(o.mode, o.bg[0], o.bg[1], o.bg[2], ShowProgress);
     EndProgress();
 
     std::string error;
     bool ok;
     if (o.raw || EndsWith(o.out, ".bgra")) {
         ok = WriteBgra(o.out, texture.m_pDisplayImage,
-                       size_t(texture.m_nWidth) * size_t(texture.m_nHeight));
-        if (!ok) error = "cannot write " + o.out;
+                       size_t(texture.m_nWidth) * size_t(texture.m_nHeight), error);
     } else {
         ok = WritePng(o.out, texture, error);
     }
