@@ -107,7 +107,7 @@ std::vector<HostileCase> HostileCases() {
     add("bad-magic-ddsx", magic);
     magic[3] = 0;
     add("bad-magic-dds-nul", magic);
-    add("unknown-fourcc", FileBytes(HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '2')), Pattern(64)));
+    add("unknown-fourcc", FileBytes(HeadFourCC(8, 8, MakeFourCC('Y', 'U', 'Y', '2')), Pattern(64)));
 
     // Every size field of the head at 0 and at 0xFFFFFFFF, on an uncompressed and a block file.
     add("a8r8g8b8-base", argb);

@@ -285,7 +285,7 @@ bool Seeds(const std::string& dir) {
                                           [](const std::vector<uint32_t>& px, uint32_t, uint32_t) {
                                               return Raw32(px);
                                           })));
-        DdsHead unknown = HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '2'));
+        DdsHead unknown = HeadFourCC(8, 8, MakeFourCC('Y', 'U', 'Y', '2'));
         ok &= Write(dir, "unknown-ati2.dds", FileBytes(unknown, Pattern(64, 9)));
     }
     return ok;

@@ -230,7 +230,7 @@ class Record : public ::testing::Test {
 
 TEST_F(Record, UnknownFormatHoldsNoSurface) {
     ASSERT_TRUE(LoadBytes(WithPayload(HeadFourCC(8, 8, FOURCC_DXT1), 32)));
-    ASSERT_TRUE(LoadBytes(WithPayload(HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '1')), 32)));
+    ASSERT_TRUE(LoadBytes(WithPayload(HeadFourCC(8, 8, MakeFourCC('Y', 'U', 'Y', '2')), 32)));
     EXPECT_EQ(tex.m_pRawData, nullptr);
     EXPECT_STREQ(tex.m_szFormatName, "Format Unknown");
     EXPECT_EQ(tex.m_nFormat, TF_UNKNOWN);
