@@ -69,7 +69,8 @@ const FourCCRow kFourCCTable[] = {
 };
 
 // The DXGI formats Brixa names. Block formats and the formats the mask rules show carry their
-// code; `bits` and the masks (red, green, blue, alpha) describe the latter.
+// code; `bits` and the masks (red, green, blue, alpha) describe the latter. Converted formats
+// (TF_DXGI_PIXELS) give their bits, and alpha 1 when they have an alpha channel.
 struct DxgiRow {
     uint32_t number;
     const char* name;
@@ -78,25 +79,25 @@ struct DxgiRow {
 };
 
 const DxgiRow kDxgiTable[] = {
-    {2, "R32G32B32A32_FLOAT", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {6, "R32G32B32_FLOAT", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {10, "R16G16B16A16_FLOAT", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {11, "R16G16B16A16_UNORM", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {16, "R32G32_FLOAT", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {24, "R10G10B10A2_UNORM", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {26, "R11G11B10_FLOAT", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {27, "R8G8B8A8_TYPELESS", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {28, "R8G8B8A8_UNORM", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {29, "R8G8B8A8_UNORM_SRGB", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {34, "R16G16_FLOAT", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {35, "R16G16_UNORM", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {41, "R32_FLOAT", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {49, "R8G8_UNORM", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {54, "R16_FLOAT", TF_UNKNOWN, 0, 0, 0, 0, 0},
-    {56, "R16_UNORM", TF_UNKNOWN, 0, 0, 0, 0, 0},
+    {2, "R32G32B32A32_FLOAT", TF_DXGI_PIXELS, 128, 0, 0, 0, 1},
+    {6, "R32G32B32_FLOAT", TF_DXGI_PIXELS, 96, 0, 0, 0, 0},
+    {10, "R16G16B16A16_FLOAT", TF_DXGI_PIXELS, 64, 0, 0, 0, 1},
+    {11, "R16G16B16A16_UNORM", TF_DXGI_PIXELS, 64, 0, 0, 0, 1},
+    {16, "R32G32_FLOAT", TF_DXGI_PIXELS, 64, 0, 0, 0, 0},
+    {24, "R10G10B10A2_UNORM", TF_DXGI_PIXELS, 32, 0, 0, 0, 1},
+    {26, "R11G11B10_FLOAT", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
+    {27, "R8G8B8A8_TYPELESS", TF_DXGI_PIXELS, 32, 0, 0, 0, 1},
+    {28, "R8G8B8A8_UNORM", TF_DXGI_PIXELS, 32, 0, 0, 0, 1},
+    {29, "R8G8B8A8_UNORM_SRGB", TF_DXGI_PIXELS, 32, 0, 0, 0, 1},
+    {34, "R16G16_FLOAT", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
+    {35, "R16G16_UNORM", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
+    {41, "R32_FLOAT", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
+    {49, "R8G8_UNORM", TF_DXGI_PIXELS, 16, 0, 0, 0, 0},
+    {54, "R16_FLOAT", TF_DXGI_PIXELS, 16, 0, 0, 0, 0},
+    {56, "R16_UNORM", TF_DXGI_PIXELS, 16, 0, 0, 0, 0},
     {61, "R8_UNORM", TF_RGB, 8, 0xFF, 0, 0, 0},
     {65, "A8_UNORM", TF_RGB, 8, 0, 0, 0, 0xFF},
-    {67, "R9G9B9E5_SHAREDEXP", TF_UNKNOWN, 0, 0, 0, 0, 0},
+    {67, "R9G9B9E5_SHAREDEXP", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
     {70, "BC1_TYPELESS", TF_DXT1, 0, 0, 0, 0, 0},
     {71, "BC1_UNORM", TF_DXT1, 0, 0, 0, 0, 0},
     {72, "BC1_UNORM_SRGB", TF_DXT1, 0, 0, 0, 0, 0},
@@ -159,7 +160,8 @@ uint64_t SurfaceSize(uint32_t width, uint32_t height, int32_t format, uint32_t b
     case TF_RGB:
     case TF_BUMP_UVW:
     case TF_FLOAT16:
-    case TF_FLOAT32: return SatMul(SatMul(width, height), bitsPerPixel) / 8;
+    case TF_FLOAT32:
+    case TF_DXGI_PIXELS: return SatMul(SatMul(width, height), bitsPerPixel) / 8;
     default:
         if (!IsBlockFormat(format)) return 0;
         // Block counts round down: a 6-pixel-wide level has one block column.
@@ -240,6 +242,11 @@ int32_t ClassifyDxgi(char* nameOut, DdsHead& head, uint32_t dxgiFormat) {
             pf.dwBBitMask = row.blue;
             pf.dwABitMask = row.alpha;
             pf.dwFlags = DDPF_RGB | (row.alpha ? DDPF_ALPHAPIXELS : 0);
+            head.dwFlags &= ~DDSD_LINEARSIZE;
+        } else if (row.code == TF_DXGI_PIXELS) {
+            pf.dwRGBBitCount = row.bits;
+            pf.dwRBitMask = pf.dwGBitMask = pf.dwBBitMask = pf.dwABitMask = 0;
+            pf.dwFlags = row.alpha ? DDPF_ALPHAPIXELS : 0;
             head.dwFlags &= ~DDSD_LINEARSIZE;
         }
         return row.code;

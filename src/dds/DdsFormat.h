@@ -26,6 +26,9 @@ enum : int32_t {
     TF_BC6H = 15,
     TF_BC6H_SF16 = 16,
     TF_BC7 = 17,
+    // Uncompressed DXGI formats the mask rules cannot show: converted row by row into the
+    // work image (by the DX10 header's DXGI number), then composed like the block formats.
+    TF_DXGI_PIXELS = 18,
 };
 
 constexpr int kFormatNameSize = 256;

@@ -5,6 +5,7 @@
 #include "decode/BcnDecode.h"
 #include "decode/BlockDecode.h"
 #include "decode/Compose.h"
+#include "decode/DxgiPixels.h"
 #include "dds/DdsTexture.h"
 #include "io/Progress.h"
 
@@ -111,6 +112,21 @@ void CDdsTexture::DecodeSurface(ProgressCallback progress) {
     case TF_BC6H:
     case TF_BC6H_SF16:
     case TF_BC7: DecodeBCn(progress); break;
+    case TF_DXGI_PIXELS: {
+        if (!ImagesMatchHeader(*this)) return;
+        const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
+        const uint64_t rowBytes = uint64_t(DxgiPixelBits(m_Dx10.dxgiFormat)) / 8 * width;
+        if (!rowBytes) return;
+        // Rows the file did not supply stay zero.
+        const uint64_t rows = std::min<uint64_t>(height, m_nRawHeld / rowBytes);
+        for (uint32_t y = 0; y < rows; ++y) {
+            if (!CallProgress(progress, y, uint32_t(rows), 0)) return;
+            m_Reader.PumpMessages();
+            ConvertDxgiRow(m_Dx10.dxgiFormat, m_pWorkImage + size_t(y) * width,
+                           m_pRawData + y * rowBytes, width);
+        }
+        break;
+    }
     default: break; // float surfaces are read by composition, unknown ones not at all
     }
 }
