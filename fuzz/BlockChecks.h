@@ -325,6 +325,12 @@ constexpr FourCCFacts kFourCCs[] = {
     {dds::FOURCC_DXT3, TF_DXT3, 0},
     {dds::FOURCC_DXT4, TF_DXT4, 0},
     {dds::FOURCC_DXT5, TF_DXT5, 0},
+    {dds::FOURCC_ATI1, TF_BC4, 0},
+    {dds::FOURCC_BC4U, TF_BC4, 0},
+    {dds::FOURCC_BC4S, TF_BC4_SNORM, 0},
+    {dds::FOURCC_ATI2, TF_BC5, 0},
+    {dds::FOURCC_BC5U, TF_BC5, 0},
+    {dds::FOURCC_BC5S, TF_BC5_SNORM, 0},
 };
 
 // Exact sizes and offsets in 64 bits, saturating at 2^63: still far beyond any file, and
@@ -344,7 +350,8 @@ inline Wide RefSurfaceSize(uint32_t w, uint32_t h, int32_t format, uint32_t bits
     case TF_RGB:
     case TF_BUMP_UVW:
     case TF_FLOAT16:
-    case TF_FLOAT32: {
+    case TF_FLOAT32:
+    case TF_DXGI_PIXELS: {
         // floor(p * bits / 8) with p = 8q + r, without forming p * bits.
         const Wide p = Wide(w) * h;
         return CapAdd(CapMul(p / 8, bits), (p % 8) * bits / 8);
@@ -355,7 +362,16 @@ inline Wide RefSurfaceSize(uint32_t w, uint32_t h, int32_t format, uint32_t bits
     case TF_DXT4:
     case TF_DXT5:
     case TF_DXT5_NM:
-        return CapMul(Wide(w / 4 ? w / 4 : 1) * (h / 4 ? h / 4 : 1), format == TF_DXT1 ? 8 : 16);
+    case TF_BC4:
+    case TF_BC4_SNORM:
+    case TF_BC5:
+    case TF_BC5_SNORM:
+    case TF_BC6H:
+    case TF_BC6H_SF16:
+    case TF_BC7: {
+        const bool half = format == TF_DXT1 || format == TF_BC4 || format == TF_BC4_SNORM;
+        return CapMul(Wide(w / 4 ? w / 4 : 1) * (h / 4 ? h / 4 : 1), half ? 8 : 16);
+    }
     default: return 0;
     }
 }
@@ -445,7 +461,7 @@ inline void CheckClassifier(ByteInput& in) {
     const int32_t code = ClassifyHead(classified.text, head, nm);
     CheckName(classified.text, "format name");
     classified.CheckGuard("format name guard");
-    if (code < TF_RGB || code > TF_UNKNOWN) Fail("format code", uint32_t(code));
+    if (code < TF_RGB || code > TF_DXGI_PIXELS) Fail("format code", uint32_t(code));
 
     // What the classification must have done to the head, and nothing else.
     dds::DdsHead want = original;
@@ -471,7 +487,7 @@ inline void CheckClassifier(ByteInput& in) {
 
     const uint32_t w = in.ConsumeIntegral<uint32_t>(), h = in.ConsumeIntegral<uint32_t>();
     const uint32_t bits = in.ConsumeIntegral<uint32_t>();
-    const int32_t anyFormat = in.ConsumeIntegralInRange<int32_t>(-2, 12);
+    const int32_t anyFormat = in.ConsumeIntegralInRange<int32_t>(-2, TF_DXGI_PIXELS + 2);
     CheckSize(SurfaceSize(w, h, anyFormat, bits), RefSurfaceSize(w, h, anyFormat, bits),
               "surface size");
 
