@@ -417,13 +417,18 @@ inline void CheckLocate(dds::DdsHead head, int32_t format, bool cube, bool volum
         if (lv >= lastLevel) lv = lastLevel > 0 ? lastLevel : 0;
         const uint32_t bits = want.ddspf.dwRGBBitCount;
         if (volume) {
-            const int64_t lastLayer = int64_t(want.dwDepth) - 1;
-            if (ly >= lastLayer) ly = lastLayer > 0 ? lastLayer : 0;
             offset =
                 RefSteps(want.dwWidth, want.dwHeight, &want.dwDepth, uint64_t(lv), format, bits);
+            // The layer is clamped by the selected level's own depth.
+            const int64_t lastLayer = int64_t(want.dwDepth) - 1;
+            if (ly >= lastLayer) ly = lastLayer > 0 ? lastLayer : 0;
             offset = CapAdd(offset, CapMul(uint64_t(ly), RefSurfaceSize(want.dwWidth, want.dwHeight,
                                                                         format, bits)));
         } else if (cube) {
+            // The face is clamped to the faces present.
+            const int64_t lastFace =
+                int64_t(CountBits(want.dwCaps2 & dds::DDSCAPS2_CUBEMAP_ALLFACES)) - 1;
+            if (ly >= lastFace) ly = lastFace > 0 ? lastFace : 0;
             uint32_t w = want.dwWidth, h = want.dwHeight;
             const Wide chain =
                 RefSteps(w, h, nullptr, want.dwMipMapCount ? want.dwMipMapCount : 1, format, bits);

@@ -29,6 +29,8 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
     const uint32_t blockRows = std::max<uint32_t>(1, height / 4);
     const uint64_t heldBlocks = m_nRawHeld / blockBytes, sizeBlocks = m_nRawSize / blockBytes;
     const size_t rowLength = width;
+    uint32_t zeroTile[16];
+    bool zeroDecoded = false;
     for (uint32_t i = 0; i < blockRows; ++i) {
         if (!CallProgress(progress, i, blockRows, 0)) return;
         m_Reader.PumpMessages();
@@ -37,8 +39,18 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
         const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, across));
         uint32_t* dest = m_pWorkImage + size_t(4) * i * rowLength;
         if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, uint32_t(rowLength));
-        for (uint32_t j = held; j < sized; ++j)
-            decodeRun(dest + 4 * size_t(j), kZeroBlock, 1, uint32_t(rowLength));
+        // Every missing block is the same zero block: decoded once, then copied row by row in
+        // the order a decoder writes (rows of a narrow surface overlap). A header that claims a
+        // large surface over a short file costs no more than clearing it.
+        if (sized > held && !zeroDecoded) {
+            decodeRun(zeroTile, kZeroBlock, 1, 4);
+            zeroDecoded = true;
+        }
+        for (uint32_t j = held; j < sized; ++j) {
+            uint32_t* block = dest + 4 * size_t(j);
+            for (uint32_t y = 0; y < 4; ++y)
+                std::memcpy(block + y * rowLength, zeroTile + 4 * y, 4 * sizeof(uint32_t));
+        }
         for (uint32_t j = sized; j < across; ++j) ClearBlock(dest + 4 * size_t(j), width);
     }
 }
