@@ -111,9 +111,9 @@ class CDdsTexture {
     ImageBuffer m_DisplayStore;
 };
 
-// Byte sizes of the work and display images of a width x height surface. False when the
-// picture has more than kMaxImagePixels pixels or a size does not fit 32 bits: such a header
-// is refused rather than allocated.
+// Byte sizes of the work and display images of a width x height surface. False when either
+// image would have more than kMaxImagePixels pixels (1 GiB): such a header is refused rather
+// than allocated.
 constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
 // Largest DX10 array size accepted (Direct3D's own limit); 0, or more, is a broken header.
 constexpr uint32_t kMaxArraySize = 2048;

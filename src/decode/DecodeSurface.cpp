@@ -23,14 +23,16 @@ uint32_t BlocksWithin(uint64_t blocks, uint64_t first, uint32_t across) {
 template <class BlockFn>
 void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeRun) {
     if (!m_pRawData || !ImagesMatchHeader(*this)) return;
+    // Blocks the file did not supply are all the same: decoded once, then copied row by row in
+    // the decoders' order (so narrow surfaces overlap as theirs do).
     static const uint8_t kZeroBlock[16] = {};
+    uint32_t zeroTile[16];
+    decodeRun(zeroTile, kZeroBlock, 1, 4);
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint32_t across = std::max<uint32_t>(1, width / 4);
     const uint32_t blockRows = std::max<uint32_t>(1, height / 4);
     const uint64_t heldBlocks = m_nRawHeld / blockBytes, sizeBlocks = m_nRawSize / blockBytes;
     const size_t rowLength = width;
-    uint32_t zeroTile[16];
-    bool zeroDecoded = false;
     for (uint32_t i = 0; i < blockRows; ++i) {
         if (!CallProgress(progress, i, blockRows, 0)) return;
         m_Reader.PumpMessages();
@@ -39,18 +41,9 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
         const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, across));
         uint32_t* dest = m_pWorkImage + size_t(4) * i * rowLength;
         if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, uint32_t(rowLength));
-        // Every missing block is the same zero block: decoded once, then copied row by row in
-        // the order a decoder writes (rows of a narrow surface overlap). A header that claims a
-        // large surface over a short file costs no more than clearing it.
-        if (sized > held && !zeroDecoded) {
-            decodeRun(zeroTile, kZeroBlock, 1, 4);
-            zeroDecoded = true;
-        }
-        for (uint32_t j = held; j < sized; ++j) {
-            uint32_t* block = dest + 4 * size_t(j);
+        for (uint32_t j = held; j < sized; ++j)
             for (uint32_t y = 0; y < 4; ++y)
-                std::memcpy(block + y * rowLength, zeroTile + 4 * y, 4 * sizeof(uint32_t));
-        }
+                std::memcpy(dest + 4 * size_t(j) + y * rowLength, zeroTile + 4 * y, 16);
         for (uint32_t j = sized; j < across; ++j) ClearBlock(dest + 4 * size_t(j), width);
     }
 }
