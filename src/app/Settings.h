@@ -19,11 +19,11 @@ struct ViewerSettings {
     bool autoZoom = true;
     bool alwaysOnTop = false;
     bool dxt5AsNormalMap = false;
-    struct {
+    struct Colour {
         uint8_t red = 255, green = 0, blue = 255;
     } backgroundColor;
-    struct {
-        int16_t x = 50, y = 50;
+    struct Position {
+        int16_t x = 50, y = 50; // the outer top-left corner, in screen pixels
     } windowPos;
     char lastPath[kPathBufferSize] = {}; // the current file's folder, ending with a backslash
     uint32_t mouseWheelMode = 0;         // 0 cycle files; 1..4 zoom by 5, 10, 25, 50 %
