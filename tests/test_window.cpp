@@ -580,6 +580,8 @@ TEST_F(Window, StepOnTheLastLevelIsDroppedNotDeferred) {
     KeyDown(VK_RIGHT);
     ASSERT_EQ(Status(4), " MipMap: 3/3");
     SendMessageA(g_hStatusBar, SB_SETTEXTA, 4, LPARAM("stale"));
+    KeyDown(VK_RIGHT); // idle: no load at all
+    EXPECT_EQ(Status(4), "stale");
     PostMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
     LoadAndShow();
     EXPECT_EQ(g_DeferredMessage.message, 0u);

@@ -42,7 +42,7 @@ bool ReadStore(HKEY key) {
     stored.windowPos = ReadNumber(key, "WindowPos");
     stored.flags = ReadNumber(key, "Flags");
     stored.lastPath = ReadText(key, "LastPath");
-    if (stored.regVer.value_or(0) >= 1) stored.mouseWheel = ReadNumber(key, "MouseWheel");
+    stored.mouseWheel = ReadNumber(key, "MouseWheel"); // taken from version 1 on
     return ApplyStoredSettings(stored, g_Settings);
 }
 
