@@ -76,4 +76,20 @@ TEST(Placement, ProgressBar) {
     }
 }
 
+TEST(Placement, StatusPartEdges) {
+    const struct {
+        int dpi, textWidth;
+        StatusEdges edges;
+    } cases[] = {
+        {96, 50, {{60, 230, 330, 420, 500, -1}}}, {96, 60, {{60, 230, 330, 420, 500, -1}}},
+        {96, 72, {{72, 242, 342, 432, 512, -1}}}, {144, 80, {{90, 345, 495, 630, 750, -1}}},
+        {120, 0, {{75, 287, 412, 525, 625, -1}}},
+    };
+    for (const auto& c : cases) {
+        const StatusEdges e = StatusPartEdges(c.dpi, c.textWidth);
+        for (int i = 0; i < kStatusParts; ++i)
+            EXPECT_EQ(e.right[i], c.edges.right[i]) << c.dpi << " " << c.textWidth << " " << i;
+    }
+}
+
 } // namespace

@@ -12,6 +12,7 @@
 #include "app/BusyRule.h"
 #include "app/CommandLine.h"
 #include "app/Settings.h"
+#include "view/Placement.h"
 #include "view/View.h"
 #include "view/Zoom.h"
 
@@ -85,6 +86,22 @@ void SetWheelMode(UINT id) {
     for (UINT item = IDM_WHEEL_CYCLE; item <= IDM_WHEEL_ZOOM50; ++item) Check(item, item == id);
     DrawMenuBar(g_hWndMain);
     g_Settings.mouseWheelMode = id - IDM_WHEEL_CYCLE;
+}
+
+// The six parts, measured in the status bar's own font and the display's resolution.
+void SetStatusParts() {
+    HDC dc = GetDC(g_hStatusBar);
+    HGDIOBJ old = SelectObject(dc, HFONT(SendMessageA(g_hStatusBar, WM_GETFONT, 0, 0)));
+    static const char kFirst[] = " Type: DDS";
+    SIZE text = {0, 0};
+    GetTextExtentPoint32A(dc, kFirst, sizeof kFirst - 1, &text);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    SelectObject(dc, old);
+    ReleaseDC(g_hStatusBar, dc);
+    int borders[3] = {0, 0, 0}; // the part's frame and the room beside its text
+    SendMessageA(g_hStatusBar, SB_GETBORDERS, 0, LPARAM(borders));
+    StatusEdges edges = StatusPartEdges(dpi, text.cx + 2 * borders[2] + 6);
+    SendMessageA(g_hStatusBar, SB_SETPARTS, kStatusParts, LPARAM(edges.right));
 }
 
 void SaveAndQuit() {
@@ -280,8 +297,7 @@ BOOL InitMainWindow(HINSTANCE instance, int showCommand) {
     SendMessageA(g_hProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 300));
     g_hStatusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                    g_hWndMain, nullptr, instance, nullptr);
-    int edges[] = {60, 230, 330, 420, 500, -1};
-    SendMessageA(g_hStatusBar, SB_SETPARTS, 6, LPARAM(edges));
+    SetStatusParts();
     SendMessageA(g_hStatusBar, WM_SIZE, 0, 0);
     PlaceWindow();
     ShowWindow(g_hWndMain, showCommand);

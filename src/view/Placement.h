@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "view/StatusText.h"
+
 constexpr int32_t kMinWindowWidth = 640;
 constexpr int32_t kMinWindowHeight = 480;
 constexpr int32_t kProgressBarWidth = 260;
@@ -33,6 +35,14 @@ struct Placement {
 // the work area or keeps its corner, and is cut to the work area when asked to. A window
 // that lies wholly off the work area (clipping would leave it no size) is first moved onto it.
 Placement ComputePlacement(const PlacementInput& in);
+
+// The right edges of the status bar's six parts (the last reaches the window's edge): 60,
+// 230, 330, 420, 500 at 96 dots per inch, scaled with the display's resolution, and all moved
+// right when the first part's text ("Type: DDS") needs more room in the font in use.
+struct StatusEdges {
+    int32_t right[kStatusParts];
+};
+StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth);
 
 // The progress bar's top-left corner in a client area of this size.
 struct BarPosition {
