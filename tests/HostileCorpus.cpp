@@ -124,6 +124,52 @@ std::vector<HostileCase> HostileCases() {
     add("dxt1-65535-nodata", FileBytes(HeadFourCC(65535, 65535, FOURCC_DXT1)));
     add("a32b32g32r32f-16384-nodata", FileBytes(HeadFourCC(16384, 16384, FOURCC_A32B32G32R32F)));
 
+    { // Sizes refused by memory, not by side: long strips and deep volumes open; a header
+      // that claims gigabytes takes no more memory than its file supplies.
+        add("pitch-4gib-1x16384",
+            FileBytes(HeadMasks(1, 16384, 2097144, 0xFF0000, 0xFF00, 0xFF, 0)));
+        add("dxt1-80000000-square", FileBytes(HeadFourCC(0x80000000u, 0x80000000u, FOURCC_DXT1)));
+        std::vector<uint8_t> strip;
+        for (int b = 0; b < 8192; ++b) Append(strip, SolidBlock(0xF800));
+        add("dxt1-32768x4", FileBytes(HeadFourCC(32768, 4, FOURCC_DXT1), strip));
+        strip.clear();
+        for (int b = 0; b < 16383; ++b) Append(strip, SolidBlock(0x001F));
+        add("dxt1-65535x1", FileBytes(HeadFourCC(65535, 1, FOURCC_DXT1), strip));
+        strip.clear();
+        for (int x = 0; x < 20000; ++x) Put32(strip, 0xFF102030);
+        add("a8r8g8b8-20000x1",
+            FileBytes(HeadMasks(20000, 1, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), strip));
+        DdsHead deep = ArgbHead();
+        deep.dwCaps2 = DDSCAPS2_VOLUME;
+        deep.dwDepth = 4096;
+        std::vector<uint8_t> slices(4095 * 64, 0);
+        Append(slices, ArgbPixels());
+        add("volume-depth-4096", FileBytes(deep, slices));
+    }
+    { // Selections beyond what the file has: a six-face cube of two levels, and a 4 x 4 x 4
+      // volume of two levels. Each surface is solid: face or slice n of level l has blue n,
+      // green l, red 0x40, alpha 255.
+        auto solid = [](uint32_t side, uint32_t n, uint32_t level) {
+            std::vector<uint8_t> out;
+            for (uint32_t i = 0; i < side * side; ++i) Put32(out, 0xFF400000 | level << 8 | n);
+            return out;
+        };
+        DdsHead cube = HeadMasks(4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 2);
+        cube.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+        std::vector<uint8_t> faces;
+        for (uint32_t f = 0; f < 6; ++f) {
+            Append(faces, solid(4, f, 0));
+            Append(faces, solid(2, f, 1));
+        }
+        add("cube-6-faces-2-levels", FileBytes(cube, faces));
+        DdsHead volume = HeadMasks(4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 2);
+        volume.dwCaps2 = DDSCAPS2_VOLUME;
+        volume.dwDepth = 4;
+        std::vector<uint8_t> slices;
+        for (uint32_t n = 0; n < 4; ++n) Append(slices, solid(4, n, 0));
+        for (uint32_t n = 0; n < 2; ++n) Append(slices, solid(2, n, 1));
+        add("volume-4x4x4-2-levels", FileBytes(volume, slices));
+    }
     { // 64 x 64 DXT1 with its 7 real levels (level n solid: red, green, blue, white, red, ...)
       // whose head claims 255.
         std::vector<uint8_t> payload;

@@ -27,6 +27,9 @@ std::vector<uint8_t> F32(std::vector<float> values) {
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
 
+// The progress function of the running test (null: report nothing).
+ProgressCallback g_progress = nullptr;
+
 struct Masks {
     uint32_t bits, red, green, blue, alpha;
 };
@@ -45,12 +48,12 @@ struct Surface {
         tex.m_nWidth = int32_t(width);
         tex.m_nHeight = int32_t(height);
         tex.m_bHasAlpha = hasAlpha;
-        EXPECT_TRUE(tex.AllocRaw(uint32_t(raw.size())));
+        EXPECT_TRUE(tex.AllocRaw(uint32_t(raw.size()), uint32_t(raw.size())));
         if (!raw.empty()) std::memcpy(tex.m_pRawData, raw.data(), raw.size());
-        tex.DecodeSurface();
+        tex.DecodeSurface(g_progress);
     }
     std::vector<uint32_t> Compose(int32_t mode, uint32_t bgRgb = 0) {
-        tex.Compose(mode, uint8_t(bgRgb >> 16), uint8_t(bgRgb >> 8), uint8_t(bgRgb));
+        tex.Compose(mode, uint8_t(bgRgb >> 16), uint8_t(bgRgb >> 8), uint8_t(bgRgb), g_progress);
         const size_t pixels = size_t(tex.m_Header.dwWidth) * tex.m_Header.dwHeight;
         return std::vector<uint32_t>(tex.m_pDisplayImage, tex.m_pDisplayImage + pixels);
     }
@@ -257,9 +260,9 @@ struct Rows : ::testing::Test {
     void SetUp() override {
         g_done.clear();
         g_stopAt = UINT32_MAX;
-        SetProgressFunction(RecordProgress);
+        g_progress = RecordProgress;
     }
-    void TearDown() override { SetProgressFunction(nullptr); }
+    void TearDown() override { g_progress = nullptr; }
 };
 
 TEST_F(Rows, BottomUpWithOneReportPerRow) {
@@ -343,7 +346,7 @@ TEST(BadInput, AnyHeaderStaysInBounds) {
                         tex.m_nWidth = int32_t(w);
                         tex.m_nHeight = int32_t(h);
                         tex.m_bHasAlpha = true;
-                        ASSERT_TRUE(tex.AllocRaw(raw));
+                        ASSERT_TRUE(tex.AllocRaw(raw, raw));
                         std::memcpy(tex.m_pRawData, bytes.data(), raw);
                         tex.DecodeSurface();
                         for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA})

@@ -168,14 +168,21 @@ struct LocateCase {
     int32_t usedLevel, usedLayer;
 };
 
-DdsHead Head(uint32_t w, uint32_t h, uint32_t mips, uint32_t bits = 0, uint32_t depth = 0) {
+DdsHead Head(uint32_t w, uint32_t h, uint32_t mips, uint32_t bits = 0, uint32_t depth = 0,
+             uint32_t caps2 = 0) {
     DdsHead head = {};
     head.dwWidth = w;
     head.dwHeight = h;
     head.dwMipMapCount = mips;
     head.ddspf.dwRGBBitCount = bits;
     head.dwDepth = depth;
+    head.dwCaps2 = caps2;
     return head;
+}
+// A cube head with all six faces, or the first `faces` of them.
+DdsHead CubeHead(uint32_t side, uint32_t mips, uint32_t bits, uint32_t faces = 6) {
+    return Head(side, side, mips, bits, 0,
+                DDSCAPS2_CUBEMAP | (DDSCAPS2_CUBEMAP_POSITIVEX * ((1u << faces) - 1)));
 }
 
 TEST(SurfaceLayout, Offsets) {
@@ -191,14 +198,22 @@ TEST(SurfaceLayout, Offsets) {
         {"mip count 1", Head(64, 64, 1), TF_DXT1, false, false, 3, 0, 0, 64, 64, 0, 0, 0},
         {"level 0, index 0", Head(64, 64, 0), TF_DXT1, false, false, 0, 0, 0, 64, 64, 0, 0, 0},
         {"negative level", Head(64, 64, 7), TF_DXT1, false, false, -3, 0, 0, 64, 64, 0, 0, 0},
-        {"cube face 2", Head(64, 64, 7, 32), TF_RGB, true, false, 0, 2, 43688, 64, 64, 0, 0, 2},
-        {"cube face 2 level 1", Head(64, 64, 7, 32), TF_RGB, true, false, 1, 2, 60072, 32, 32, 0, 1,
+        {"cube face 2", CubeHead(64, 7, 32), TF_RGB, true, false, 0, 2, 43688, 64, 64, 0, 0, 2},
+        {"cube face 2 level 1", CubeHead(64, 7, 32), TF_RGB, true, false, 1, 2, 60072, 32, 32, 0, 1,
          2},
-        {"cube face 1", Head(64, 64, 7, 32), TF_RGB, true, false, 0, 1, 21844, 64, 64, 0, 0, 1},
-        {"cube face not clamped", Head(4, 4, 1, 32), TF_RGB, true, false, 0, 9, 9 * 64, 4, 4, 0, 0,
-         9},
+        {"cube face 1", CubeHead(64, 7, 32), TF_RGB, true, false, 0, 1, 21844, 64, 64, 0, 0, 1},
+        {"cube face 9 of 6 is face 5", CubeHead(4, 1, 32), TF_RGB, true, false, 0, 9, 5 * 64, 4, 4,
+         0, 0, 5},
+        {"cube face 7 of 3 is face 2", CubeHead(4, 1, 32, 3), TF_RGB, true, false, 0, 7, 2 * 64, 4,
+         4, 0, 0, 2},
+        {"cube without faces: face 0", CubeHead(4, 1, 32, 0), TF_RGB, true, false, 0, 3, 0, 4, 4, 0,
+         0, 0},
         {"volume layer 3 level 1", Head(16, 16, 5, 32, 8), TF_RGB, false, true, 1, 3, 8960, 8, 8, 4,
          1, 3},
+        {"level 1 has 4 slices: layer 5 is 3", Head(16, 16, 5, 32, 8), TF_RGB, false, true, 1, 5,
+         8960, 8, 8, 4, 1, 3},
+        {"level 3 has 1 slice", Head(16, 16, 5, 32, 8), TF_RGB, false, true, 3, 7, 9344, 2, 2, 1, 3,
+         0},
         {"volume layer 9 is 7", Head(16, 16, 5, 32, 8), TF_RGB, false, true, 0, 9, 7 * 1024, 16, 16,
          8, 0, 7},
         {"volume depth 0", Head(16, 16, 5, 32, 0), TF_RGB, false, true, 0, 3, 0, 16, 16, 0, 0, 0},
@@ -207,7 +222,7 @@ TEST(SurfaceLayout, Offsets) {
         // A huge mip count must not loop billions of times, nor wrap.
         {"mip count 2^31", Head(4, 4, 0x80000000u), TF_DXT1, false, false, 0x7FFFFFFF, 0,
          8ull * 0x7FFFFFFF, 1, 1, 0, 0x7FFFFFFF, 0},
-        {"mip count 2^32-1 cube", Head(4, 4, 0xFFFFFFFFu), TF_DXT1, true, false, 0, 1,
+        {"mip count 2^32-1 cube", CubeHead(4, 0xFFFFFFFFu, 0), TF_DXT1, true, false, 0, 1,
          8ull * 0xFFFFFFFF, 4, 4, 0, 0, 1},
     };
     for (const LocateCase& c : cases) {

@@ -22,10 +22,11 @@ struct LoadCase {
     std::function<std::vector<uint8_t>()> file;
     int32_t level, layer;
     bool accepted;
-    int64_t rawFrom; // file offset the raw bytes come from, or kZero
-    uint32_t rawSize;
-    int32_t width, height, surfaceCount;
-    bool hasAlpha, cube, volume;
+    int64_t rawFrom = 0;  // file offset the raw bytes come from, or kZero
+    uint32_t rawSize = 0; // bytes held
+    int32_t width = 0, height = 0, surfaceCount = 0;
+    bool hasAlpha = false, cube = false, volume = false;
+    uint32_t surfaceSize = 0; // m_nRawSize, when it differs from the bytes held
 };
 
 std::vector<uint8_t> WithPayload(DdsHead head, size_t bytes) {
@@ -61,11 +62,13 @@ TEST_P(Loading, SelectedSurface) {
     CFileEx reader;
     CDdsTexture tex(reader);
     ASSERT_EQ(tex.Load(path.c_str(), c.level, c.layer, nullptr, false), c.accepted);
-    EXPECT_FALSE(tex.m_LastError.reported) << tex.m_LastError.text;
+    EXPECT_EQ(tex.m_LastError.kind, c.accepted ? LoadError::kNone : LoadError::kRefused)
+        << tex.m_LastError.text;
     EXPECT_FALSE(reader.IsOpen()) << "the reader is closed after every load";
     if (!c.accepted) return;
     ASSERT_NE(tex.m_pRawData, nullptr);
-    ASSERT_EQ(tex.m_nRawSize, c.rawSize);
+    ASSERT_EQ(tex.m_nRawHeld, c.rawSize);
+    EXPECT_EQ(tex.m_nRawSize, c.surfaceSize ? c.surfaceSize : c.rawSize);
     if (c.rawFrom == kZero) {
         for (uint32_t i = 0; i < c.rawSize; ++i) ASSERT_EQ(tex.m_pRawData[i], 0) << i;
     } else {
@@ -114,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                  32, 8, 8, 0, true, false, false},
         LoadCase{"truncated inside the surface: nothing read",
                  [] { return WithPayload(HeadFourCC(16, 16, FOURCC_DXT5), 255); }, 0, 0, true,
-                 kZero, 256, 16, 16, 0, true, false, false},
+                 kZero, 0, 16, 16, 0, true, false, false, 256},
         LoadCase{"uncompressed: rows of width x bits / 8",
                  [] { return WithPayload(HeadMasks(5, 3, 24, 0xFF0000, 0xFF00, 0xFF, 0), 45); },
                  0, 0, true, 128, 45, 5, 3, 0, false, false, false},
@@ -140,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  0, 0, true, 128, 8, 4, 4, 0, true, false, false},
         LoadCase{"128-byte file", [] { return FileBytes(HeadFourCC(4, 4, FOURCC_DXT1)); }, 0, 0,
-                 true, kZero, 8, 4, 4, 0, true, false, false},
+                 true, kZero, 0, 4, 4, 0, true, false, false, 8},
         LoadCase{"cube face 2, level 1",
                  [] { return WithPayload(Cube(DDSCAPS2_CUBEMAP_ALLFACES, 64, 7), 6 * 21844); }, 1,
                  2, true, 128 + 60072, 4096, 32, 32, 6, true, true, false},
@@ -174,39 +177,50 @@ INSTANTIATE_TEST_SUITE_P(
                      return WithPayload(head, 256);
                  },
                  0, 2, true, 128 + 128, 64, 4, 4, 4, false, true, true},
-        // Refused before anything is allocated.
-        LoadCase{"width above 16384",
-                 [] { return FileBytes(HeadFourCC(16385, 4, FOURCC_DXT1)); }, 0, 0, false, 0, 0,
-                 0, 0, 0, false, false, false},
+        // Refused by memory, before anything is allocated: a top level of more than 2^28
+        // pixels, or an image or a surface whose size does not fit 32 bits. Any other shape
+        // opens, and a surface the file cannot supply takes no memory.
+        LoadCase{"2^28 pixels", [] { return FileBytes(HeadFourCC(16384, 16384, FOURCC_DXT1)); },
+                 0, 0, true, kZero, 0, 16384, 16384, 0, true, false, false, 134217728},
+        LoadCase{"2^28 + 16384 pixels",
+                 [] { return FileBytes(HeadFourCC(16384, 16385, FOURCC_DXT1)); }, 0, 0, false},
+        LoadCase{"work image of 2^32 - 16 bytes",
+                 [] { return FileBytes(HeadFourCC(0x0FFFFFFF, 1, FOURCC_DXT1)); }, 0, 0, true,
+                 kZero, 0, 0x0FFFFFFF, 1, 0, true, false, false, 0x1FFFFFF8},
+        LoadCase{"work image of 2^32 bytes",
+                 [] { return FileBytes(HeadFourCC(0x10000000, 1, FOURCC_DXT1)); }, 0, 0, false},
         LoadCase{"DXT1 65535 x 65535 with no data",
-                 [] { return FileBytes(HeadFourCC(65535, 65535, FOURCC_DXT1)); }, 0, 0, false, 0,
-                 0, 0, 0, 0, false, false, false},
+                 [] { return FileBytes(HeadFourCC(65535, 65535, FOURCC_DXT1)); }, 0, 0, false},
         LoadCase{"width 0x7FFFFFFF at 32 bits",
                  [] { return FileBytes(HeadMasks(0x7FFFFFFF, 1, 32, 0xFF0000, 0xFF00, 0xFF, 0)); },
-                 0, 0, false, 0, 0, 0, 0, 0, false, false, false},
-        LoadCase{"volume deeper than 2048", [] { return FileBytes(Volume(4, 2049, 1)); }, 0, 0,
-                 false, 0, 0, 0, 0, 0, false, false, false},
+                 0, 0, false},
+        LoadCase{"32768 x 4 DXT1", [] { return WithPayload(HeadFourCC(32768, 4, FOURCC_DXT1), 65536); },
+                 0, 0, true, 128, 65536, 32768, 4, 0, true, false, false},
+        LoadCase{"volume of depth 4096", [] { return WithPayload(Volume(4, 4096, 1), 4096 * 64); },
+                 0, 4095, true, 128 + 4095 * 64, 64, 4, 4, 4096, false, false, true},
         LoadCase{"zero bytes per row (bit count 0)",
                  [] { return FileBytes(HeadMasks(16, 16, 0, 0xFF0000, 0xFF00, 0xFF, 0)); }, 0, 0,
-                 false, 0, 0, 0, 0, 0, false, false, false},
+                 false},
         LoadCase{"zero bytes per row (width 0)",
                  [] { return FileBytes(HeadMasks(0, 16, 32, 0xFF0000, 0xFF00, 0xFF, 0)); }, 0, 0,
-                 false, 0, 0, 0, 0, 0, false, false, false},
-        LoadCase{"surface larger than 4 GiB",
+                 false},
+        LoadCase{"surface of 4 GiB",
                  [] {
-                     return FileBytes(HeadMasks(16384, 16384, 160, 0xFF0000, 0xFF00, 0xFF, 0));
+                     return FileBytes(HeadMasks(16384, 16384, 128, 0xFF0000, 0xFF00, 0xFF, 0));
                  },
-                 0, 0, false, 0, 0, 0, 0, 0, false, false, false}));
+                 0, 0, false},
+        LoadCase{"surface of 4 GiB - 16 KiB, in a 128-byte file",
+                 [] {
+                     return FileBytes(HeadMasks(1, 16384, 2097144, 0xFF0000, 0xFF00, 0xFF, 0));
+                 },
+                 0, 0, true, kZero, 0, 1, 16384, 0, false, false, false, 4294950912u}));
 
 class Record : public ::testing::Test {
   protected:
-    void SetUp() override { SetProgressFunction(nullptr); }
-    void TearDown() override { SetProgressFunction(nullptr); }
-
     bool LoadBytes(const std::vector<uint8_t>& bytes, int32_t level = 0, int32_t layer = 0,
-                   const char* name = "record.dds") {
+                   const char* name = "record.dds", ProgressCallback progress = nullptr) {
         path = testkit::WriteTempFile(name, bytes);
-        return tex.Load(path.c_str(), level, layer, nullptr, false);
+        return tex.Load(path.c_str(), level, layer, nullptr, false, progress);
     }
 
     std::string path;
@@ -245,7 +259,7 @@ TEST_F(Record, ReaderErrorsKeepThePreviousSurface) {
         std::string name = c.exists ? testkit::WriteTempFile("short.dds", c.bytes)
                                     : testkit::TempDir() + "/no-such-file.dds";
         EXPECT_TRUE(tex.Load(name.c_str(), 0, 0, nullptr, false)) << c.what;
-        EXPECT_TRUE(tex.m_LastError.reported) << c.what;
+        EXPECT_EQ(tex.m_LastError.kind, LoadError::kReader) << c.what;
         EXPECT_FALSE(tex.m_LastError.text.empty()) << c.what;
         EXPECT_EQ(std::memcmp(&before, &tex.m_Header, sizeof before), 0) << c.what;
         EXPECT_EQ(tex.m_pRawData, raw) << c.what;
@@ -274,11 +288,10 @@ TEST_F(Record, CancelledReadLeavesTheRestZero) {
         WithPayload(HeadMasks(300, 300, 32, 0xFF0000, 0xFF00, 0xFF, 0), 360000);
     static std::vector<std::pair<uint32_t, uint32_t>> calls;
     calls.clear();
-    SetProgressFunction([](uint32_t done, uint32_t total, uintptr_t) {
+    ASSERT_TRUE(LoadBytes(bytes, 0, 0, "record.dds", [](uint32_t done, uint32_t total, uintptr_t) {
         calls.push_back({done, total});
         return 0;
-    });
-    ASSERT_TRUE(LoadBytes(bytes));
+    }));
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0], std::make_pair(204800u, 360000u));
     EXPECT_EQ(std::memcmp(tex.m_pRawData, bytes.data() + 128, 204800), 0);
@@ -296,10 +309,13 @@ TEST_F(Record, RefusedHeaderThenGoodFile) {
 }
 
 TEST_F(Record, AllocationLimitRefusesCleanly) {
+    const auto file = WithPayload(HeadMasks(1024, 1024, 32, 0xFF0000, 0xFF00, 0xFF, 0), 1 << 22);
     SetAllocationLimit(1 << 20);
-    EXPECT_FALSE(LoadBytes(FileBytes(HeadMasks(1024, 1024, 32, 0xFF0000, 0xFF00, 0xFF, 0))));
+    EXPECT_FALSE(LoadBytes(file));
+    EXPECT_EQ(tex.m_LastError.kind, LoadError::kRefused);
+    EXPECT_EQ(tex.m_LastError.text, "Error loading file !");
     SetAllocationLimit(0);
-    EXPECT_TRUE(LoadBytes(FileBytes(HeadMasks(1024, 1024, 32, 0xFF0000, 0xFF00, 0xFF, 0))));
+    EXPECT_TRUE(LoadBytes(file));
 }
 
 } // namespace

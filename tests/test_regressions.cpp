@@ -10,6 +10,14 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+// windows.h first: psapi.h needs its types.
+#include <psapi.h>
+#else
+#include <sys/resource.h>
+#endif
+
 #include "../fuzz/BlockChecks.h"
 #include "../fuzz/LoadSteps.h"
 #include "DdsBuilder.h"
@@ -90,12 +98,23 @@ std::string ReplayBlocks(const std::vector<uint8_t>& input) {
     return std::string();
 }
 
-class RegressionsEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override { SetAllocationLimit(fuzzload::kAllocationLimit); }
-    void TearDown() override { SetAllocationLimit(0); }
-};
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new RegressionsEnvironment);
+// The most memory the process has held. The program sets no allocation limit, so this is what
+// keeps a header from making it take gigabytes.
+uint64_t PeakResidentBytes() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PeakWorkingSetSize;
+#else
+    struct rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return uint64_t(usage.ru_maxrss) * 1024;
+#endif
+}
+// Far above what any hostile file needs (a few MiB), far below what a header claiming
+// gigabytes would take.
+constexpr uint64_t kMemoryCeiling = uint64_t(512) << 20;
 
 // ---- the known-good file on its own --------------------------------------------------------
 
@@ -155,6 +174,7 @@ TEST_P(HostileFile, LeavesTheRecordWorking) {
         input.insert(input.end(), trailer.begin(), trailer.end());
         EXPECT_EQ(ReplayLoad(input), "") << "selection " << ::testing::PrintToString(trailer);
     }
+    EXPECT_LT(PeakResidentBytes(), kMemoryCeiling);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, HostileFile, ::testing::ValuesIn(testkit::HostileCases()),

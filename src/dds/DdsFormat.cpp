@@ -1,5 +1,6 @@
 #include "dds/DdsFormat.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -189,15 +190,21 @@ SurfaceLocation LocateSurface(DdsHead& head, int32_t format, bool cubeMap, bool 
     int64_t lastLevel = int64_t(head.dwMipMapCount) - 1;
     if (level >= lastLevel) level = lastLevel > 0 ? lastLevel : 0;
 
+    // The last slice, face or level there is: a selection beyond it shows the last one.
+    auto clampTo = [](int64_t value, int64_t count) {
+        return std::min(value, count > 1 ? count - 1 : 0);
+    };
     uint64_t offset = 0;
     if (volume) {
-        int64_t lastLayer = int64_t(head.dwDepth) - 1;
-        if (layer >= lastLayer) layer = lastLayer > 0 ? lastLayer : 0;
         offset =
             StepLevels(head.dwWidth, head.dwHeight, &head.dwDepth, uint64_t(level), format, bits);
+        // Clamped by the selected level's own depth, so that a layer the level does not have
+        // never shows a slice of a later level.
+        layer = clampTo(layer, head.dwDepth);
         offset = SatAdd(offset, SatMul(uint64_t(layer),
                                        SurfaceSize(head.dwWidth, head.dwHeight, format, bits)));
     } else if (cubeMap) {
+        layer = clampTo(layer, CountBits(head.dwCaps2 & DDSCAPS2_CUBEMAP_ALLFACES));
         uint32_t w = head.dwWidth, h = head.dwHeight;
         uint64_t chainLevels = head.dwMipMapCount ? head.dwMipMapCount : 1;
         uint64_t chain = StepLevels(w, h, nullptr, chainLevels, format, bits);

@@ -41,8 +41,9 @@ void FormatBumpName(char* nameOut, const dds::DdsPixelFormat& pf);
 // edits of the head the loader relies on (linear-size flag, bit count, alpha-pixels flag).
 int32_t ClassifyHead(char* nameOut, dds::DdsHead& head, bool treatDxt5AsNm);
 
-// Where the selected surface of a head lies. Clamps the level (and a volume layer) and
-// reduces the head's width, height (and depth of a volume) to the selected level.
+// Where the selected surface of a head lies. Clamps the level, the cube face (to the faces
+// present) and the volume layer (to the selected level's depth), and reduces the head's width,
+// height (and depth of a volume) to the selected level.
 struct SurfaceLocation {
     uint64_t offset = 0; // from the start of the surface data (file offset 128)
     int32_t level = 0;   // the level actually selected

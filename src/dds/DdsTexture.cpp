@@ -16,25 +16,40 @@ void CDdsTexture::FreeBuffers() {
     m_pDisplayImage = nullptr;
 }
 
-bool CDdsTexture::AllocRaw(uint32_t bytes) {
-    m_pRawData = static_cast<uint8_t*>(m_RawStore.Acquire(bytes));
+bool CDdsTexture::AllocRaw(uint32_t bytes, uint32_t held) {
+    m_pRawData = static_cast<uint8_t*>(m_RawStore.Acquire(held));
     m_nRawSize = m_pRawData ? bytes : 0;
+    m_nRawHeld = m_pRawData ? held : 0;
     return m_pRawData != nullptr;
+}
+
+bool ImageBytes(uint32_t width, uint32_t height, uint32_t& workBytes, uint32_t& displayBytes) {
+    // Each product is checked before the next is made: 2^32 x 2^32 must not wrap to a small
+    // size.
+    const uint64_t pixels = uint64_t(width) * height;
+    if (pixels > kMaxImagePixels) return false;
+    const uint64_t work = uint64_t(std::max<uint32_t>(width, 4)) * std::max<uint32_t>(height, 4);
+    if (work > UINT32_MAX / 4) return false;
+    workBytes = uint32_t(work * 4);
+    displayBytes = uint32_t(pixels * 4);
+    return true;
 }
 
 bool CDdsTexture::AllocImages() {
     m_pWorkImage = nullptr;
     m_pDisplayImage = nullptr;
-    uint64_t w = m_Header.dwWidth, h = m_Header.dwHeight;
-    uint64_t workBytes = std::max<uint64_t>(w, 4) * std::max<uint64_t>(h, 4) * 4;
-    uint64_t displayBytes = w * h * 4;
-    if (workBytes > SIZE_MAX || displayBytes > SIZE_MAX) return false;
-    auto* work = static_cast<uint32_t*>(m_WorkStore.Acquire(size_t(workBytes)));
-    auto* display = static_cast<uint32_t*>(m_DisplayStore.Acquire(size_t(displayBytes)));
+    uint32_t workBytes = 0, displayBytes = 0;
+    if (!ImageBytes(m_Header.dwWidth, m_Header.dwHeight, workBytes, displayBytes)) return false;
+    auto* work = static_cast<uint32_t*>(m_WorkStore.Acquire(workBytes));
+    auto* display = static_cast<uint32_t*>(m_DisplayStore.Acquire(displayBytes));
     if (!work || !display) return false;
     m_pWorkImage = work;
     m_pDisplayImage = display;
     return true;
+}
+
+int32_t CDdsTexture::LevelCount() const {
+    return int32_t(std::clamp<uint32_t>(m_Header.dwMipMapCount, 1, INT32_MAX));
 }
 
 void CDdsTexture::ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat,
@@ -45,14 +60,12 @@ void CDdsTexture::ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat
     m_nFormat = ClassifyHead(nameOut, m_Header, treatDxt5AsNm);
 }
 
-namespace {
-void RecordOnly(void*, const char*, void*) {}
-} // namespace
-
 bool CDdsTexture::Load(const char* fileName, int32_t mipLevel, int32_t faceOrLayer,
-                       void* ownerWindow, bool treatDxt5AsNm) {
+                       void* ownerWindow, bool treatDxt5AsNm, ProgressCallback progress) {
     using namespace dds;
+    (void)ownerWindow; // the shell shows m_LastError in a box owned by its window
     m_LastError = LoadError();
+    bool accepted = true;
     try {
         m_Reader.Open(fileName, fileex::kOpenExisting, fileex::kGenericRead, fileex::kFileShareRead,
                       nullptr);
@@ -62,46 +75,52 @@ bool CDdsTexture::Load(const char* fileName, int32_t mipLevel, int32_t faceOrLay
         std::memset(&head, 0, sizeof head);
         m_Reader.Read(&head, sizeof head, nullptr, 0, 1);
         if (head.dwMagic != DDS_MAGIC) {
-            m_Reader.Close();
-            return false;
-        }
-        m_Reader.m_nBaseOffset = DDS_HEAD_SIZE;
-        const uint64_t fileSize = m_Reader.GetSize();
-        m_nFileDataSize = int64_t(fileSize) - int64_t(DDS_HEAD_SIZE);
+            accepted = false;
+        } else {
+            m_Reader.m_nBaseOffset = DDS_HEAD_SIZE;
+            const uint64_t fileSize = m_Reader.GetSize();
+            m_nFileDataSize = int64_t(fileSize) - int64_t(DDS_HEAD_SIZE);
 
-        m_Header = head;
-        FreeBuffers();
-        m_nSurfaceCount = 0;
-        ClassifyFormat(m_szFormatName, m_Header.ddspf, treatDxt5AsNm);
-        if (m_nFormat == TF_UNKNOWN) {
-            m_Reader.Close();
-            return true;
+            m_Header = head;
+            FreeBuffers();
+            m_nSurfaceCount = 0;
+            m_nLevel = 0;
+            m_nLayer = 0;
+            ClassifyFormat(m_szFormatName, m_Header.ddspf, treatDxt5AsNm);
+            if (m_nFormat == TF_UNKNOWN) {
+                // Nothing of the previous file may stand beside this one's name.
+                m_nRawSize = m_nRawHeld = 0;
+                m_bHasAlpha = m_bCubeMap = m_bVolume = false;
+            } else {
+                accepted = LoadSurface(mipLevel, faceOrLayer, fileSize, progress);
+            }
         }
-
-        const bool accepted = LoadSurface(mipLevel, faceOrLayer, fileSize);
-        m_Reader.Close();
-        return accepted;
     } catch (const CFileExException& e) {
-        m_LastError.reported = true;
+        m_LastError.kind = LoadError::kReader;
         m_LastError.text = e.UserText();
-        (m_pfnErrorHandler ? m_pfnErrorHandler : RecordOnly)(ownerWindow, e.UserText().c_str(),
-                                                             m_pErrorContext);
-        m_Reader.Close();
-        return true;
+        m_LastError.isSystemError = e.m_nCode == fileex::kCodeSystem;
+        m_LastError.systemError = e.m_dwError;
     }
+    m_Reader.Close();
+    if (!accepted) {
+        m_LastError.kind = LoadError::kRefused;
+        m_LastError.text = kRefusedText;
+    }
+    return accepted;
 }
 
-bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize) {
+bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize,
+                              ProgressCallback progress) {
     using namespace dds;
     m_bCubeMap = (m_Header.dwCaps2 & DDSCAPS2_CUBEMAP) != 0;
     if (m_bCubeMap) m_nSurfaceCount = CountBits(m_Header.dwCaps2 & DDSCAPS2_CUBEMAP_ALLFACES);
     m_bVolume = (m_Header.dwCaps2 & DDSCAPS2_VOLUME) != 0;
     if (m_bVolume) m_nSurfaceCount = int32_t(std::min<uint32_t>(m_Header.dwDepth, INT32_MAX));
 
-    // Refuse what no real texture claims, before anything is allocated.
-    if (m_Header.dwWidth > kMaxDimension || m_Header.dwHeight > kMaxDimension ||
-        (m_bVolume && m_Header.dwDepth > kMaxDepth))
-        return false;
+    // Refused by the memory the picture needs, before anything is allocated: the top level
+    // is the largest, so every level of an accepted file has images that can be made.
+    uint32_t workBytes = 0, displayBytes = 0;
+    if (!ImageBytes(m_Header.dwWidth, m_Header.dwHeight, workBytes, displayBytes)) return false;
 
     SurfaceLocation loc =
         LocateSurface(m_Header, m_nFormat, m_bCubeMap, m_bVolume, mipLevel, faceOrLayer);
@@ -131,13 +150,15 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
         rawSize = bytesPerRow * m_Header.dwHeight;
         if (bytesPerRow == 0 || rawSize > UINT32_MAX) return false;
     }
-    if (!AllocRaw(uint32_t(rawSize))) return false;
 
-    // A surface that lies (partly) beyond the end of the file is not read: it stays zero.
+    // A surface that lies (partly) beyond the end of the file is not read and stays zero; no
+    // memory is taken for it either, however large the header says it is.
     const uint64_t dataSize = fileSize > DDS_HEAD_SIZE ? fileSize - DDS_HEAD_SIZE : 0;
-    if (loc.offset <= dataSize && rawSize <= dataSize - loc.offset) {
+    const bool inFile = loc.offset <= dataSize && rawSize <= dataSize - loc.offset;
+    if (!AllocRaw(uint32_t(rawSize), inFile ? uint32_t(rawSize) : 0)) return false;
+    if (inFile) {
         m_Reader.m_nBaseOffset = DDS_HEAD_SIZE + loc.offset;
-        m_Reader.Read(m_pRawData, m_nRawSize, ReportProgress, 0, 1);
+        m_Reader.Read(m_pRawData, m_nRawHeld, progress, 0, 1);
     }
     return true;
 }

@@ -16,16 +16,20 @@ enum : int32_t {
     COMPOSE_ALPHA = 2,
 };
 
-// Largest top-level width or height, and volume depth, that a file may claim. Mature readers
-// refuse the same; anything larger is a hostile or broken header.
-constexpr uint32_t kMaxDimension = 16384;
-constexpr uint32_t kMaxDepth = 2048;
-
-// Where a failed Load leaves the user (what the viewer shows in its "Error..." box).
+// Why the last Load did not show a surface, as the user is told.
 struct LoadError {
-    bool reported = false; // the reader failed and the text below is what the user sees
+    enum Kind {
+        kNone,    // loaded (an unknown format and a cancelled read included)
+        kRefused, // not a DDS file, or a header no buffer can be made for (Load returned false)
+        kReader,  // the reader failed: `text` is what the user sees in the "Error..." box
+    };
+    Kind kind = kNone;
     std::string text;
+    // kReader only: the text is the system's message for `systemError` (else a reader text).
+    bool isSystemError = false;
+    uint32_t systemError = 0;
 };
+constexpr char kRefusedText[] = "Error loading file !";
 
 class CDdsTexture {
   public:
@@ -36,37 +40,40 @@ class CDdsTexture {
     CDdsTexture& operator=(const CDdsTexture&) = delete;
 
     // False when the file is not a DDS file, its header is refused, or the surface buffer
-    // cannot be allocated; true otherwise (unknown format, cancelled read, reported reader
-    // error included). A reader error is shown through ShowReaderError.
+    // cannot be allocated; true otherwise (unknown format, cancelled read, reader error
+    // included). m_LastError says which. `progress` hears of the surface read; null: go on.
     bool Load(const char* fileName, int32_t mipLevel, int32_t faceOrLayer, void* ownerWindow,
-              bool treatDxt5AsNm);
+              bool treatDxt5AsNm, ProgressCallback progress = nullptr);
     void FreeBuffers();
     // Allocates both images zero-filled for the head's width and height; false when that
     // is impossible (both are then null).
     bool AllocImages();
-    // Sets m_pRawData to `bytes` zero-filled bytes (m_nRawSize = bytes); false, with
-    // m_pRawData null, when they cannot be had.
-    bool AllocRaw(uint32_t bytes);
+    // Sets m_pRawData to `held` zero-filled bytes of a surface of `bytes` (m_nRawSize = bytes,
+    // m_nRawHeld = held); false, with m_pRawData null, when they cannot be had.
+    bool AllocRaw(uint32_t bytes, uint32_t held);
     void ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat, bool treatDxt5AsNm);
 
-    void DecodeSurface();
-    void DecodeDXT1();
-    void DecodeDXT3();
-    void DecodeDXT5();
-    void Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
+    // Both report each row to `progress` (null: go on) and pump the reader's messages.
+    // Compose may run again with another mode or background on the same decoded surface.
+    void DecodeSurface(ProgressCallback progress = nullptr);
+    void DecodeDXT1(ProgressCallback progress);
+    void DecodeDXT3(ProgressCallback progress);
+    void DecodeDXT5(ProgressCallback progress);
+    void Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+                 ProgressCallback progress = nullptr);
 
-    // How a reader error reaches the user: the viewer shows a box, the CLI prints it.
-    // The default handler only records it in m_LastError.
-    typedef void (*ErrorHandler)(void* ownerWindow, const char* text, void* context);
-    void SetErrorHandler(ErrorHandler handler, void* context) {
-        m_pfnErrorHandler = handler;
-        m_pErrorContext = context;
-    }
+    // What navigation steps through: the file's mipmap levels (at least 1), and its cube faces
+    // or the top level's volume layers (0 for a plain texture).
+    int32_t LevelCount() const;
+    int32_t SurfaceCount() const { return m_nSurfaceCount; }
 
     uint8_t* m_pRawData = nullptr;
     uint32_t* m_pWorkImage = nullptr;
     uint32_t* m_pDisplayImage = nullptr;
-    uint32_t m_nRawSize = 0;
+    uint32_t m_nRawSize = 0; // the selected surface's size, as the file's header gives it
+    // How many bytes of it m_pRawData holds: all of them, or none when the file cannot supply
+    // the surface (nothing is read then, and nothing is allocated for a header's claim).
+    uint32_t m_nRawHeld = 0;
     int64_t m_nFileDataSize = 0; // 64 bits: DDS files beyond 2 GiB exist
     char m_szFormatName[kFormatNameSize] = {};
     int32_t m_nFormat = 0;
@@ -78,22 +85,27 @@ class CDdsTexture {
     bool m_bCubeMap = false;
     bool m_bVolume = false;
 
-    // The selection the last successful load actually used (after clamping).
+    // The selection on show (after clamping): level, and cube face or volume layer.
     int32_t m_nLevel = 0;
     int32_t m_nLayer = 0;
-    // The last reader error shown to the user during Load.
     LoadError m_LastError;
 
   private:
     // The steps after classification: locate, size, allocate and read the selected surface.
     // False when the header is refused or the buffer cannot be allocated.
-    bool LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize);
-    template <class BlockFn> void DecodeBlocks(uint32_t blockBytes, BlockFn decodeBlock);
+    bool LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize,
+                     ProgressCallback progress);
+    template <class BlockFn>
+    void DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeBlock);
 
     CFileEx& m_Reader;
     ImageBuffer m_RawStore;
     ImageBuffer m_WorkStore;
     ImageBuffer m_DisplayStore;
-    ErrorHandler m_pfnErrorHandler = nullptr;
-    void* m_pErrorContext = nullptr;
 };
+
+// Byte sizes of the work and display images of a width x height surface. False when the
+// picture has more than kMaxImagePixels pixels or a size does not fit 32 bits: such a header
+// is refused rather than allocated.
+constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
+bool ImageBytes(uint32_t width, uint32_t height, uint32_t& workBytes, uint32_t& displayBytes);

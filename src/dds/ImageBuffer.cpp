@@ -11,13 +11,28 @@
 #include <sys/mman.h>
 #endif
 
+// Sanitizers see only what they allocate: under them the storage comes from the heap, sized
+// exactly for each request, so that a write past an image's end is caught where it happens.
+#if defined(__SANITIZE_ADDRESS__)
+#define BRIXA_HEAP_STORAGE 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BRIXA_HEAP_STORAGE 1
+#endif
+#endif
+#ifdef BRIXA_HEAP_STORAGE
+#include <cstdlib>
+#endif
+
 namespace {
 
 size_t g_allocationLimit = 0;
 
 // Fresh pages from the system are zero already.
 void* MapZeroed(size_t bytes) {
-#ifdef _WIN32
+#if defined(BRIXA_HEAP_STORAGE)
+    return std::calloc(bytes, 1);
+#elif defined(_WIN32)
     return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 #else
     void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -32,7 +47,10 @@ void* MapZeroed(size_t bytes) {
 }
 
 void Unmap(void* p, size_t bytes) {
-#ifdef _WIN32
+#if defined(BRIXA_HEAP_STORAGE)
+    (void)bytes;
+    std::free(p);
+#elif defined(_WIN32)
     (void)bytes;
     VirtualFree(p, 0, MEM_RELEASE);
 #else
@@ -64,8 +82,12 @@ void* ImageBuffer::Acquire(size_t bytes, bool zeroFill) {
     // Never hand out a null pointer for an empty image: null means "not allocated".
     size_t want = bytes ? bytes : 1;
     // Reuse what fits, unless it would keep far more memory than needed.
-    bool fits = m_pStore && want <= m_nCapacity &&
-                !(m_nCapacity > (size_t(64) << 20) && want < m_nCapacity / 4);
+#ifdef BRIXA_HEAP_STORAGE
+    const bool fits = m_pStore && want == m_nCapacity;
+#else
+    const bool fits = m_pStore && want <= m_nCapacity &&
+                      !(m_nCapacity > (size_t(64) << 20) && want < m_nCapacity / 4);
+#endif
     if (fits) {
         if (zeroFill) std::memset(m_pStore, 0, want);
         return m_pStore;

@@ -25,7 +25,8 @@ inline uint32_t Grey(uint32_t g) {
 // Everything a row needs, worked out once per call.
 struct ComposeContext {
     const uint8_t* raw;
-    uint32_t rawSize;
+    uint32_t rawHeld; // bytes of the surface the raw data holds
+    uint32_t rawSize; // bytes of the whole surface
     const uint32_t* work;
     uint32_t width;
     uint32_t bytesPerPixel; // of the raw surface
@@ -39,19 +40,27 @@ struct ComposeContext {
 
 typedef void (*RowFn)(const ComposeContext& c, uint32_t row, uint32_t* dest);
 
-// The pixels of source row `row` that the raw data holds; the others are left as they are.
-inline uint32_t HeldPixels(const ComposeContext& c, uint32_t row, const uint8_t*& start) {
+// The pixels of source row `row` that lie within the first `bytes` bytes of the surface.
+inline uint32_t PixelsWithin(const ComposeContext& c, uint32_t row, uint64_t bytes) {
     const uint64_t offset = uint64_t(row) * c.width * c.bytesPerPixel;
-    if (offset >= c.rawSize) return 0;
-    start = c.raw + offset;
-    return uint32_t(std::min<uint64_t>(c.width, (c.rawSize - offset) / c.bytesPerPixel));
+    if (offset >= bytes) return 0;
+    return uint32_t(std::min<uint64_t>(c.width, (bytes - offset) / c.bytesPerPixel));
 }
 
+// Pixels the raw data holds are read; pixels of the surface that the file did not supply are
+// zero bytes; pixels beyond the surface's size are left as they are. Raw-read layouts have at
+// most 16 bytes per pixel.
 template <class PixelFn>
 inline void RawRow(const ComposeContext& c, uint32_t row, uint32_t* dest, PixelFn pixel) {
-    const uint8_t* src = nullptr;
-    const uint32_t count = HeldPixels(c, row, src);
-    for (uint32_t x = 0; x < count; ++x, src += c.bytesPerPixel) dest[x] = pixel(c, src);
+    static const uint8_t kZeroPixel[16] = {};
+    const uint32_t held = PixelsWithin(c, row, c.rawHeld);
+    uint32_t x = 0;
+    if (held) {
+        const uint8_t* src = c.raw + uint64_t(row) * c.width * c.bytesPerPixel;
+        for (; x < held; ++x, src += c.bytesPerPixel) dest[x] = pixel(c, src);
+    }
+    const uint32_t sized = PixelsWithin(c, row, c.rawSize);
+    if (x < sized) std::fill(dest + x, dest + sized, pixel(c, kZeroPixel));
 }
 
 inline uint32_t Load16(const uint8_t* p) {
@@ -293,7 +302,8 @@ void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count) {
     for (uint32_t x = 0; x < count; ++x) dest[x] = Grey(src[x] >> 24);
 }
 
-void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
+void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+                          ProgressCallback progress) {
     if (!m_pRawData || !m_pWorkImage || !m_pDisplayImage || !ImagesMatchHeader(*this)) return;
     const View view = (mode == COMPOSE_COLOR || !m_bHasAlpha || m_nFormat == TF_BUMP_UVW)
                           ? View::Color
@@ -305,6 +315,7 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
 
     ComposeContext c;
     c.raw = m_pRawData;
+    c.rawHeld = m_nRawHeld;
     c.rawSize = m_nRawSize;
     c.work = m_pWorkImage;
     c.width = uint32_t(m_nWidth);
@@ -329,7 +340,7 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
 
     const uint32_t height = uint32_t(m_nHeight);
     for (uint32_t k = 1; k <= height; ++k) {
-        if (!ReportProgress(k, height, 0)) return;
+        if (!CallProgress(progress, k, height, 0)) return;
         m_Reader.PumpMessages();
         // Bottom-up: the top source row is the last display row.
         composeRow(c, k - 1, m_pDisplayImage + size_t(height - k) * c.width);

@@ -1,4 +1,4 @@
-// The core's one link to its host for long work: a progress callback the host installs.
+// The core's one link to its host for long work: a progress callback the host hands in.
 #pragma once
 
 #include <cstdint>
@@ -6,10 +6,7 @@
 // (done, total, user value); returns non-zero to go on, zero to stop.
 typedef int (*ProgressCallback)(uint32_t done, uint32_t total, uintptr_t userValue);
 
-// Installs the program's progress function (the viewer's or the CLI's). Null restores the
-// default, which reports nothing and always goes on.
-void SetProgressFunction(ProgressCallback fn);
-ProgressCallback GetProgressFunction();
-
-// Calls the installed progress function.
-int ReportProgress(uint32_t done, uint32_t total, uintptr_t userValue);
+// Calls a progress function; a null one reports nothing and always goes on.
+inline int CallProgress(ProgressCallback fn, uint32_t done, uint32_t total, uintptr_t userValue) {
+    return fn ? fn(done, total, userValue) : 1;
+}

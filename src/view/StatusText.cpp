@@ -18,20 +18,21 @@ std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& f) {
     parts[1] = Print(" Format: %s", f.formatName.c_str());
     parts[2] = Print(" Size: %ix%i", f.width, f.height);
     if (f.cubeMap)
-        parts[3] = Print(" Side: %i/%i", f.faceOrLayer + 1, f.surfaceCount);
+        parts[3] = Print(" Side: %lli/%i", f.faceOrLayer + 1LL, f.surfaceCount);
     else if (f.volume)
-        parts[3] = Print(" Layer: %i/%i", f.faceOrLayer + 1, f.surfaceCount);
+        parts[3] = Print(" Layer: %lli/%i", f.faceOrLayer + 1LL, f.surfaceCount);
+    // Counted in 64 bits: a selection of INT32_MAX shows as 2147483648, never as a negative.
     const long long mips = f.mipMapCount > 1 ? (long long)f.mipMapCount : 1;
-    parts[4] = Print(" MipMap: %i/%lli", f.level + 1, mips);
+    parts[4] = Print(" MipMap: %lli/%lli", f.level + 1LL, mips);
     parts[5] = Print(" Mem: %.01fKB/%.01fKB", f.rawSize / 1024.0, f.fileDataSize / 1024.0);
     return parts;
 }
 
-StatusFacts StatusFactsOf(const CDdsTexture& t, int32_t level, int32_t faceOrLayer) {
+StatusFacts StatusFactsOf(const CDdsTexture& t) {
     StatusFacts f;
     f.formatName = t.m_szFormatName;
-    f.level = level;
-    f.faceOrLayer = faceOrLayer;
+    f.level = t.m_nLevel;
+    f.faceOrLayer = t.m_nLayer;
     f.mipMapCount = t.m_Header.dwMipMapCount;
     f.fileDataSize = t.m_nFileDataSize;
     if (t.m_nFormat == TF_UNKNOWN) {

@@ -29,6 +29,7 @@ constexpr size_t kTextBufferSize = 260;
 // the shared 260-byte text buffer; longer texts are cut.
 std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& facts);
 
-// What the record holds after a load, with the selection that was asked for. A file of unknown
-// format holds no surface: it shows the header's size, no side or layer and no memory.
-StatusFacts StatusFactsOf(const CDdsTexture& texture, int32_t level, int32_t faceOrLayer);
+// What the record holds after a load: the surface on show, with the level and face or layer
+// the loader selected. A file of unknown format holds no surface: it shows the header's size,
+// no side or layer and no memory.
+StatusFacts StatusFactsOf(const CDdsTexture& texture);

@@ -198,23 +198,18 @@ int Run(const Options& o) {
     CFileEx reader;
     CDdsTexture texture(reader);
     g_progress.terminal = isatty(fileno(stderr)) != 0;
-    SetProgressFunction(ShowProgress);
 
     g_progress.stage = 0;
-    const bool accepted = texture.Load(o.file.c_str(), o.level, o.face, nullptr, o.nm);
+    texture.Load(o.file.c_str(), o.level, o.face, nullptr, o.nm, ShowProgress);
     EndProgress();
-    if (!accepted) {
-        PrintError("Error loading file !");
-        return kExitRefused;
-    }
-    if (texture.m_LastError.reported) {
-        PrintError(texture.m_LastError.text);
-        return kExitReader;
+    switch (texture.m_LastError.kind) {
+    case LoadError::kRefused: PrintError(texture.m_LastError.text); return kExitRefused;
+    case LoadError::kReader: PrintError(texture.m_LastError.text); return kExitReader;
+    case LoadError::kNone: break;
     }
 
     if (o.command == "info") {
-        for (const std::string& part :
-             FormatStatusTexts(StatusFactsOf(texture, texture.m_nLevel, texture.m_nLayer)))
+        for (const std::string& part : FormatStatusTexts(StatusFactsOf(texture)))
             std::printf("%s\n", part.c_str());
         return kExitOk;
     }
@@ -224,14 +219,14 @@ int Run(const Options& o) {
         return kExitNoSurface;
     }
     g_progress.stage = 1;
-    texture.DecodeSurface();
+    texture.DecodeSurface(ShowProgress);
     if (!texture.m_pDisplayImage) {
         EndProgress();
         PrintError("Not enough memory for the images of this surface !");
         return kExitRefused;
     }
     g_progress.stage = 2;
-    texture.Compose(o.mode, o.bg[0], o.bg[1], o.bg[2]);
+    texture.Compose(o.mode, o.bg[0], o.bg[1], o.bg[2], ShowProgress);
     EndProgress();
 
     std::string error;
