@@ -649,7 +649,29 @@ TEST_F(Window, UnknownFormatShowsItsOwnFacts) {
     EXPECT_EQ(Status(1), " Format: Format Unknown");
     EXPECT_EQ(Status(2), " Size: 8x4");
     EXPECT_EQ(Status(3), "");
-    EXPECT_EQ(Status(5).substr(0, 12), " Mem: 0.0KB/");
+    EXPECT_EQ(Status(5), " Mem: 0.0KB/0.1KB"); // its own 64 bytes, no surface
+    EXPECT_EQ(Title(), "Brixa - [unknown.dds] Zoom:100%");
+}
+
+TEST_F(Window, FileThatCannotBeReadKeepsThePicture) {
+    Start();
+    Open(SmallArgb());
+    const std::string missing = TempDir() + "\\missing.dds";
+    Open(missing);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Error...");
+    EXPECT_NE(g_dialogs[0].text, "");
+    EXPECT_EQ(Status(2), " Size: 2x2");
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0xFF00FF, 0x0000FF, 0xFF00FF}));
+    // Not a DDS file at all: refused, with the file's name as caption; the title stays.
+    const std::string text = WriteTempFile("text.dds", std::vector<uint8_t>(200, 'x'));
+    g_dialogs.clear();
+    Open(text);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "text.dds");
+    EXPECT_EQ(g_dialogs[0].text, "Error loading file !");
+    EXPECT_EQ(Title(), "Brixa - [missing.dds] Zoom:100%");
+    EXPECT_EQ(g_nLoadState, kLoadIdle);
 }
 
 } // namespace
