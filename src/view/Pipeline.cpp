@@ -26,11 +26,16 @@ int32_t g_nFaceOrLayer = 0;
 char g_szCurrentFileName[MAX_PATH] = "";
 
 namespace {
+// Whether the progress bar is on show: asking the window each row would cost a server round
+// trip under Wine.
+bool g_bProgressShown = false;
+
 // Ends an operation: the bar goes, the state returns to idle, and a request that waited for
 // the operation is handled now.
 void FinishOperation() {
     const bool replay = g_nLoadState == kLoadCancelRequested;
     ShowWindow(g_hProgressBar, SW_HIDE);
+    g_bProgressShown = false;
     g_nLoadState = kLoadIdle;
     if (replay) HandleDeferredMessage();
 }
@@ -136,8 +141,10 @@ void FillStatusBar() {
 }
 
 int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
-    if (ProgressBarDue(GetTickCount(), g_dwLoadStartTime) && !IsWindowVisible(g_hProgressBar))
+    if (!g_bProgressShown && ProgressBarDue(GetTickCount(), g_dwLoadStartTime)) {
         ShowWindow(g_hProgressBar, SW_SHOWNORMAL);
+        g_bProgressShown = true;
+    }
     SendMessageA(g_hWndMain, WM_BRIXA_PROGRESS, StagePercent(done, total), 0);
     return int(SendMessageA(g_hWndMain, WM_BRIXA_CONTINUE, 0, 0));
 }
