@@ -525,6 +525,86 @@ TEST_F(Window, TitleShowsThePixelUnderTheCursor) {
     EXPECT_EQ(Title(), "Brixa - [64x32.dds] Zoom:150% Pos:10x1");
 }
 
+TEST_F(Window, RightButtonDragPansALargePicture) {
+    g_Settings.autoZoom = false;
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", 2);
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", 0x05E); // auto zoom off
+    Start();
+    Open(Dxt1File("1600x200.dds", 1600, 200));
+    const int start = (ClientSize().cx - 1600) / 2; // centred, both edges outside
+    ASSERT_LT(start, 0);
+    EXPECT_EQ(g_LastImageRect.left, start);
+    POINT origin = {0, 0};
+    ClientToScreen(g_hWndMain, &origin);
+    const int y = origin.y + 100;
+    auto moveTo = [&](int x) {
+        SetCursorPos(x, y);
+        SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    };
+    moveTo(origin.x + 300);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_HAND));
+    SendMessageA(g_hWndMain, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, 100));
+    moveTo(origin.x + 350); // the picture follows the cursor
+    EXPECT_EQ(g_LastImageRect.left, start + 50);
+    moveTo(origin.x + 1000); // its left edge stops at the area's
+    EXPECT_EQ(g_LastImageRect.left, 0);
+    moveTo(origin.x + 10); // and its right edge at the area's right
+    EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
+    SendMessageA(g_hWndMain, WM_RBUTTONUP, 0, MAKELPARAM(10, 100));
+    moveTo(origin.x + 400); // no drag any more
+    EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
+}
+
+TEST_F(Window, OptionCommands) {
+    Start();
+    const std::string dxt5 =
+        WriteTempFile("nm.dds", FileBytes(HeadFourCC(8, 8, FOURCC_DXT5), Pattern(4 * 16)));
+    Open(dxt5);
+    EXPECT_EQ(Status(1), " Format: DXT5");
+    KeyUp('N'); // read again as a normal map
+    EXPECT_TRUE(Checked(IDM_DXT5_AS_NM));
+    EXPECT_EQ(Status(1), " Format: DXT5_NM");
+    Command(IDM_DXT5_AS_NM);
+    EXPECT_EQ(Status(1), " Format: DXT5");
+    const struct {
+        UINT id;
+        bool ViewerSettings::*field;
+    } toggles[] = {
+        {IDM_FILTER_SHRINK, &ViewerSettings::filterShrink},
+        {IDM_FILTER_ENLARGE, &ViewerSettings::filterEnlarge},
+        {IDM_WRAP_AROUND, &ViewerSettings::wrapAround},
+        {IDM_CENTER_ON_MONITOR, &ViewerSettings::centerOnMonitor},
+        {IDM_ALWAYS_ON_TOP, &ViewerSettings::alwaysOnTop},
+    };
+    for (const auto& t : toggles) {
+        const bool before = g_Settings.*t.field;
+        Command(t.id);
+        EXPECT_NE(g_Settings.*t.field, before) << t.id;
+        EXPECT_EQ(Checked(t.id), !before) << t.id;
+    }
+    EXPECT_TRUE(GetWindowLongA(g_hWndMain, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    Command(IDM_ALWAYS_ON_TOP);
+    EXPECT_FALSE(GetWindowLongA(g_hWndMain, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // Menu-bar indicators have no command.
+    Command(IDM_ALPHA_INDICATOR);
+    Command(IDM_RGB_INDICATOR);
+    EXPECT_TRUE(IsWindow(g_hWndMain));
+    // While busy the options are refused, the wheel modes and Exit are not.
+    g_nLoadState = kLoadBusy;
+    Command(IDM_WRAP_AROUND);
+    Command(IDM_WHEEL_ZOOM25);
+    g_nLoadState = kLoadIdle;
+    EXPECT_FALSE(g_Settings.wrapAround); // flipped once above, not again
+    EXPECT_EQ(g_Settings.mouseWheelMode, 3u);
+    KeyDown(VK_ESCAPE);
+    DWORD v = 0;
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", v));
+    EXPECT_EQ(v, 0x0DEu ^ 0x010 ^ 0x020 ^ 0x040 ^ 0x008);
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "MouseWheel", v));
+    EXPECT_EQ(v, 3u);
+}
+
 TEST_F(Window, ProgressMessagesAndContinueQuery) {
     Start();
     g_nProgressStage = 1;
