@@ -617,6 +617,19 @@ TEST_F(Window, ProgressMessagesAndContinueQuery) {
     EXPECT_EQ(SendMessageA(g_hWndMain, WM_USER + 11, 0, 0), 0);
     g_nLoadState = kLoadIdle;
     g_DeferredMessage = {};
+    // The bar shows once an operation has run longer than 250 ms, at stage x 100 + percent.
+    g_dwLoadStartTime = GetTickCount();
+    g_nProgressStage = 2;
+    EXPECT_EQ(ReportProgress(1, 4, 0), 1);
+    EXPECT_FALSE(IsWindowVisible(g_hProgressBar));
+    EXPECT_EQ(SendMessageA(g_hProgressBar, PBM_GETPOS, 0, 0), 225);
+    g_dwLoadStartTime = GetTickCount() - 260;
+    EXPECT_EQ(ReportProgress(3, 4, 0), 1);
+    EXPECT_TRUE(IsWindowVisible(g_hProgressBar));
+    EXPECT_EQ(SendMessageA(g_hProgressBar, PBM_GETPOS, 0, 0), 275);
+    // A whole load hides it again.
+    Open(SmallArgb());
+    EXPECT_FALSE(IsWindowVisible(g_hProgressBar));
 }
 
 TEST_F(Window, EscapeDuringALoadQuitsOnceItStops) {

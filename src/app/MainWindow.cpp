@@ -77,9 +77,29 @@ void UpdateAlphaIndicators() {
     DrawMenuBar(g_hWndMain);
 }
 
-void ToggleOption(bool& option, UINT id) {
+// Flips an option and its check mark, then redoes what depends on it.
+void ToggleOption(bool& option, UINT id, void (*redo)() = nullptr) {
     option = !option;
     Check(id, option);
+    if (redo) redo();
+}
+
+// Steps the level or the face or layer and shows that surface.
+void StepSelection(int32_t& index, int32_t step) {
+    index += step;
+    LoadAndShow();
+}
+
+void ReloadSurface() {
+    LoadAndShow();
+}
+
+void FitOrNot() {
+    if (g_Settings.autoZoom)
+        ComputeFitFactor();
+    else
+        g_fFitFactor = 1.0f;
+    RepaintNow();
 }
 
 void SetWheelMode(UINT id) {
@@ -140,10 +160,10 @@ BOOL OnSetCursor(HWND hwnd, HWND cursorWindow, UINT, UINT) {
 void OnKeyDown(HWND, UINT key, BOOL, int, UINT) {
     switch (key) {
     case VK_ESCAPE: SaveAndQuit(); break;
-    case VK_LEFT: --g_nLevel, LoadAndShow(); break;
-    case VK_RIGHT: ++g_nLevel, LoadAndShow(); break;
-    case 'Z': --g_nFaceOrLayer, LoadAndShow(); break;
-    case 'X': ++g_nFaceOrLayer, LoadAndShow(); break;
+    case VK_LEFT: StepSelection(g_nLevel, -1); break;
+    case VK_RIGHT: StepSelection(g_nLevel, +1); break;
+    case 'Z': StepSelection(g_nFaceOrLayer, -1); break;
+    case 'X': StepSelection(g_nFaceOrLayer, +1); break;
     }
 }
 
@@ -195,21 +215,14 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_WHEEL_ZOOM10:
     case IDM_WHEEL_ZOOM25:
     case IDM_WHEEL_ZOOM50: SetWheelMode(id); break;
-    case IDM_FILTER_ENLARGE: ToggleOption(g_Settings.filterEnlarge, id), RepaintNow(); break;
-    case IDM_FILTER_SHRINK: ToggleOption(g_Settings.filterShrink, id), RepaintNow(); break;
+    case IDM_FILTER_ENLARGE: ToggleOption(g_Settings.filterEnlarge, id, RepaintNow); break;
+    case IDM_FILTER_SHRINK: ToggleOption(g_Settings.filterShrink, id, RepaintNow); break;
     case IDM_WRAP_AROUND: ToggleOption(g_Settings.wrapAround, id); break;
-    case IDM_CLIP_TO_MONITOR: ToggleOption(g_Settings.clipToMonitor, id), PlaceWindow(); break;
-    case IDM_CENTER_ON_MONITOR: ToggleOption(g_Settings.centerOnMonitor, id), PlaceWindow(); break;
-    case IDM_AUTO_ZOOM:
-        ToggleOption(g_Settings.autoZoom, id);
-        if (g_Settings.autoZoom)
-            ComputeFitFactor();
-        else
-            g_fFitFactor = 1.0f;
-        RepaintNow();
-        break;
-    case IDM_ALWAYS_ON_TOP: ToggleOption(g_Settings.alwaysOnTop, id), ApplyAlwaysOnTop(); break;
-    case IDM_DXT5_AS_NM: ToggleOption(g_Settings.dxt5AsNormalMap, id), LoadAndShow(); break;
+    case IDM_CLIP_TO_MONITOR: ToggleOption(g_Settings.clipToMonitor, id, PlaceWindow); break;
+    case IDM_CENTER_ON_MONITOR: ToggleOption(g_Settings.centerOnMonitor, id, PlaceWindow); break;
+    case IDM_AUTO_ZOOM: ToggleOption(g_Settings.autoZoom, id, FitOrNot); break;
+    case IDM_ALWAYS_ON_TOP: ToggleOption(g_Settings.alwaysOnTop, id, ApplyAlwaysOnTop); break;
+    case IDM_DXT5_AS_NM: ToggleOption(g_Settings.dxt5AsNormalMap, id, ReloadSurface); break;
     default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcA); break;
     }
 }
