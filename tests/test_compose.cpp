@@ -326,31 +326,52 @@ TEST(BadInput, ReadingStopsAtTheRawSize) {
     EXPECT_EQ(image[1023 * 1024 + 1], 0u);
 }
 
-// Every format, bit count and small size over raw data of the wrong length: decoding and every
-// view stay inside the buffers (the sanitizer build checks each access).
+// Every format, bit count and small size over raw data of the wrong length, decoded into a
+// record that held the previous case: the pictures are those of a fresh record (nothing of an
+// earlier surface, nothing read past the raw data, which the reused store holds beyond it), and
+// an image exists for every size the record can make one for. The sanitizer build also checks
+// each access.
 TEST(BadInput, AnyHeaderStaysInBounds) {
     CFileEx reader;
     CDdsTexture tex(reader);
     const auto bytes = testkit::Pattern(4096);
+    auto setUp = [&](CDdsTexture& t, int32_t format, uint32_t bits, uint32_t w, uint32_t h,
+                     uint32_t raw) {
+        t.FreeBuffers();
+        t.m_Header.dwWidth = w;
+        t.m_Header.dwHeight = h;
+        t.m_Header.ddspf = {32, 0, 0, bits, 0xF00F, 0x0FF0, 0x8001, 0x700F0};
+        t.m_nFormat = format;
+        t.m_nWidth = int32_t(w);
+        t.m_nHeight = int32_t(h);
+        t.m_bHasAlpha = true;
+        ASSERT_TRUE(t.AllocRaw(raw, raw));
+        std::memcpy(t.m_pRawData, bytes.data(), raw);
+        t.DecodeSurface();
+    };
     for (int32_t format = TF_RGB; format <= TF_UNKNOWN; ++format) {
         for (uint32_t bits : {0u, 8u, 16u, 17u, 24u, 32u, 64u, 128u}) {
             for (uint32_t w : {0u, 1u, 3u, 5u, 9u}) {
                 for (uint32_t h : {0u, 1u, 2u, 7u}) {
                     const uint32_t exact = w * h * bits / 8 + (format >= TF_DXT1 ? 64 : 0);
-                    for (uint32_t raw : {0u, 1u, exact / 2, exact, 4096u}) {
-                        tex.FreeBuffers();
-                        tex.m_Header.dwWidth = w;
-                        tex.m_Header.dwHeight = h;
-                        tex.m_Header.ddspf = {32, 0, 0, bits, 0xF00F, 0x0FF0, 0x8001, 0x700F0};
-                        tex.m_nFormat = format;
-                        tex.m_nWidth = int32_t(w);
-                        tex.m_nHeight = int32_t(h);
-                        tex.m_bHasAlpha = true;
-                        ASSERT_TRUE(tex.AllocRaw(raw, raw));
-                        std::memcpy(tex.m_pRawData, bytes.data(), raw);
-                        tex.DecodeSurface();
-                        for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA})
+                    for (uint32_t raw : {4096u, 0u, 1u, exact / 2, exact}) {
+                        CDdsTexture fresh(reader);
+                        setUp(tex, format, bits, w, h, raw);
+                        setUp(fresh, format, bits, w, h, raw);
+                        ASSERT_NE(tex.m_pWorkImage, nullptr);
+                        ASSERT_NE(tex.m_pDisplayImage, nullptr);
+                        const size_t work = size_t(WorkImageBytes(tex)),
+                                     display = size_t(w) * h * 4;
+                        ASSERT_EQ(std::memcmp(tex.m_pWorkImage, fresh.m_pWorkImage, work), 0)
+                            << format << " " << bits << " " << w << "x" << h << " " << raw;
+                        for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA}) {
                             tex.Compose(mode, 1, 2, 3);
+                            fresh.Compose(mode, 1, 2, 3);
+                            ASSERT_EQ(
+                                std::memcmp(tex.m_pDisplayImage, fresh.m_pDisplayImage, display), 0)
+                                << format << " " << bits << " " << w << "x" << h << " " << raw
+                                << " mode " << mode;
+                        }
                     }
                 }
             }

@@ -217,6 +217,17 @@ TEST(SurfaceLayout, Offsets) {
         {"volume layer 9 is 7", Head(16, 16, 5, 32, 8), TF_RGB, false, true, 0, 9, 7 * 1024, 16, 16,
          8, 0, 7},
         {"volume depth 0", Head(16, 16, 5, 32, 0), TF_RGB, false, true, 0, 3, 0, 16, 16, 0, 0, 0},
+        // Odd sides halve with truncation: 5 x 5, then 2 x 2; 13 x 7, then 6 x 3, then 3 x 1.
+        {"level 1 of 5x5", Head(5, 5, 3, 32), TF_RGB, false, false, 1, 0, 100, 2, 2, 0, 1, 0},
+        {"level 1 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 1, 0, 24, 6, 3, 0, 1, 0},
+        {"level 2 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 2, 0, 32, 3, 1, 0, 2, 0},
+        {"level 3 of 13x7 at 24 bits", Head(13, 7, 4, 24), TF_RGB, false, false, 3, 0, 273 + 54 + 9,
+         1, 1, 0, 3, 0},
+        // A mip count of 0 is one level: every face and layer is its own surface.
+        {"cube with mip count 0, face 3", CubeHead(8, 0, 32), TF_RGB, true, false, 0, 3, 3 * 256, 8,
+         8, 0, 0, 3},
+        {"volume with mip count 0, layer 2", Head(8, 8, 0, 32, 4), TF_RGB, false, true, 0, 2,
+         2 * 256, 8, 8, 4, 0, 2},
         {"cube and volume: volume", Head(16, 16, 5, 32, 8), TF_RGB, true, true, 0, 2, 2048, 16, 16,
          8, 0, 2},
         // A huge mip count must not loop billions of times, nor wrap.

@@ -6,6 +6,7 @@
 
 #include "DdsBuilder.h"
 #include "dds/DdsTexture.h"
+#include "view/StatusText.h"
 
 using namespace dds;
 using testkit::FileBytes;
@@ -214,6 +215,78 @@ INSTANTIATE_TEST_SUITE_P(
                      return FileBytes(HeadMasks(1, 16384, 2097144, 0xFF0000, 0xFF00, 0xFF, 0));
                  },
                  0, 0, true, kZero, 0, 1, 16384, 0, false, false, false, 4294950912u}));
+
+// ---- one record, file after file -------------------------------------------------------
+
+// What a user sees of a file: the status texts and the picture in every view.
+std::vector<std::string> Shown(CDdsTexture& tex, const std::vector<uint8_t>& bytes, int32_t level,
+                               int32_t layer) {
+    const std::string path = testkit::WriteTempFile("shown.dds", bytes);
+    std::vector<std::string> shown = {
+        tex.Load(path.c_str(), level, layer, nullptr, false) ? "accepted" : "refused"};
+    tex.DecodeSurface();
+    for (const std::string& text : FormatStatusTexts(StatusFactsOf(tex))) shown.push_back(text);
+    for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA}) {
+        if (!tex.m_pDisplayImage) break;
+        tex.Compose(mode, 0x12, 0x34, 0x56);
+        const char* image = reinterpret_cast<const char*>(tex.m_pDisplayImage);
+        shown.emplace_back(image, size_t(tex.m_nWidth) * size_t(tex.m_nHeight) * 4);
+    }
+    return shown;
+}
+
+struct ReuseCase {
+    const char* what;
+    std::function<std::vector<uint8_t>()> first, second;
+    int32_t level, layer;
+};
+void PrintTo(const ReuseCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+// The second file shows exactly as in a fresh record: where its data ends it shows zero bytes,
+// never the first file's.
+class RecordReuse : public ::testing::TestWithParam<ReuseCase> {};
+TEST_P(RecordReuse, SecondFileShowsAsInAFreshRecord) {
+    const ReuseCase& c = GetParam();
+    CFileEx reader;
+    CDdsTexture reused(reader), fresh(reader);
+    Shown(reused, c.first(), c.level, c.layer);
+    EXPECT_EQ(Shown(reused, c.second(), c.level, c.layer),
+              Shown(fresh, c.second(), c.level, c.layer));
+}
+
+DdsHead Argb(uint32_t w, uint32_t h, uint32_t mips = 1) {
+    return HeadMasks(w, h, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, mips);
+}
+DdsHead R5G6B5(uint32_t w, uint32_t h) {
+    return HeadMasks(w, h, 16, 0xF800, 0x07E0, 0x001F, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileAfterFile, RecordReuse,
+    ::testing::Values(
+        ReuseCase{"good then truncated DXT1",
+                  [] { return WithPayload(HeadFourCC(8, 8, FOURCC_DXT1), 32); },
+                  [] { return WithPayload(HeadFourCC(8, 8, FOURCC_DXT1), 20); }, 0, 0},
+        ReuseCase{"good then a linear size of one block",
+                  [] { return WithPayload(HeadFourCC(8, 8, FOURCC_DXT5), 64); },
+                  [] { return WithPayload(Dxt1Mips(8, 8, 1, 8), 32); }, 0, 0},
+        ReuseCase{"big then small", [] { return WithPayload(Argb(16, 16), 1024); },
+                  [] { return WithPayload(Argb(4, 4), 64); }, 0, 0},
+        ReuseCase{"big then 6 x 6 DXT1 (one block, the rest never written)",
+                  [] { return WithPayload(Argb(16, 16), 1024); },
+                  [] { return WithPayload(HeadFourCC(6, 6, FOURCC_DXT1), 8); }, 0, 0},
+        ReuseCase{"32-bit then truncated 16-bit", [] { return WithPayload(Argb(4, 4), 64); },
+                  [] { return WithPayload(R5G6B5(4, 4), 30); }, 0, 0},
+        ReuseCase{"known then unknown", [] { return WithPayload(Argb(4, 4), 64); },
+                  [] { return WithPayload(HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '2')), 64); },
+                  0, 0},
+        ReuseCase{"cube then plain",
+                  [] { return WithPayload(Cube(DDSCAPS2_CUBEMAP_ALLFACES, 4, 1), 6 * 64); },
+                  [] { return WithPayload(R5G6B5(4, 4), 32); }, 0, 3},
+        ReuseCase{"volume then plain, level 1", [] { return WithPayload(Volume(8, 4, 2), 1280); },
+                  [] { return WithPayload(Argb(8, 8, 2), 320); }, 1, 1}));
 
 class Record : public ::testing::Test {
   protected:

@@ -193,8 +193,8 @@ compare_px() {
     fi
 }
 
-# Checks a PNG: signature, IHDR size, and where Python's PIL is at hand, an RGB picture whose
-# pixels are those of the .bgra export $3 (bottom-up B, G, R, A) turned top-down.
+# Checks a PNG: signature, IHDR size, and (with Python's PIL) an RGB picture whose pixels are
+# those of the .bgra export $3 (bottom-up B, G, R, A) turned top-down.
 check_png() {
     local png=$1 size=$2 bgra=$3 head w h
     [ -f "$png" ] || {
@@ -212,8 +212,14 @@ check_png() {
         echo "PNG is ${w}x${h}, want $size"
         return
     }
-    python3 -c 'import PIL' 2>/dev/null || return 0
-    python3 - "$png" "$bgra" "$w" "$h" <<'EOF'
+    # Debian's Python, which has python3-pil, even where another python3 comes first on PATH.
+    local python=/usr/bin/python3
+    [ -x "$python" ] || python=python3
+    "$python" -c 'import PIL' 2>/dev/null || {
+        echo "Pillow is missing (apt-get install python3-pil): PNG pixels not checked"
+        return
+    }
+    "$python" - "$png" "$bgra" "$w" "$h" <<'EOF'
 import sys
 from PIL import Image
 png, bgra, w, h = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
@@ -289,7 +295,8 @@ run_case() {
         ;;
     cmd)
         # ARGS is the whole command line: FILE stands for the file, OUT.EXT for an output file
-        # (the one checked), NODIR/OUT.EXT for one in a folder that does not exist.
+        # (the one checked), NODIR/OUT.EXT for one in a folder that does not exist, EMPTY for
+        # an empty argument.
         local -a line=()
         local word
         for word in "${args[@]}"; do
@@ -297,6 +304,7 @@ run_case() {
             FILE) word=$file ;;
             OUT.*) out=$SLOT/out.${word#OUT.} && rm -f "$out" && word=$out ;;
             NODIR/*) word=$SLOT/nodir/${word#NODIR/} ;;
+            EMPTY) word="" ;;
             esac
             line+=("$word")
         done

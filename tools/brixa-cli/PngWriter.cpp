@@ -1,7 +1,9 @@
 #include "PngWriter.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #ifdef BRIXA_HAVE_LIBPNG
@@ -15,13 +17,17 @@ struct FileCloser {
 using File = std::unique_ptr<FILE, FileCloser>;
 } // namespace
 
+std::string WriteError(const std::string& path) {
+    return "cannot write " + path + ": " + std::strerror(errno);
+}
+
 #ifdef BRIXA_HAVE_LIBPNG
 
 bool WritePngRgb(const std::string& path, const std::vector<uint8_t>& rgb, uint32_t width,
                  uint32_t height, std::string& error) {
     File f(std::fopen(path.c_str(), "wb"));
     if (!f) {
-        error = "cannot create " + path;
+        error = WriteError(path);
         return false;
     }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -32,8 +38,8 @@ bool WritePngRgb(const std::string& path, const std::vector<uint8_t>& rgb, uint3
         return false;
     }
     if (setjmp(png_jmpbuf(png))) {
+        error = WriteError(path);
         png_destroy_write_struct(&png, &info);
-        error = "cannot write " + path;
         return false;
     }
     png_init_io(png, f.get());
@@ -45,7 +51,7 @@ bool WritePngRgb(const std::string& path, const std::vector<uint8_t>& rgb, uint3
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     if (std::fflush(f.get()) != 0) {
-        error = "cannot write " + path;
+        error = WriteError(path);
         return false;
     }
     return true;
@@ -126,7 +132,7 @@ bool WritePngRgb(const std::string& path, const std::vector<uint8_t>& rgb, uint3
     File f(std::fopen(path.c_str(), "wb"));
     if (!f || std::fwrite(png.data(), 1, png.size(), f.get()) != png.size() ||
         std::fflush(f.get()) != 0) {
-        error = "cannot write " + path;
+        error = WriteError(path);
         return false;
     }
     return true;

@@ -9,3 +9,6 @@
 // a message in `error` when the file cannot be written.
 bool WritePngRgb(const std::string& path, const std::vector<uint8_t>& rgb, uint32_t width,
                  uint32_t height, std::string& error);
+
+// "cannot write PATH: " and the system's message for errno, read at once after the failed call.
+std::string WriteError(const std::string& path);

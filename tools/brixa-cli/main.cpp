@@ -165,11 +165,15 @@ void PrintError(const std::string& text) {
     std::fprintf(stderr, "%s\n", t.c_str());
 }
 
-bool WriteBgra(const std::string& path, const uint32_t* image, size_t pixels) {
+bool WriteBgra(const std::string& path, const uint32_t* image, size_t pixels, std::string& error) {
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(image, 4, pixels, f) == pixels;
-    return std::fclose(f) == 0 && ok;
+    bool ok = f && std::fwrite(image, 4, pixels, f) == pixels && std::fflush(f) == 0;
+    if (!ok) error = WriteError(path);
+    if (f && std::fclose(f) != 0 && ok) {
+        error = WriteError(path);
+        ok = false;
+    }
+    return ok;
 }
 
 bool WritePng(const std::string& path, const CDdsTexture& t, std::string& error) {
@@ -233,8 +237,7 @@ int Run(const Options& o) {
     bool ok;
     if (o.raw || EndsWith(o.out, ".bgra")) {
         ok = WriteBgra(o.out, texture.m_pDisplayImage,
-                       size_t(texture.m_nWidth) * size_t(texture.m_nHeight));
-        if (!ok) error = "cannot write " + o.out;
+                       size_t(texture.m_nWidth) * size_t(texture.m_nHeight), error);
     } else {
         ok = WritePng(o.out, texture, error);
     }
