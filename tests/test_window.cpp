@@ -558,6 +558,10 @@ TEST_F(Window, RightButtonDragPansALargePicture) {
 
 TEST_F(Window, OptionCommands) {
     Start();
+    KeyUp('N'); // no file yet: only the option changes
+    EXPECT_TRUE(Checked(IDM_DXT5_AS_NM));
+    EXPECT_TRUE(g_dialogs.empty());
+    KeyUp('N');
     const std::string dxt5 =
         WriteTempFile("nm.dds", FileBytes(HeadFourCC(8, 8, FOURCC_DXT5), Pattern(4 * 16)));
     Open(dxt5);

@@ -90,8 +90,9 @@ void StepSelection(int32_t& index, int32_t step) {
     LoadAndShow();
 }
 
+// Before any file there is nothing to read again (and no error to show for it).
 void ReloadSurface() {
-    LoadAndShow();
+    if (g_szCurrentFileName[0]) LoadAndShow();
 }
 
 void FitOrNot() {
