@@ -653,6 +653,21 @@ TEST_F(Window, EscapeDuringALoadQuitsOnceItStops) {
     EXPECT_EQ(v, 0x030201u);
 }
 
+TEST_F(Window, ExitDuringALoadClosesOnceItStops) {
+    const std::string big = Dxt1File("4096.dds", 4096, 4096);
+    Start();
+    g_Settings.backgroundColor = {4, 5, 6};
+    lstrcpynA(g_szCurrentFileName, big.c_str(), MAX_PATH);
+    PostMessageA(g_hWndMain, WM_COMMAND, IDM_EXIT, 0); // runs at once: the window goes
+    EXPECT_EQ(OpenByName(), 0);
+    EXPECT_FALSE(IsWindow(g_hWndMain));
+    Pump(10);
+    EXPECT_TRUE(m_quit);
+    DWORD v = 0;
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "BackgroundColor", v));
+    EXPECT_EQ(v, 0x060504u);
+}
+
 TEST_F(Window, TwoStepsDuringALoadMakeOne) {
     const std::string mips = Dxt1File("mips.dds", 256, 256, 9);
     Start();
