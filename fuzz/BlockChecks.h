@@ -4,6 +4,7 @@
 // stray write. Shared with the regression test, which replays saved inputs through them.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -338,14 +339,17 @@ inline void CheckLocate(dds::DdsHead head, int32_t format, bool cube, bool volum
         const int64_t lastLevel = int64_t(want.dwMipMapCount) - 1;
         if (lv >= lastLevel) lv = lastLevel > 0 ? lastLevel : 0;
         const uint32_t bits = want.ddspf.dwRGBBitCount;
+        // A face or layer beyond the last there is shows the last: the faces present, or the
+        // selected level's own slices.
+        auto lastOf = [](int64_t count) { return count > 1 ? count - 1 : 0; };
         if (volume) {
-            const int64_t lastLayer = int64_t(want.dwDepth) - 1;
-            if (ly >= lastLayer) ly = lastLayer > 0 ? lastLayer : 0;
             offset =
                 RefSteps(want.dwWidth, want.dwHeight, &want.dwDepth, uint64_t(lv), format, bits);
+            ly = std::min(ly, lastOf(want.dwDepth));
             offset = CapAdd(offset, CapMul(uint64_t(ly), RefSurfaceSize(want.dwWidth, want.dwHeight,
                                                                         format, bits)));
         } else if (cube) {
+            ly = std::min(ly, lastOf(CountBits(want.dwCaps2 & dds::DDSCAPS2_CUBEMAP_ALLFACES)));
             uint32_t w = want.dwWidth, h = want.dwHeight;
             const Wide chain =
                 RefSteps(w, h, nullptr, want.dwMipMapCount ? want.dwMipMapCount : 1, format, bits);

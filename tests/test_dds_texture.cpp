@@ -178,18 +178,18 @@ INSTANTIATE_TEST_SUITE_P(
                      return WithPayload(head, 256);
                  },
                  0, 2, true, 128 + 128, 64, 4, 4, 4, false, true, true},
-        // Refused by memory, before anything is allocated: a top level of more than 2^28
-        // pixels, or an image or a surface whose size does not fit 32 bits. Any other shape
-        // opens, and a surface the file cannot supply takes no memory.
+        // Refused by memory, before anything is allocated: a top level whose display or work
+        // image has more than 2^28 pixels, or a surface whose size does not fit 32 bits. Any
+        // other shape opens, and a surface the file cannot supply takes no memory.
         LoadCase{"2^28 pixels", [] { return FileBytes(HeadFourCC(16384, 16384, FOURCC_DXT1)); },
                  0, 0, true, kZero, 0, 16384, 16384, 0, true, false, false, 134217728},
         LoadCase{"2^28 + 16384 pixels",
                  [] { return FileBytes(HeadFourCC(16384, 16385, FOURCC_DXT1)); }, 0, 0, false},
-        LoadCase{"work image of 2^32 - 16 bytes",
-                 [] { return FileBytes(HeadFourCC(0x0FFFFFFF, 1, FOURCC_DXT1)); }, 0, 0, true,
-                 kZero, 0, 0x0FFFFFFF, 1, 0, true, false, false, 0x1FFFFFF8},
-        LoadCase{"work image of 2^32 bytes",
-                 [] { return FileBytes(HeadFourCC(0x10000000, 1, FOURCC_DXT1)); }, 0, 0, false},
+        LoadCase{"work image of 2^28 pixels (a strip decodes four rows)",
+                 [] { return FileBytes(HeadFourCC(0x4000000, 1, FOURCC_DXT1)); }, 0, 0, true,
+                 kZero, 0, 0x4000000, 1, 0, true, false, false, 0x8000000},
+        LoadCase{"work image of 2^28 + 4 pixels",
+                 [] { return FileBytes(HeadFourCC(0x4000001, 1, FOURCC_DXT1)); }, 0, 0, false},
         LoadCase{"DXT1 65535 x 65535 with no data",
                  [] { return FileBytes(HeadFourCC(65535, 65535, FOURCC_DXT1)); }, 0, 0, false},
         LoadCase{"width 0x7FFFFFFF at 32 bits",

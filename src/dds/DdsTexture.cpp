@@ -25,11 +25,12 @@ bool CDdsTexture::AllocRaw(uint32_t bytes, uint32_t held) {
 
 bool ImageBytes(uint32_t width, uint32_t height, uint32_t& workBytes, uint32_t& displayBytes) {
     // Each product is checked before the next is made: 2^32 x 2^32 must not wrap to a small
-    // size.
+    // size. The work image counts too: a strip one pixel high still decodes four rows per
+    // block, and a 4 GiB work image from a 128-byte header is no more sensible than a display
+    // image of that size.
     const uint64_t pixels = uint64_t(width) * height;
-    if (pixels > kMaxImagePixels) return false;
     const uint64_t work = uint64_t(std::max<uint32_t>(width, 4)) * std::max<uint32_t>(height, 4);
-    if (work > UINT32_MAX / 4) return false;
+    if (pixels > kMaxImagePixels || work > kMaxImagePixels) return false;
     workBytes = uint32_t(work * 4);
     displayBytes = uint32_t(pixels * 4);
     return true;

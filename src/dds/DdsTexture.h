@@ -104,8 +104,8 @@ class CDdsTexture {
     ImageBuffer m_DisplayStore;
 };
 
-// Byte sizes of the work and display images of a width x height surface. False when the
-// picture has more than kMaxImagePixels pixels or a size does not fit 32 bits: such a header
-// is refused rather than allocated.
+// Byte sizes of the work and display images of a width x height surface. False when either
+// image would have more than kMaxImagePixels pixels (1 GiB): such a header is refused rather
+// than allocated.
 constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
 bool ImageBytes(uint32_t width, uint32_t height, uint32_t& workBytes, uint32_t& displayBytes);

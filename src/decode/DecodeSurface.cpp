@@ -21,7 +21,11 @@ uint32_t BlocksWithin(uint64_t blocks, uint64_t first, uint32_t across) {
 template <class BlockFn>
 void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeRun) {
     if (!m_pRawData || !ImagesMatchHeader(*this)) return;
+    // Blocks the file did not supply are all the same: decoded once, then copied row by row in
+    // the decoders' order (so narrow surfaces overlap as theirs do).
     static const uint8_t kZeroBlock[16] = {};
+    uint32_t zeroTile[16];
+    decodeRun(zeroTile, kZeroBlock, 1, 4);
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint32_t across = std::max<uint32_t>(1, width / 4);
     const uint32_t blockRows = std::max<uint32_t>(1, height / 4);
@@ -36,7 +40,8 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
         uint32_t* dest = m_pWorkImage + size_t(4) * i * rowLength;
         if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, uint32_t(rowLength));
         for (uint32_t j = held; j < sized; ++j)
-            decodeRun(dest + 4 * size_t(j), kZeroBlock, 1, uint32_t(rowLength));
+            for (uint32_t y = 0; y < 4; ++y)
+                std::memcpy(dest + 4 * size_t(j) + y * rowLength, zeroTile + 4 * y, 16);
         for (uint32_t j = sized; j < across; ++j) ClearBlock(dest + 4 * size_t(j), width);
     }
 }
