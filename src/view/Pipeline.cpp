@@ -116,11 +116,17 @@ int LoadAndShow() {
     if (g_Texture.m_pRawData) {
         g_nProgressStage = kStageDecode;
         g_Texture.DecodeSurface(ReportProgress);
-        if (Cancelled()) return FinishOperation(), 0;
+        if (Cancelled()) {
+            FinishOperation(); // nothing half-decoded is ever painted
+            return 0;
+        }
         g_nProgressStage = kStageCompose;
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
         g_Texture.Compose(ComposeModeOfSettings(), c.red, c.green, c.blue, ReportProgress);
-        if (Cancelled()) return FinishOperation(), 0;
+        if (Cancelled()) {
+            FinishOperation();
+            return 0;
+        }
         FillPaintBitmapHeader();
         if (g_Settings.autoZoom) ComputeFitFactor();
         g_bPaintingEnabled = true;
