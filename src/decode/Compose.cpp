@@ -342,7 +342,7 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     const uint32_t height = uint32_t(m_nHeight);
     for (uint32_t k = 1; k <= height; ++k) {
         if (!CallProgress(progress, k, height, 0)) return;
-        m_Reader.PumpMessages();
+        m_Reader.PumpMessagesIfDue();
         // Bottom-up: the top source row is the last display row.
         composeRow(c, k - 1, m_pDisplayImage + size_t(height - k) * c.width);
     }

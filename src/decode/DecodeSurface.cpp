@@ -35,7 +35,7 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
     const size_t rowLength = width;
     for (uint32_t i = 0; i < blockRows; ++i) {
         if (!CallProgress(progress, i, blockRows, 0)) return;
-        m_Reader.PumpMessages();
+        m_Reader.PumpMessagesIfDue();
         const uint64_t first = uint64_t(i) * across;
         const uint32_t held = BlocksWithin(heldBlocks, first, across);
         const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, across));

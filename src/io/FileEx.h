@@ -80,6 +80,11 @@ class CFileEx {
                   int pumpMessages = 1);
     void Close();
     void PumpMessages();
+    // What the decoders and composition call once per row: PumpMessages, on Windows only once
+    // kPumpIntervalMs have passed since the last time. Dispatching is a server round trip
+    // under Wine (tens of microseconds); thousands of rows would spend most of a load on it.
+    void PumpMessagesIfDue();
+    static constexpr uint32_t kPumpIntervalMs = 10;
 
     bool IsOpen() const { return m_bOpen != 0; }
     bool IsBusy() const { return m_bBusy != 0; }
@@ -109,6 +114,9 @@ class CFileEx {
     char m_szFileName[261];
     // 64 bits: a cube map or volume can hold its selected surface beyond 4 GiB.
     uint64_t m_nBaseOffset;
+#ifdef _WIN32
+    uint32_t m_dwLastPump = 0; // tick count of the last PumpMessagesIfDue that pumped
+#endif
 
   private:
     uint32_t Transfer(void* buffer, uint32_t count, ProgressCallback callback, uintptr_t userValue,

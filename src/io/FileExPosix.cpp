@@ -181,3 +181,8 @@ void CFileEx::CloseHandleNow() {
 void CFileEx::PumpMessages() {
     if (m_pfnPumpHook) m_pfnPumpHook(m_pPumpContext);
 }
+
+// No window messages natively: the host's hook runs every row.
+void CFileEx::PumpMessagesIfDue() {
+    PumpMessages();
+}

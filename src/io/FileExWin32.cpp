@@ -173,6 +173,13 @@ void CFileEx::CloseHandleNow() {
     m_bCloseRequested = 0;
 }
 
+void CFileEx::PumpMessagesIfDue() {
+    const DWORD now = GetTickCount();
+    if (now - m_dwLastPump < kPumpIntervalMs) return;
+    m_dwLastPump = now;
+    PumpMessages();
+}
+
 void CFileEx::PumpMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {

@@ -1,0 +1,158 @@
+// The viewer's pipeline inside its real window, under Wine: what a user waits for.
+//   bench_window pipeline FILE [REPS]   OpenByName of FILE (median of REPS), the same load,
+//                                       decode and compose without the window, and a mip step
+//   bench_window memory FILE            peak memory of a process that shows FILE
+// Prints "name value unit" lines. Settings go to a key of their own, deleted at the end.
+#include "app/Shell.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
+#include "view/View.h"
+
+namespace {
+
+const char kBenchKey[] = "SOFTWARE\\Brixa-bench\\";
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void Report(const char* name, double value, const char* unit) {
+    std::printf("%-34s %10.1f %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+// Rows reported and the messages dispatched meanwhile.
+uint32_t g_reports = 0;
+int CountingProgress(uint32_t done, uint32_t total, uintptr_t user) {
+    ++g_reports;
+    return ReportProgress(done, total, user);
+}
+
+bool Show(const char* path) {
+    lstrcpynA(g_szCurrentFileName, path, MAX_PATH);
+    g_nLevel = g_nFaceOrLayer = 0;
+    return OpenByName() == 0 && g_Texture.m_pDisplayImage;
+}
+
+int Pipeline(const char* path, int reps) {
+    std::vector<double> window, core, step;
+    for (int i = 0; i < reps; ++i) {
+        const double t0 = NowMs();
+        if (!Show(path)) return std::fprintf(stderr, "cannot show %s\n", path), 1;
+        window.push_back(NowMs() - t0);
+    }
+    Report("window: open, decode, compose, paint", Median(window), "ms");
+
+    // The same steps on a record of its own, reporting nothing: the core alone.
+    CFileEx reader;
+    CDdsTexture texture(reader);
+    for (int i = 0; i < reps; ++i) {
+        const double t0 = NowMs();
+        texture.Load(path, 0, 0, nullptr, false);
+        texture.DecodeSurface();
+        texture.Compose(COMPOSE_BLEND, 255, 0, 255);
+        core.push_back(NowMs() - t0);
+    }
+    Report("core alone in this process", Median(core), "ms");
+
+    // The window's steps one by one, with every report counted.
+    g_reports = 0;
+    double t = NowMs();
+    g_Texture.Load(path, 0, 0, g_hWndMain, false, CountingProgress);
+    Report("  read", NowMs() - t, "ms");
+    t = NowMs();
+    g_Texture.DecodeSurface(CountingProgress);
+    Report("  decode", NowMs() - t, "ms");
+    t = NowMs();
+    g_Texture.Compose(COMPOSE_BLEND, 255, 0, 255, CountingProgress);
+    Report("  compose", NowMs() - t, "ms");
+    Report("  progress reports (and pumps)", g_reports, "calls");
+    t = NowMs();
+    RepaintNow();
+    GdiFlush();
+    Report("  paint (as fitted)", NowMs() - t, "ms");
+    t = NowMs();
+    g_dwLoadStartTime = GetTickCount();
+    for (uint32_t i = 0; i < 1000; ++i) ReportProgress(i, 1000, 0);
+    Report("  one progress report", (NowMs() - t) * 1000.0 / 1000, "us");
+    ShowWindow(g_hProgressBar, SW_HIDE);
+    t = NowMs();
+    for (int i = 0; i < 1000; ++i) g_Reader.PumpMessages();
+    Report("  one pump with nothing waiting", (NowMs() - t) * 1000.0 / 1000, "us");
+    // And the core's own steps without the window's reports.
+    t = NowMs();
+    texture.Load(path, 0, 0, nullptr, false);
+    Report("  core: read", NowMs() - t, "ms");
+    t = NowMs();
+    texture.DecodeSurface();
+    Report("  core: decode", NowMs() - t, "ms");
+    t = NowMs();
+    texture.Compose(COMPOSE_BLEND, 255, 0, 255);
+    Report("  core: compose", NowMs() - t, "ms");
+
+    for (int i = 0; i < reps; ++i) {
+        const double t0 = NowMs();
+        SendMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1); // loads level 2 and repaints
+        step.push_back(NowMs() - t0);
+        SendMessageA(g_hWndMain, WM_KEYDOWN, VK_LEFT, 1);
+    }
+    Report("mip step (Right) to the repaint", Median(step), "ms");
+    return 0;
+}
+
+int Memory(const char* path) {
+    if (!Show(path)) return std::fprintf(stderr, "cannot show %s\n", path), 1;
+    PROCESS_MEMORY_COUNTERS_EX m = {};
+    m.cb = sizeof m;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m),
+                         sizeof m);
+    const double mb = 1024.0 * 1024.0;
+    const double images = 2.0 * g_Texture.m_nWidth * g_Texture.m_nHeight * 4 / mb;
+    Report("raw surface", g_Texture.m_nRawSize / mb, "MB");
+    Report("work and display images", images, "MB");
+    Report("peak private bytes", m.PeakPagefileUsage / mb, "MB");
+    Report("peak working set", m.PeakWorkingSetSize / mb, "MB");
+    Report("beyond surface and images",
+           m.PeakPagefileUsage / mb - images - g_Texture.m_nRawSize / mb, "MB");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_window pipeline|memory FILE [REPS]\n");
+        return 2;
+    }
+    g_pszSettingsSubkey = kBenchKey;
+    if (!StartUp(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL))
+        return std::fprintf(stderr, "no window: is DISPLAY set?\n"), 1;
+    const int result = !std::strcmp(argv[1], "memory")
+                           ? Memory(argv[2])
+                           : Pipeline(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);
+    RegCloseKey(g_hSettingsKey);
+    g_hSettingsKey = nullptr;
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kBenchKey);
+    return result;
+}

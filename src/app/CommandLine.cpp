@@ -1,0 +1,29 @@
+#include "app/CommandLine.h"
+
+namespace {
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+} // namespace
+
+std::string FirstPathOf(const char* text) {
+    std::string path;
+    if (!text) return path;
+    while (IsBlank(*text)) ++text;
+    bool quoted = false;
+    for (; *text; ++text) {
+        if (*text == '"')
+            quoted = !quoted;
+        else if (!quoted && IsBlank(*text))
+            break;
+        else
+            path += *text;
+    }
+    return path;
+}
+
+FolderAndName SplitFolderAndName(const std::string& path) {
+    const size_t slash = path.rfind('\\');
+    if (slash == std::string::npos) return {std::string(), path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}

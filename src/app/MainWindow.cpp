@@ -1,0 +1,399 @@
+// Start-up, the main window and its procedure: every message, key and command of the viewer.
+#include "app/Shell.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <cstring>
+#include <string>
+
+#include "../../res/resource.h"
+#include "app/BusyRule.h"
+#include "app/CommandLine.h"
+#include "app/Settings.h"
+#include "view/Placement.h"
+#include "view/View.h"
+#include "view/Zoom.h"
+
+static_assert(wm::kDestroy == WM_DESTROY && wm::kKeyDown == WM_KEYDOWN && wm::kKeyUp == WM_KEYUP &&
+                  wm::kCommand == WM_COMMAND && wm::kMouseWheel == WM_MOUSEWHEEL &&
+                  wm::kRButtonDown == WM_RBUTTONDOWN && wm::kRButtonUp == WM_RBUTTONUP &&
+                  wm::kDropFiles == WM_DROPFILES,
+              "the busy rule's message numbers");
+static_assert(vk::kEscape == VK_ESCAPE && vk::kHome == VK_HOME && vk::kEnd == VK_END &&
+                  vk::kPrior == VK_PRIOR && vk::kNext == VK_NEXT && vk::kLeft == VK_LEFT &&
+                  vk::kRight == VK_RIGHT && vk::kUp == VK_UP && vk::kDown == VK_DOWN,
+              "the busy rule's key codes");
+static_assert(kCmdExit == IDM_EXIT && kCmdWheelFirst == IDM_WHEEL_CYCLE &&
+                  kCmdWheelLast == IDM_WHEEL_ZOOM50,
+              "the busy rule's commands");
+static_assert(kStretchHalftone == HALFTONE && kStretchColorOnColor == COLORONCOLOR,
+              "stretch modes");
+
+HINSTANCE g_hInst = nullptr;
+HWND g_hWndMain = nullptr;
+HWND g_hStatusBar = nullptr;
+HWND g_hProgressBar = nullptr;
+HMENU g_hMenu = nullptr;
+HACCEL g_hAccel = nullptr;
+char g_szTitle[100] = "";
+char g_szWindowClass[100] = "";
+
+namespace {
+constexpr DWORD kMainStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+void Check(UINT id, bool on) {
+    CheckMenuItem(g_hMenu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}
+void Grey(UINT id, bool grey) {
+    EnableMenuItem(g_hMenu, id, MF_BYCOMMAND | (grey ? MF_GRAYED : MF_ENABLED));
+}
+
+void ApplyAlwaysOnTop() {
+    SetWindowPos(g_hWndMain, g_Settings.alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE);
+}
+
+// Whether Left, Right, Z or X has a surface to step to.
+bool StepPossible(UINT message, WPARAM key) {
+    if (message != WM_KEYDOWN) return false;
+    switch (key) {
+    case VK_LEFT: return g_nLevel > 0;
+    case VK_RIGHT: return g_Texture.LevelCount() > 0 && g_nLevel + 1 < g_Texture.LevelCount();
+    case 'Z': return g_nFaceOrLayer > 0;
+    case 'X':
+        return g_Texture.m_nSurfaceCount > 1 && g_nFaceOrLayer + 1 < g_Texture.m_nSurfaceCount;
+    default: return false;
+    }
+}
+
+// After the alpha view is switched: which channels the display shows.
+void UpdateAlphaIndicators() {
+    Grey(IDM_ALPHA_INDICATOR, !g_Settings.showAlpha && !g_Settings.useAlpha);
+    Check(IDM_SHOW_ALPHA, g_Settings.showAlpha);
+    Grey(IDM_RGB_INDICATOR, g_Settings.showAlpha);
+    Grey(IDM_USE_ALPHA, g_Settings.showAlpha);
+    DrawMenuBar(g_hWndMain);
+}
+
+// Flips an option and its check mark, then redoes what depends on it.
+void ToggleOption(bool& option, UINT id, void (*redo)() = nullptr) {
+    option = !option;
+    Check(id, option);
+    if (redo) redo();
+}
+
+// Steps the level or the face or layer and shows that surface.
+void StepSelection(int32_t& index, int32_t step) {
+    index += step;
+    LoadAndShow();
+}
+
+// Before any file there is nothing to read again (and no error to show for it).
+void ReloadSurface() {
+    if (g_szCurrentFileName[0]) LoadAndShow();
+}
+
+void FitOrNot() {
+    if (g_Settings.autoZoom)
+        ComputeFitFactor();
+    else
+        g_fFitFactor = 1.0f;
+    RepaintNow();
+}
+
+void SetWheelMode(UINT id) {
+    for (UINT item = IDM_WHEEL_CYCLE; item <= IDM_WHEEL_ZOOM50; ++item) Check(item, item == id);
+    DrawMenuBar(g_hWndMain);
+    g_Settings.mouseWheelMode = id - IDM_WHEEL_CYCLE;
+}
+
+// The six parts, measured in the status bar's own font and the display's resolution.
+void SetStatusParts() {
+    HDC dc = GetDC(g_hStatusBar);
+    HGDIOBJ old = SelectObject(dc, HFONT(SendMessageA(g_hStatusBar, WM_GETFONT, 0, 0)));
+    static const char kFirst[] = " Type: DDS";
+    SIZE text = {0, 0};
+    GetTextExtentPoint32A(dc, kFirst, sizeof kFirst - 1, &text);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    SelectObject(dc, old);
+    ReleaseDC(g_hStatusBar, dc);
+    int borders[3] = {0, 0, 0}; // the part's frame and the room beside its text
+    SendMessageA(g_hStatusBar, SB_GETBORDERS, 0, LPARAM(borders));
+    StatusEdges edges = StatusPartEdges(dpi, text.cx + 2 * borders[2] + 6);
+    SendMessageA(g_hStatusBar, SB_SETPARTS, kStatusParts, LPARAM(edges.right));
+}
+
+void SaveAndQuit() {
+    SaveSettings();
+    PostQuitMessage(0);
+}
+
+// ---- the handlers, one per message --------------------------------------------------------
+
+void OnDestroy(HWND) {
+    SaveAndQuit();
+}
+
+void OnMove(HWND hwnd, int, int) {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    g_Settings.windowPos = {int16_t(r.left), int16_t(r.top)};
+}
+
+void OnSize(HWND, UINT, int, int) {
+    SendMessageA(g_hStatusBar, WM_SIZE, 0, 0);
+}
+
+void OnPaint(HWND hwnd) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    PaintImage(dc);
+    EndPaint(hwnd, &ps);
+}
+
+BOOL OnSetCursor(HWND hwnd, HWND cursorWindow, UINT, UINT) {
+    if (cursorWindow == hwnd) TrackCursor();
+    return FALSE;
+}
+
+void OnKeyDown(HWND, UINT key, BOOL, int, UINT) {
+    switch (key) {
+    case VK_ESCAPE: SaveAndQuit(); break;
+    case VK_LEFT: StepSelection(g_nLevel, -1); break;
+    case VK_RIGHT: StepSelection(g_nLevel, +1); break;
+    case 'Z': StepSelection(g_nFaceOrLayer, -1); break;
+    case 'X': StepSelection(g_nFaceOrLayer, +1); break;
+    }
+}
+
+void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
+    switch (key) {
+    case 'U': ToggleUseAlpha(); break;
+    case 'A': ToggleShowAlpha(); break;
+    case 'B': ChooseBackgroundColour(); break;
+    case 'C': FORWARD_WM_COMMAND(hwnd, IDM_CLIP_TO_MONITOR, nullptr, 0, SendMessageA); break;
+    case 'N': FORWARD_WM_COMMAND(hwnd, IDM_DXT5_AS_NM, nullptr, 0, SendMessageA); break;
+    case VK_MULTIPLY: SetZoomFactor(1.0f); break;
+    case VK_ADD:
+        if (g_fZoomFactor < kMaxZoom) SetZoomFactor(ZoomIn(g_fZoomFactor));
+        break;
+    case VK_SUBTRACT:
+        if (g_fZoomFactor > kMinZoom) SetZoomFactor(ZoomOut(g_fZoomFactor));
+        break;
+    }
+}
+
+void OnRButtonDown(HWND, BOOL, int, int, UINT) {
+    GetCursorPos(&g_DragAnchor);
+}
+
+void OnRButtonUp(HWND, int, int, UINT) {
+    g_DragAnchor.x = -1;
+}
+
+void OnMouseWheel(HWND, int, int, int delta, UINT) {
+    if (g_Settings.mouseWheelMode == 0) return; // file cycling comes with the folder list
+    SetZoomFactor(WheelZoom(g_fZoomFactor, g_Settings.mouseWheelMode, delta > 0));
+}
+
+void OnDropFiles(HWND, HDROP drop) {
+    DragFinish(drop); // opening dropped files comes with the folder list
+}
+
+void OnCommand(HWND hwnd, int id, HWND, UINT) {
+    switch (id) {
+    case IDM_ABOUT:
+        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
+        break;
+    case IDM_EXIT: DestroyWindow(hwnd); break;
+    case IDM_USE_ALPHA: ToggleUseAlpha(); break;
+    case IDM_SHOW_ALPHA: ToggleShowAlpha(); break;
+    case IDM_BACKGROUND: ChooseBackgroundColour(); break;
+    case IDM_WHEEL_CYCLE:
+    case IDM_WHEEL_ZOOM5:
+    case IDM_WHEEL_ZOOM10:
+    case IDM_WHEEL_ZOOM25:
+    case IDM_WHEEL_ZOOM50: SetWheelMode(id); break;
+    case IDM_FILTER_ENLARGE: ToggleOption(g_Settings.filterEnlarge, id, RepaintNow); break;
+    case IDM_FILTER_SHRINK: ToggleOption(g_Settings.filterShrink, id, RepaintNow); break;
+    case IDM_WRAP_AROUND: ToggleOption(g_Settings.wrapAround, id); break;
+    case IDM_CLIP_TO_MONITOR: ToggleOption(g_Settings.clipToMonitor, id, PlaceWindow); break;
+    case IDM_CENTER_ON_MONITOR: ToggleOption(g_Settings.centerOnMonitor, id, PlaceWindow); break;
+    case IDM_AUTO_ZOOM: ToggleOption(g_Settings.autoZoom, id, FitOrNot); break;
+    case IDM_ALWAYS_ON_TOP: ToggleOption(g_Settings.alwaysOnTop, id, ApplyAlwaysOnTop); break;
+    case IDM_DXT5_AS_NM: ToggleOption(g_Settings.dxt5AsNormalMap, id, ReloadSurface); break;
+    default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcA); break;
+    }
+}
+
+LRESULT OnProgress(WPARAM percent) {
+    SendMessageA(g_hProgressBar, PBM_SETPOS, percent + 100 * g_nProgressStage, 0);
+    return 0;
+}
+
+LRESULT OnContinueQuery() {
+    return g_nLoadState == kLoadCancelRequested ? 0 : 1;
+}
+} // namespace
+
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The busy rule, for every request in one place.
+    switch (BusyRule(g_nLoadState, message, wParam, g_Settings.mouseWheelMode,
+                     StepPossible(message, wParam))) {
+    case BusyAnswer::kDefer: DeferMessage(message, wParam, lParam); return 0;
+    case BusyAnswer::kIgnore: return 0;
+    case BusyAnswer::kAct: break;
+    }
+    switch (message) {
+        HANDLE_MSG(hwnd, WM_DESTROY, OnDestroy);
+        HANDLE_MSG(hwnd, WM_MOVE, OnMove);
+        HANDLE_MSG(hwnd, WM_SIZE, OnSize);
+        HANDLE_MSG(hwnd, WM_PAINT, OnPaint);
+        HANDLE_MSG(hwnd, WM_SETCURSOR, OnSetCursor);
+        HANDLE_MSG(hwnd, WM_KEYDOWN, OnKeyDown);
+        HANDLE_MSG(hwnd, WM_KEYUP, OnKeyUp);
+        HANDLE_MSG(hwnd, WM_COMMAND, OnCommand);
+        HANDLE_MSG(hwnd, WM_RBUTTONDOWN, OnRButtonDown);
+        HANDLE_MSG(hwnd, WM_RBUTTONUP, OnRButtonUp);
+        HANDLE_MSG(hwnd, WM_MOUSEWHEEL, OnMouseWheel);
+        HANDLE_MSG(hwnd, WM_DROPFILES, OnDropFiles);
+    case WM_BRIXA_PROGRESS: return OnProgress(wParam);
+    case WM_BRIXA_CONTINUE: return OnContinueQuery();
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void ToggleUseAlpha() {
+    if (g_Settings.showAlpha) return;
+    g_Settings.useAlpha = !g_Settings.useAlpha;
+    Check(IDM_USE_ALPHA, g_Settings.useAlpha);
+    Grey(IDM_ALPHA_INDICATOR, !g_Settings.useAlpha);
+    DrawMenuBar(g_hWndMain);
+    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+    Recompose(g_Settings.useAlpha ? COMPOSE_BLEND : COMPOSE_COLOR, c.red, c.green, c.blue);
+}
+
+void ToggleShowAlpha() {
+    g_Settings.showAlpha = !g_Settings.showAlpha;
+    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+    Recompose(ComposeModeOfSettings(), c.red, c.green, c.blue, UpdateAlphaIndicators);
+}
+
+// ---- start-up -----------------------------------------------------------------------------
+
+ATOM RegisterMainClass(HINSTANCE instance) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_BRIXA));
+    wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));
+    wc.hbrBackground = HBRUSH(COLOR_SCROLLBAR + 1);
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDC_BRIXA);
+    wc.lpszClassName = g_szWindowClass;
+    return RegisterClassExA(&wc);
+}
+
+BOOL InitMainWindow(HINSTANCE instance, int showCommand) {
+    g_hInst = instance;
+    LoadSettings();
+    g_hWndMain = CreateWindowExA(WS_EX_ACCEPTFILES, g_szWindowClass, g_szTitle, kMainStyle,
+                                 g_Settings.windowPos.x, g_Settings.windowPos.y, 640, 480, nullptr,
+                                 nullptr, instance, nullptr);
+    if (!g_hWndMain) return FALSE;
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    g_hProgressBar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | PBS_SMOOTH, 0, 0, 0, 0,
+                                     g_hWndMain, nullptr, instance, nullptr);
+    SendMessageA(g_hProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 300));
+    g_hStatusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                   g_hWndMain, nullptr, instance, nullptr);
+    SetStatusParts();
+    SendMessageA(g_hStatusBar, WM_SIZE, 0, 0);
+    PlaceWindow();
+    ShowWindow(g_hWndMain, showCommand);
+    UpdateWindow(g_hWndMain);
+    return TRUE;
+}
+
+void SetInitialMenuStates() {
+    const ViewerSettings& s = g_Settings;
+    Check(IDM_USE_ALPHA, s.useAlpha);
+    Grey(IDM_ALPHA_INDICATOR, !s.useAlpha);
+    DrawMenuBar(g_hWndMain);
+    Check(IDM_SHOW_ALPHA, s.showAlpha);
+    Grey(IDM_RGB_INDICATOR, s.showAlpha);
+    Grey(IDM_USE_ALPHA, s.showAlpha);
+    DrawMenuBar(g_hWndMain);
+    Check(IDM_CLIP_TO_MONITOR, s.clipToMonitor);
+    Check(IDM_CENTER_ON_MONITOR, s.centerOnMonitor);
+    Check(IDM_FILTER_SHRINK, s.filterShrink);
+    Check(IDM_FILTER_ENLARGE, s.filterEnlarge);
+    Check(IDM_WRAP_AROUND, s.wrapAround);
+    Check(IDM_AUTO_ZOOM, s.autoZoom);
+    Check(IDM_ALWAYS_ON_TOP, s.alwaysOnTop);
+    ApplyAlwaysOnTop();
+    Check(IDM_DXT5_AS_NM, s.dxt5AsNormalMap);
+    if (s.mouseWheelMode < kMouseWheelModes) Check(IDM_WHEEL_CYCLE + s.mouseWheelMode, true);
+}
+
+void HandleArgumentText(const char* argumentText) {
+    std::string path = FirstPathOf(argumentText);
+    char* lastPath = g_Settings.lastPath;
+    if (path.empty()) {
+        if (lastPath[0]) {
+            SetCurrentDirectoryA(lastPath);
+            return;
+        }
+        const DWORD n = GetCurrentDirectoryA(kPathBufferSize, lastPath);
+        if (n == 0 || n >= kPathBufferSize - 1) {
+            lastPath[0] = '\0'; // no room for the backslash
+        } else if (lastPath[n - 1] != '\\') {
+            lastPath[n] = '\\';
+            lastPath[n + 1] = '\0';
+        }
+        return;
+    }
+    char longPath[MAX_PATH];
+    const DWORD n = GetLongPathNameA(path.c_str(), longPath, sizeof longPath);
+    if (n != 0 && n < sizeof longPath) path = longPath;
+    const FolderAndName split = SplitFolderAndName(path);
+    std::string name = split.name;
+    if (!split.folder.empty()) {
+        if (split.folder.size() < kPathBufferSize) {
+            std::memcpy(lastPath, split.folder.c_str(), split.folder.size() + 1);
+            SetCurrentDirectoryA(lastPath);
+        } else {
+            name = path; // a folder longer than any path the system opens: the load says so
+        }
+    }
+    lstrcpynA(g_szCurrentFileName, name.c_str(), sizeof g_szCurrentFileName);
+    OpenByName();
+}
+
+bool StartUp(HINSTANCE instance, const char* argumentText, int showCommand) {
+    LoadStringA(instance, IDS_APP_TITLE, g_szTitle, sizeof g_szTitle);
+    LoadStringA(instance, IDC_BRIXA, g_szWindowClass, sizeof g_szWindowClass);
+    RegisterMainClass(instance);
+    if (!InitMainWindow(instance, showCommand)) return false;
+    g_hAccel = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_BRIXA));
+    g_hMenu = GetMenu(g_hWndMain);
+    SetInitialMenuStates();
+    HandleArgumentText(argumentText);
+    return true;
+}
+
+int RunMessageLoop() {
+    MSG msg = {};
+    BOOL got;
+    while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0 && got != -1) {
+        if (!TranslateAcceleratorA(msg.hwnd, g_hAccel, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return int(msg.wParam);
+}

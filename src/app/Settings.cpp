@@ -1,0 +1,95 @@
+#include "app/Settings.h"
+
+#include <cstring>
+
+ViewerSettings g_Settings;
+
+namespace {
+// Flag bits in order, each with the store version that first had it.
+struct FlagBit {
+    bool ViewerSettings::*field;
+    uint32_t sinceVersion;
+};
+constexpr FlagBit kFlagBits[] = {
+    {&ViewerSettings::showAlpha, 0},     {&ViewerSettings::useAlpha, 0},
+    {&ViewerSettings::clipToMonitor, 0}, {&ViewerSettings::centerOnMonitor, 1},
+    {&ViewerSettings::filterShrink, 1},  {&ViewerSettings::filterEnlarge, 1},
+    {&ViewerSettings::wrapAround, 1},    {&ViewerSettings::autoZoom, 1},
+    {&ViewerSettings::alwaysOnTop, 1},   {&ViewerSettings::dxt5AsNormalMap, 2},
+};
+} // namespace
+
+uint32_t EncodeColor(const ViewerSettings& s) {
+    return s.backgroundColor.red | uint32_t(s.backgroundColor.green) << 8 |
+           uint32_t(s.backgroundColor.blue) << 16;
+}
+
+void DecodeColor(uint32_t value, ViewerSettings& s) {
+    s.backgroundColor.red = uint8_t(value);
+    s.backgroundColor.green = uint8_t(value >> 8);
+    s.backgroundColor.blue = uint8_t(value >> 16);
+}
+
+uint32_t EncodeWindowPos(const ViewerSettings& s) {
+    return uint16_t(s.windowPos.x) | uint32_t(uint16_t(s.windowPos.y)) << 16;
+}
+
+void DecodeWindowPos(uint32_t value, ViewerSettings& s) {
+    s.windowPos.x = int16_t(uint16_t(value));
+    s.windowPos.y = int16_t(uint16_t(value >> 16));
+}
+
+uint32_t EncodeFlags(const ViewerSettings& s) {
+    uint32_t flags = 0;
+    for (size_t i = 0; i < sizeof kFlagBits / sizeof kFlagBits[0]; ++i)
+        if (s.*kFlagBits[i].field) flags |= 1u << i;
+    return flags;
+}
+
+void DecodeFlags(uint32_t flags, uint32_t version, ViewerSettings& s) {
+    for (size_t i = 0; i < sizeof kFlagBits / sizeof kFlagBits[0]; ++i)
+        if (version >= kFlagBits[i].sinceVersion) s.*kFlagBits[i].field = (flags >> i) & 1;
+}
+
+bool ApplyStoredSettings(const StoredSettings& stored, ViewerSettings& s) {
+    bool complete = true;
+    uint32_t version = 0;
+    if (stored.regVer)
+        version = *stored.regVer;
+    else
+        complete = false;
+    if (stored.backgroundColor)
+        DecodeColor(*stored.backgroundColor, s);
+    else
+        complete = false;
+    if (stored.windowPos)
+        DecodeWindowPos(*stored.windowPos, s);
+    else
+        complete = false;
+    if (stored.flags)
+        DecodeFlags(*stored.flags, version, s);
+    else
+        complete = false;
+    if (stored.lastPath && stored.lastPath->size() < sizeof s.lastPath)
+        std::memcpy(s.lastPath, stored.lastPath->c_str(), stored.lastPath->size() + 1);
+    else
+        complete = false;
+    if (version >= 1) {
+        if (stored.mouseWheel)
+            s.mouseWheelMode = *stored.mouseWheel < kMouseWheelModes ? *stored.mouseWheel : 0;
+        else
+            complete = false;
+    }
+    return complete;
+}
+
+std::array<SettingsValue, 6> SettingsValues(const ViewerSettings& s) {
+    return {{
+        {"RegVer", false, kSettingsVersion, {}},
+        {"BackgroundColor", false, EncodeColor(s), {}},
+        {"WindowPos", false, EncodeWindowPos(s), {}},
+        {"Flags", false, EncodeFlags(s), {}},
+        {"LastPath", true, 0, s.lastPath},
+        {"MouseWheel", false, s.mouseWheelMode, {}},
+    }};
+}

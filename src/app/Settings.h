@@ -1,0 +1,69 @@
+// The viewer's options, their defaults and how they are encoded in the settings store.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+constexpr size_t kPathBufferSize = 260;
+
+struct ViewerSettings {
+    bool showAlpha = false;
+    bool useAlpha = true;
+    bool clipToMonitor = true;
+    bool centerOnMonitor = true;
+    bool filterShrink = true;
+    bool filterEnlarge = false;
+    bool wrapAround = true;
+    bool autoZoom = true;
+    bool alwaysOnTop = false;
+    bool dxt5AsNormalMap = false;
+    struct Colour {
+        uint8_t red = 255, green = 0, blue = 255;
+    } backgroundColor;
+    struct Position {
+        int16_t x = 50, y = 50; // the outer top-left corner, in screen pixels
+    } windowPos;
+    char lastPath[kPathBufferSize] = {}; // the current file's folder, ending with a backslash
+    uint32_t mouseWheelMode = 0;         // 0 cycle files; 1..4 zoom by 5, 10, 25, 50 %
+};
+
+// The program's one settings record.
+extern ViewerSettings g_Settings;
+
+constexpr uint32_t kSettingsVersion = 2;
+constexpr uint32_t kMouseWheelModes = 5;
+
+// The four numeric encodings of the store.
+uint32_t EncodeColor(const ViewerSettings& s);
+void DecodeColor(uint32_t value, ViewerSettings& s);
+uint32_t EncodeWindowPos(const ViewerSettings& s);
+void DecodeWindowPos(uint32_t value, ViewerSettings& s);
+uint32_t EncodeFlags(const ViewerSettings& s);
+// Only the bits that the store's version knows are taken; the others keep their values.
+void DecodeFlags(uint32_t flags, uint32_t version, ViewerSettings& s);
+
+// The six values as read from the store; an empty one was missing or could not be read.
+struct StoredSettings {
+    std::optional<uint32_t> regVer;
+    std::optional<uint32_t> backgroundColor;
+    std::optional<uint32_t> windowPos;
+    std::optional<uint32_t> flags;
+    std::optional<std::string> lastPath;
+    std::optional<uint32_t> mouseWheel;
+};
+
+// Takes what was read into the record; returns false when the set was incomplete (then the
+// whole set is written back at once). A LastPath too long for the buffer counts as missing
+// and leaves lastPath as it was; a MouseWheel beyond the five modes reads as 0.
+bool ApplyStoredSettings(const StoredSettings& stored, ViewerSettings& s);
+
+// One value as written, in the order of writing.
+struct SettingsValue {
+    const char* name;
+    bool isText; // REG_SZ (with its terminating zero) instead of REG_DWORD
+    uint32_t number;
+    std::string text;
+};
+std::array<SettingsValue, 6> SettingsValues(const ViewerSettings& s);

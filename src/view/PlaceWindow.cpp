@@ -1,0 +1,53 @@
+// The window's size and place on its monitor, and the progress bar's place in it.
+#include "app/Settings.h"
+#include "app/Shell.h"
+#include "view/Placement.h"
+#include "view/View.h"
+
+namespace {
+// The frame around the client area: measured on the window itself, so that caption, menu bar
+// and borders are exactly those of the system in use; computed while the window is minimised.
+void FrameSize(int32_t& width, int32_t& height) {
+    RECT outer, client;
+    if (!IsIconic(g_hWndMain) && GetWindowRect(g_hWndMain, &outer) &&
+        GetClientRect(g_hWndMain, &client)) {
+        width = (outer.right - outer.left) - client.right;
+        height = (outer.bottom - outer.top) - client.bottom;
+        return;
+    }
+    RECT r = {0, 0, 0, 0};
+    AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrA(g_hWndMain, GWL_STYLE)), TRUE,
+                       DWORD(GetWindowLongPtrA(g_hWndMain, GWL_EXSTYLE)));
+    width = r.right - r.left;
+    height = r.bottom - r.top;
+}
+} // namespace
+
+void PlaceWindow() {
+    RECT window;
+    GetWindowRect(g_hWndMain, &window);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromRect(&window, MONITOR_DEFAULTTONEAREST), &monitor);
+
+    PlacementInput in = {};
+    in.imageWidth = g_Texture.m_nWidth;
+    in.imageHeight = g_Texture.m_nHeight;
+    in.scale = g_fFitFactor * g_fZoomFactor;
+    FrameSize(in.frameWidth, in.frameHeight);
+    in.statusHeight = StatusBarHeight();
+    in.left = window.left;
+    in.top = window.top;
+    in.work = {monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.right,
+               monitor.rcWork.bottom};
+    in.centerOnMonitor = g_Settings.centerOnMonitor;
+    in.clipToMonitor = g_Settings.clipToMonitor;
+    const Placement p = ComputePlacement(in);
+
+    g_Settings.windowPos = {int16_t(p.left), int16_t(p.top)};
+    MoveWindow(g_hWndMain, p.left, p.top, p.width, p.height, TRUE);
+    RECT client;
+    GetClientRect(g_hWndMain, &client);
+    const BarPosition bar = ProgressBarPosition(client.right, client.bottom);
+    MoveWindow(g_hProgressBar, bar.x, bar.y, kProgressBarWidth, kProgressBarHeight, TRUE);
+}

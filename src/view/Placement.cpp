@@ -1,0 +1,59 @@
+#include "view/Placement.h"
+
+#include <algorithm>
+
+namespace {
+// An outer size from the scaled picture and the frame, at least the minimum.
+int32_t OuterSize(int32_t frame, int32_t image, float scale, int32_t extra, int32_t minimum) {
+    const double size = frame + double(image) * scale + extra;
+    return size > minimum ? int32_t(size) : minimum;
+}
+
+} // namespace
+
+Placement ComputePlacement(const PlacementInput& in) {
+    Placement p;
+    p.width = OuterSize(in.frameWidth, in.imageWidth, in.scale, 0, kMinWindowWidth);
+    p.height =
+        OuterSize(in.frameHeight, in.imageHeight, in.scale, in.statusHeight, kMinWindowHeight);
+    const WindowRect& w = in.work;
+    if (in.centerOnMonitor) {
+        p.left = w.left + std::max(0, (w.right - w.left - p.width) / 2);
+        p.top = w.top + std::max(0, (w.bottom - w.top - p.height) / 2);
+        if (in.clipToMonitor) {
+            p.width = std::min(p.width, w.right - w.left);
+            p.height = std::min(p.height, w.bottom - w.top);
+        }
+        return p;
+    }
+    p.left = in.left;
+    p.top = in.top;
+    // Off the work area altogether (a stored position of a monitor no longer there, or a
+    // corner where clipping would leave no size): moved just far enough to lie on it whole.
+    const bool off = p.left >= w.right || p.top >= w.bottom || p.left + p.width <= w.left ||
+                     p.top + p.height <= w.top;
+    if (off) {
+        p.left = std::max(w.left, std::min(p.left, w.right - p.width));
+        p.top = std::max(w.top, std::min(p.top, w.bottom - p.height));
+    }
+    if (in.clipToMonitor) {
+        p.width = std::min(p.width, w.right - p.left);
+        p.height = std::min(p.height, w.bottom - p.top);
+    }
+    return p;
+}
+
+BarPosition ProgressBarPosition(int32_t clientWidth, int32_t clientHeight) {
+    return {(clientWidth - kProgressBarWidth) / 2, clientHeight - kProgressBarLift};
+}
+
+StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth) {
+    static const int32_t kEdges[kStatusParts] = {60, 230, 330, 420, 500, -1};
+    StatusEdges e;
+    for (int i = 0; i < kStatusParts; ++i)
+        e.right[i] = kEdges[i] < 0 ? -1 : int32_t(int64_t(kEdges[i]) * dpi / 96);
+    const int32_t shift = firstTextWidth - e.right[0];
+    if (shift > 0)
+        for (int i = 0; i < kStatusParts - 1; ++i) e.right[i] += shift;
+    return e;
+}

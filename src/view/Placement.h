@@ -1,0 +1,51 @@
+// The main window's size and position for a picture, on the work area of its monitor.
+#pragma once
+
+#include <cstdint>
+
+#include "view/StatusText.h"
+
+constexpr int32_t kMinWindowWidth = 640;
+constexpr int32_t kMinWindowHeight = 480;
+constexpr int32_t kProgressBarWidth = 260;
+constexpr int32_t kProgressBarHeight = 20;
+constexpr int32_t kProgressBarLift = 50; // its top, above the client area's bottom
+
+struct WindowRect {
+    int32_t left, top, right, bottom;
+};
+
+struct PlacementInput {
+    int32_t imageWidth, imageHeight; // 0 before any picture
+    float scale;
+    int32_t frameWidth;  // outer width minus client width
+    int32_t frameHeight; // outer height minus client height (caption, menu, frame)
+    int32_t statusHeight;
+    int32_t left, top; // the window's current outer top-left corner
+    WindowRect work;   // the nearest monitor's work area
+    bool centerOnMonitor;
+    bool clipToMonitor;
+};
+
+struct Placement {
+    int32_t left, top, width, height;
+};
+
+// The size follows the scaled picture, never below 640 x 480; then the window is centred in
+// the work area or keeps its corner, and is cut to the work area when asked to. A window
+// that lies wholly off the work area (clipping would leave it no size) is first moved onto it.
+Placement ComputePlacement(const PlacementInput& in);
+
+// The right edges of the status bar's six parts (the last reaches the window's edge): 60,
+// 230, 330, 420, 500 at 96 dots per inch, scaled with the display's resolution, and all moved
+// right when the first part's text ("Type: DDS") needs more room in the font in use.
+struct StatusEdges {
+    int32_t right[kStatusParts];
+};
+StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth);
+
+// The progress bar's top-left corner in a client area of this size.
+struct BarPosition {
+    int32_t x, y;
+};
+BarPosition ProgressBarPosition(int32_t clientWidth, int32_t clientHeight);

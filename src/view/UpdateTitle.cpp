@@ -1,0 +1,36 @@
+// The title bar and the background colour dialog.
+#include "app/Shell.h"
+
+#include <commdlg.h>
+
+#include "app/Settings.h"
+#include "view/Title.h"
+#include "view/View.h"
+#include "view/Zoom.h"
+
+void UpdateTitle() {
+    TitleFacts f;
+    f.fileName = g_szCurrentFileName;
+    f.zoomPercent = ZoomPercent(g_fFitFactor, g_fZoomFactor);
+    f.pixelX = g_CursorPixel.x;
+    f.pixelY = g_CursorPixel.y;
+    f.imageWidth = g_Texture.m_nWidth;
+    f.imageHeight = g_Texture.m_nHeight;
+    SetWindowTextA(g_hWndMain, FormatTitle(f).c_str());
+}
+
+void ChooseBackgroundColour() {
+    static COLORREF customColours[16] = {};
+    CHOOSECOLORA cc = {};
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = g_hWndMain;
+    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+    cc.rgbResult = RGB(c.red, c.green, c.blue);
+    cc.lpCustColors = customColours;
+    cc.Flags = CC_RGBINIT | CC_FULLOPEN | CC_SOLIDCOLOR | CC_ANYCOLOR;
+    if (!ChooseColorA(&cc)) return;
+    g_Settings.backgroundColor = {GetRValue(cc.rgbResult), GetGValue(cc.rgbResult),
+                                  GetBValue(cc.rgbResult)};
+    Recompose(ComposeModeOfSettings(), GetRValue(cc.rgbResult), GetGValue(cc.rgbResult),
+              GetBValue(cc.rgbResult));
+}

@@ -1,0 +1,67 @@
+// What the user sees: the load-and-show pipeline, painting, zoom, placement, title (Win32).
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdint>
+
+#include "dds/DdsTexture.h"
+#include "io/FileEx.h"
+
+// The program's one file reader and texture record.
+extern CFileEx g_Reader;
+extern CDdsTexture g_Texture;
+
+// The load state: idle, busy, or busy with a request waiting in the deferred message.
+enum : int32_t { kLoadIdle = 0, kLoadBusy = 1, kLoadCancelRequested = 2 };
+extern int32_t g_nLoadState;
+extern MSG g_DeferredMessage; // message 0 when none
+extern int32_t g_nProgressStage;
+extern DWORD g_dwLoadStartTime;
+extern bool g_bPaintingEnabled;
+extern BITMAPINFO g_PaintBitmapHeader;
+
+// The surface selection: mipmap level and face or layer, from 0.
+extern int32_t g_nLevel;
+extern int32_t g_nFaceOrLayer;
+// The file shown, a name in the current directory (or a whole path).
+extern char g_szCurrentFileName[MAX_PATH];
+
+// Scale and panning.
+extern float g_fZoomFactor;
+extern float g_fFitFactor;
+extern POINT g_PanOffset;
+extern bool g_bPannable;
+extern POINT g_DragAnchor; // x -1: no drag
+extern RECT g_LastImageRect;
+extern POINT g_CursorPixel; // x -1: the cursor is outside the image area
+
+// The pipeline.
+int OpenByName();
+int LoadAndShow();
+int ReportProgress(uint32_t done, uint32_t total, uintptr_t userValue);
+// Composes again in this mode over this colour and paints; beforePaint runs once the
+// composition is over (the alpha view's menu update).
+void Recompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+               void (*beforePaint)() = nullptr);
+int32_t ComposeModeOfSettings();
+// Saves a request that must wait for the running work, and asks the work to stop.
+void DeferMessage(UINT message, WPARAM wParam, LPARAM lParam);
+void HandleDeferredMessage();
+void FillStatusBar();
+
+// Painting, zoom and panning.
+void PaintImage(HDC dc);
+void RepaintNow();
+int32_t StatusBarHeight();
+void ComputeFitFactor();
+void SetZoomFactor(float zoom);
+void TrackCursor();
+
+// Placement, title, background colour.
+void PlaceWindow();
+void UpdateTitle();
+void ChooseBackgroundColour();

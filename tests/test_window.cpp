@@ -1,0 +1,789 @@
+// The real main window under Wine: created from the shell library, driven with real messages
+// through the program's own loop, and checked where a user sees it.
+#include "app/Shell.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../res/resource.h"
+#include "DdsBuilder.h"
+#include "HostileCorpus.h"
+#include "app/Settings.h"
+#include "view/StatusText.h"
+#include "view/View.h"
+
+using namespace dds;
+using namespace testkit;
+
+namespace {
+
+// ---- message boxes and dialogs: recorded and closed -----------------------------------------
+
+struct Dialog {
+    std::string caption, text;
+};
+std::vector<Dialog> g_dialogs;
+HHOOK g_hook = nullptr;
+
+LRESULT CALLBACK CloseDialogs(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        HWND dlg = HWND(wParam);
+        char cls[64] = "", caption[256] = "", text[512] = "";
+        GetClassNameA(dlg, cls, sizeof cls);
+        if (!std::strcmp(cls, "#32770")) {
+            GetWindowTextA(dlg, caption, sizeof caption);
+            GetDlgItemTextA(dlg, 0xFFFF, text, sizeof text);
+            g_dialogs.push_back({caption, text});
+            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        }
+    }
+    return CallNextHookEx(g_hook, code, wParam, lParam);
+}
+
+// ---- the registry -------------------------------------------------------------------------
+
+std::string TestSubkey() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string("SOFTWARE\\Brixa-tests\\") + info->name() + "\\";
+}
+
+void DeleteKey(HKEY root, const std::string& subkey) {
+    RegDeleteTreeA(root, subkey.c_str());
+    RegDeleteKeyA(root, subkey.c_str());
+}
+
+bool ReadDword(HKEY root, const std::string& subkey, const char* name, DWORD& value) {
+    DWORD size = sizeof value;
+    return RegGetValueA(root, subkey.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) ==
+           ERROR_SUCCESS;
+}
+
+std::string ReadString(HKEY root, const std::string& subkey, const char* name) {
+    char text[MAX_PATH] = "?";
+    DWORD size = sizeof text;
+    if (RegGetValueA(root, subkey.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
+        return "<missing>";
+    return text;
+}
+
+void WriteDword(HKEY root, const std::string& subkey, const char* name, DWORD value) {
+    RegSetKeyValueA(root, subkey.c_str(), name, REG_DWORD, &value, sizeof value);
+}
+
+HKEY g_refusedRoot = nullptr;
+LONG WINAPI RefusingCreateKey(HKEY root, LPCSTR subkey, DWORD reserved, LPSTR cls, DWORD options,
+                              REGSAM sam, const LPSECURITY_ATTRIBUTES security, PHKEY key,
+                              LPDWORD disposition) {
+    if (root == g_refusedRoot || g_refusedRoot == HKEY(-1)) return ERROR_ACCESS_DENIED;
+    return RegCreateKeyExA(root, subkey, reserved, cls, options, sam, security, key, disposition);
+}
+
+// ---- files ----------------------------------------------------------------------------------
+
+// 2 x 2 A8R8G8B8, top row first: opaque red, transparent green; opaque blue, transparent white.
+std::string SmallArgb() {
+    static const std::string path = [] {
+        std::vector<uint8_t> pixels;
+        for (uint32_t p : {0xFFFF0000u, 0x0000FF00u, 0xFF0000FFu, 0x00FFFFFFu}) Put32(pixels, p);
+        return WriteTempFile(
+            "small.dds",
+            FileBytes(HeadMasks(2, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), pixels));
+    }();
+    return path;
+}
+
+std::string Dxt1File(const char* name, uint32_t w, uint32_t h, uint32_t mips = 1) {
+    std::vector<uint8_t> payload;
+    for (uint32_t i = 0, lw = w, lh = h; i < mips; ++i, lw = Halve(lw), lh = Halve(lh))
+        Append(payload, Pattern(((lw + 3) / 4) * ((lh + 3) / 4) * 8, i + 1));
+    return WriteTempFile(name, FileBytes(HeadFourCC(w, h, FOURCC_DXT1, mips), payload));
+}
+
+WPARAM Wheel(int delta) {
+    return WPARAM(uint16_t(delta)) << 16;
+}
+
+// ---- the window -----------------------------------------------------------------------------
+
+class Window : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_subkey = TestSubkey();
+        DeleteKey(HKEY_LOCAL_MACHINE, m_subkey);
+        DeleteKey(HKEY_CURRENT_USER, m_subkey);
+        g_pszSettingsSubkey = m_subkey.c_str();
+        g_pfnRegCreateKeyExA = RegCreateKeyExA;
+        g_Settings = ViewerSettings();
+        ResetView();
+        g_dialogs.clear();
+        g_hook = SetWindowsHookExA(WH_CBT, CloseDialogs, nullptr, GetCurrentThreadId());
+        // The cursor off any window this test makes (the title shows the pixel under it).
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    }
+
+    void TearDown() override {
+        if (IsWindow(g_hWndMain)) DestroyWindow(g_hWndMain);
+        Pump(50);
+        UnhookWindowsHookEx(g_hook);
+        if (g_hSettingsKey) RegCloseKey(g_hSettingsKey);
+        g_hSettingsKey = nullptr;
+        DeleteKey(HKEY_LOCAL_MACHINE, m_subkey);
+        DeleteKey(HKEY_CURRENT_USER, m_subkey);
+    }
+
+    // The program's start, as WinMain does it.
+    void Start(const std::string& arguments = "") {
+        m_quit = false;
+        ASSERT_TRUE(StartUp(GetModuleHandleA(nullptr), arguments.c_str(), SW_SHOWNORMAL))
+            << "no main window: is DISPLAY set?";
+        Pump(20);
+    }
+
+    void Open(const std::string& path) {
+        HandleArgumentText(("\"" + path + "\"").c_str());
+        Pump(20);
+    }
+
+    // The program's loop for a while; notes a WM_QUIT.
+    void Pump(DWORD ms) {
+        const DWORD end = GetTickCount() + ms;
+        for (;;) {
+            MSG m;
+            while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+                if (m.message == WM_QUIT) m_quit = true;
+                if (!TranslateAcceleratorA(m.hwnd, g_hAccel, &m)) {
+                    TranslateMessage(&m);
+                    DispatchMessageA(&m);
+                }
+            }
+            if (int(end - GetTickCount()) <= 0) break;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+    }
+
+    void KeyDown(UINT key) { PostMessageA(g_hWndMain, WM_KEYDOWN, key, 1), Pump(10); }
+    void KeyUp(UINT key) { PostMessageA(g_hWndMain, WM_KEYUP, key, 0xC0000001), Pump(10); }
+    void Command(UINT id) { SendMessageA(g_hWndMain, WM_COMMAND, id, 0); }
+
+    static void ResetView() {
+        g_nLoadState = kLoadIdle;
+        g_DeferredMessage = {};
+        g_bPaintingEnabled = true;
+        g_nLevel = g_nFaceOrLayer = 0;
+        g_szCurrentFileName[0] = '\0';
+        g_fZoomFactor = g_fFitFactor = 1.0f;
+        g_PanOffset = {0, 0};
+        g_DragAnchor = {-1, 0};
+        g_LastImageRect = {0, 0, 0, 0};
+        g_CursorPixel = {-1, 0};
+        g_Texture.FreeBuffers();
+        g_Texture.m_nWidth = g_Texture.m_nHeight = g_Texture.m_nSurfaceCount = 0;
+        g_Texture.m_Header = {};
+    }
+
+    static std::string Title() {
+        char text[512] = "";
+        GetWindowTextA(g_hWndMain, text, sizeof text);
+        return text;
+    }
+
+    static std::string Status(int part) {
+        char text[512] = "";
+        SendMessageA(g_hStatusBar, SB_GETTEXTA, part, LPARAM(text));
+        return text;
+    }
+
+    static bool Checked(UINT id) {
+        return GetMenuState(GetMenu(g_hWndMain), id, MF_BYCOMMAND) & MF_CHECKED;
+    }
+    static bool Grey(UINT id) {
+        return GetMenuState(GetMenu(g_hWndMain), id, MF_BYCOMMAND) & MF_GRAYED;
+    }
+
+    static SIZE ClientSize() {
+        RECT r;
+        GetClientRect(g_hWndMain, &r);
+        return {r.right, r.bottom};
+    }
+    static int StatusHeight() {
+        RECT r;
+        GetWindowRect(g_hStatusBar, &r);
+        return r.bottom - r.top;
+    }
+    static RECT WorkArea() {
+        MONITORINFO mi = {};
+        mi.cbSize = sizeof mi;
+        GetMonitorInfoA(MonitorFromWindow(g_hWndMain, MONITOR_DEFAULTTONEAREST), &mi);
+        return mi.rcWork;
+    }
+
+    // The display image's pixels, top row first, without their alpha byte.
+    static std::vector<uint32_t> Picture() {
+        std::vector<uint32_t> out;
+        const int w = g_Texture.m_nWidth, h = g_Texture.m_nHeight;
+        if (!g_Texture.m_pDisplayImage) return out;
+        for (int y = h - 1; y >= 0; --y)
+            for (int x = 0; x < w; ++x)
+                out.push_back(g_Texture.m_pDisplayImage[y * w + x] & 0xFFFFFF);
+        return out;
+    }
+
+    std::string m_subkey;
+    bool m_quit = false;
+};
+
+TEST_F(Window, FirstRunWritesTheDefaults) {
+    Start();
+    const struct {
+        const char* name;
+        DWORD value;
+    } values[] = {{"RegVer", 2},
+                  {"BackgroundColor", 0x00FF00FF},
+                  {"WindowPos", 0x00320032},
+                  {"Flags", 0xDE},
+                  {"MouseWheel", 0}};
+    for (const auto& v : values) {
+        DWORD stored = 0xDEADBEEF;
+        EXPECT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, v.name, stored)) << v.name;
+        EXPECT_EQ(stored, v.value) << v.name;
+    }
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, m_subkey, "LastPath"), "");
+    EXPECT_TRUE(g_dialogs.empty());
+    // No argument and no stored folder: the current one, saved at exit.
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    EXPECT_EQ(std::string(g_Settings.lastPath), std::string(cwd) + "\\");
+    KeyDown(VK_ESCAPE);
+    EXPECT_TRUE(m_quit);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, m_subkey, "LastPath"), std::string(cwd) + "\\");
+}
+
+TEST_F(Window, MenuFollowsTheDefaults) {
+    Start();
+    EXPECT_EQ(Title(), "Brixa");
+    const struct {
+        UINT id;
+        bool checked, grey;
+    } items[] = {
+        {IDM_USE_ALPHA, true, false},        {IDM_SHOW_ALPHA, false, false},
+        {IDM_ALPHA_INDICATOR, false, false}, {IDM_RGB_INDICATOR, false, false},
+        {IDM_CLIP_TO_MONITOR, true, false},  {IDM_CENTER_ON_MONITOR, true, false},
+        {IDM_FILTER_SHRINK, true, false},    {IDM_FILTER_ENLARGE, false, false},
+        {IDM_WRAP_AROUND, true, false},      {IDM_AUTO_ZOOM, true, false},
+        {IDM_ALWAYS_ON_TOP, false, false},   {IDM_DXT5_AS_NM, false, false},
+        {IDM_WHEEL_CYCLE, true, false},      {IDM_WHEEL_ZOOM5, false, false},
+    };
+    for (const auto& i : items) {
+        EXPECT_EQ(Checked(i.id), i.checked) << i.id;
+        EXPECT_EQ(Grey(i.id), i.grey) << i.id;
+    }
+    // Six status bar parts, a hidden progress bar over 0..300.
+    int edges[8] = {};
+    ASSERT_EQ(SendMessageA(g_hStatusBar, SB_GETPARTS, 8, LPARAM(edges)), 6);
+    // 60, 230, 330, 420, 500 at 96 dpi, moved right together when the first text needs it.
+    const int expected[] = {60, 230, 330, 420, 500, -1};
+    const int shift = edges[0] - 60;
+    EXPECT_GE(shift, 0);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(edges[i], expected[i] + shift) << i;
+    EXPECT_EQ(edges[5], -1);
+    EXPECT_FALSE(IsWindowVisible(g_hProgressBar));
+    EXPECT_EQ(SendMessageA(g_hProgressBar, PBM_GETRANGE, FALSE, 0), 300);
+    // No picture: the minimum size.
+    RECT r;
+    GetWindowRect(g_hWndMain, &r);
+    EXPECT_EQ(r.right - r.left, 640);
+    EXPECT_EQ(r.bottom - r.top, 480);
+}
+
+TEST_F(Window, StoreWithoutRegVer) {
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", 0x1FF);
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "BackgroundColor", 0xAB102030);
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "WindowPos", 0x00400040);
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "MouseWheel", 3);
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, m_subkey.c_str(), "LastPath", REG_SZ, "C:\\", 4);
+    Start();
+    DWORD v = 0;
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", v));
+    EXPECT_EQ(v, 2u);
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", v));
+    EXPECT_EQ(v, 0xDFu); // only bits 0-2 taken from a version 0 store
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "BackgroundColor", v));
+    EXPECT_EQ(v, 0x00102030u); // top byte dropped
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "MouseWheel", v));
+    EXPECT_EQ(v, 0u); // not read below version 1
+    EXPECT_TRUE(Checked(IDM_SHOW_ALPHA));
+    EXPECT_TRUE(Grey(IDM_RGB_INDICATOR));
+    EXPECT_TRUE(Grey(IDM_USE_ALPHA));
+    EXPECT_TRUE(Checked(IDM_WHEEL_CYCLE));
+    EXPECT_FALSE(Checked(IDM_WHEEL_ZOOM25));
+    // The stored folder became the current one.
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    EXPECT_STREQ(cwd, "C:\\");
+}
+
+TEST_F(Window, StandardUserKeepsSettingsInTheUserStore) {
+    // The machine's store exists but may not be written.
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", 2);
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "BackgroundColor", 0x00123456);
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", 0x2DE);
+    g_refusedRoot = HKEY_LOCAL_MACHINE;
+    g_pfnRegCreateKeyExA = RefusingCreateKey;
+    Start();
+    EXPECT_TRUE(g_dialogs.empty());
+    EXPECT_TRUE(Checked(IDM_DXT5_AS_NM)); // seeded from the machine's values
+    DWORD v = 0;
+    ASSERT_TRUE(ReadDword(HKEY_CURRENT_USER, m_subkey, "BackgroundColor", v));
+    EXPECT_EQ(v, 0x00123456u);
+    ASSERT_TRUE(ReadDword(HKEY_CURRENT_USER, m_subkey, "RegVer", v));
+    EXPECT_EQ(v, 2u);
+    Command(IDM_WRAP_AROUND);
+    KeyDown(VK_ESCAPE);
+    ASSERT_TRUE(ReadDword(HKEY_CURRENT_USER, m_subkey, "Flags", v));
+    EXPECT_EQ(v, 0x29Eu);
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", v));
+    EXPECT_EQ(v, 0x2DEu); // the machine's store untouched
+}
+
+TEST_F(Window, NoStoreAtAll) {
+    g_refusedRoot = HKEY(-1);
+    g_pfnRegCreateKeyExA = RefusingCreateKey;
+    Start();
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Error...");
+    EXPECT_EQ(g_dialogs[0].text, "Failed to open registry key !");
+    EXPECT_TRUE(Checked(IDM_USE_ALPHA)); // the defaults
+}
+
+TEST_F(Window, ShowsAFileWithStatusAndTitle) {
+    Start();
+    Open(SmallArgb());
+    EXPECT_EQ(Title(), "Brixa - [small.dds] Zoom:100%");
+    EXPECT_EQ(Status(0), " Type: DDS");
+    EXPECT_EQ(Status(2), " Size: 2x2");
+    EXPECT_EQ(Status(3), "");
+    EXPECT_EQ(Status(4), " MipMap: 1/1");
+    EXPECT_EQ(Status(5), " Mem: 0.0KB/0.0KB");
+    // Blended over magenta by alpha.
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0xFF00FF, 0x0000FF, 0xFF00FF}));
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    EXPECT_EQ(std::string(cwd) + "\\", g_Settings.lastPath);
+    EXPECT_EQ(std::string(g_Settings.lastPath) + "small.dds", SmallArgb());
+}
+
+TEST_F(Window, AlphaTogglesAndIndicators) {
+    Start();
+    Open(SmallArgb());
+    KeyUp('U'); // colours alone
+    EXPECT_FALSE(Checked(IDM_USE_ALPHA));
+    EXPECT_TRUE(Grey(IDM_ALPHA_INDICATOR));
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+    KeyUp('A'); // alpha alone
+    EXPECT_TRUE(Checked(IDM_SHOW_ALPHA));
+    EXPECT_FALSE(Grey(IDM_ALPHA_INDICATOR));
+    EXPECT_TRUE(Grey(IDM_RGB_INDICATOR));
+    EXPECT_TRUE(Grey(IDM_USE_ALPHA));
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFFFFFF, 0x000000, 0xFFFFFF, 0x000000}));
+    KeyUp('U'); // nothing while the alpha view is on
+    EXPECT_FALSE(g_Settings.useAlpha);
+    Command(IDM_SHOW_ALPHA);
+    EXPECT_FALSE(Checked(IDM_SHOW_ALPHA));
+    EXPECT_TRUE(Grey(IDM_ALPHA_INDICATOR)); // useAlpha is still off
+    EXPECT_FALSE(Grey(IDM_RGB_INDICATOR));
+    EXPECT_FALSE(Grey(IDM_USE_ALPHA));
+    Command(IDM_USE_ALPHA);
+    EXPECT_FALSE(Grey(IDM_ALPHA_INDICATOR));
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0xFF00FF, 0x0000FF, 0xFF00FF}));
+}
+
+TEST_F(Window, ZoomKeysAndWheel) {
+    Start();
+    Open(SmallArgb());
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        const char* zoom;
+    } steps[] = {
+        {WM_KEYUP, VK_ADD, "150%"},
+        {WM_KEYUP, VK_ADD, "200%"},
+        {WM_KEYUP, VK_SUBTRACT, "150%"},
+        {WM_KEYUP, VK_MULTIPLY, "100%"},
+        {WM_KEYUP, VK_SUBTRACT, "70%"},
+        {WM_KEYUP, VK_ADD, "100%"},
+        {WM_COMMAND, IDM_WHEEL_ZOOM50, "100%"},
+        {WM_MOUSEWHEEL, Wheel(-WHEEL_DELTA), "150%"}, // toward the user: in
+        {WM_KEYUP, VK_SUBTRACT, "100%"},
+        {WM_MOUSEWHEEL, Wheel(WHEEL_DELTA), "50%"}, // away: out
+        {WM_COMMAND, IDM_WHEEL_ZOOM10, "50%"},
+        {WM_MOUSEWHEEL, Wheel(-2 * WHEEL_DELTA), "55%"}, // one step whatever the delta
+    };
+    for (const auto& s : steps) {
+        PostMessageA(g_hWndMain, s.message, s.wParam, 0);
+        Pump(10);
+        EXPECT_EQ(Title(), std::string("Brixa - [small.dds] Zoom:") + s.zoom) << s.wParam;
+    }
+    EXPECT_TRUE(Checked(IDM_WHEEL_ZOOM10));
+    EXPECT_FALSE(Checked(IDM_WHEEL_ZOOM50));
+    EXPECT_EQ(g_Settings.mouseWheelMode, 2u);
+    // At 100 the keypad + does nothing.
+    g_fZoomFactor = 100.0f;
+    SetWindowTextA(g_hWndMain, "unchanged");
+    KeyUp(VK_ADD);
+    EXPECT_EQ(Title(), "unchanged");
+}
+
+TEST_F(Window, PlacementFromTheSystemMetrics) {
+    Start();
+    Open(Dxt1File("800x600.dds", 800, 600));
+    SIZE client = ClientSize();
+    EXPECT_EQ(client.cx, 800);
+    EXPECT_EQ(client.cy, 600 + StatusHeight());
+    RECT r, work = WorkArea();
+    GetWindowRect(g_hWndMain, &r);
+    EXPECT_EQ(r.left, work.left + (work.right - work.left - (r.right - r.left)) / 2);
+    EXPECT_EQ(r.top, work.top + (work.bottom - work.top - (r.bottom - r.top)) / 2);
+    DWORD v;
+    // Zoom 200 %: larger than the work area, cut to it, and fitted back by auto zoom only at
+    // the next load.
+    KeyUp(VK_ADD);
+    KeyUp(VK_ADD);
+    GetWindowRect(g_hWndMain, &r);
+    EXPECT_EQ(r.left, work.left);
+    EXPECT_EQ(r.top, work.top);
+    EXPECT_EQ(r.right, work.right);
+    EXPECT_EQ(r.bottom, work.bottom);
+    // Without clipping the window follows the picture.
+    KeyUp('C');
+    EXPECT_FALSE(Checked(IDM_CLIP_TO_MONITOR));
+    GetWindowRect(g_hWndMain, &r);
+    EXPECT_GT(r.right - r.left, work.right - work.left);
+    KeyUp(VK_MULTIPLY);
+    Command(IDM_CENTER_ON_MONITOR); // now the window keeps its corner
+    Command(IDM_CLIP_TO_MONITOR);
+    MoveWindow(g_hWndMain, work.right - 300, work.top + 10, 640, 480, TRUE);
+    KeyUp(VK_MULTIPLY);
+    GetWindowRect(g_hWndMain, &r);
+    EXPECT_EQ(r.left, work.right - 300);
+    EXPECT_EQ(r.right, work.right);
+    KeyDown(VK_ESCAPE);
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "WindowPos", v));
+    EXPECT_EQ(v, DWORD(uint16_t(work.right - 300) | (work.top + 10) << 16));
+}
+
+TEST_F(Window, AutoZoomFitsALargePicture) {
+    Start();
+    Open(Dxt1File("2048x512.dds", 2048, 512));
+    const RECT work = WorkArea();
+    const SIZE client = ClientSize();
+    const float fit = float(client.cx) / 2048;
+    EXPECT_FLOAT_EQ(g_fFitFactor, fit);
+    EXPECT_EQ(Title(),
+              "Brixa - [2048x512.dds] Zoom:" + std::to_string(int(fit * 100 + 0.5f)) + "%");
+    RECT r;
+    GetWindowRect(g_hWndMain, &r);
+    EXPECT_EQ(r.right - r.left, work.right - work.left);
+    Command(IDM_AUTO_ZOOM);
+    EXPECT_EQ(g_fFitFactor, 1.0f);
+    EXPECT_FALSE(Checked(IDM_AUTO_ZOOM));
+}
+
+TEST_F(Window, TitleShowsThePixelUnderTheCursor) {
+    Start();
+    Open(Dxt1File("64x32.dds", 64, 32));
+    const SIZE client = ClientSize();
+    POINT origin = {0, 0};
+    ClientToScreen(g_hWndMain, &origin);
+    const int left = (client.cx - 64) / 2, top = (client.cy - StatusHeight() - 32) / 2;
+    const struct {
+        int x, y;
+        const char* title;
+    } cases[] = {
+        {left + 10, top + 20, "Brixa - [64x32.dds] Zoom:100% Pos:10x20"},
+        {left, top, "Brixa - [64x32.dds] Zoom:100% Pos:0x0"},
+        {left + 63, top + 31, "Brixa - [64x32.dds] Zoom:100% Pos:63x31"},
+        {left + 64, top + 31, "Brixa - [64x32.dds] Zoom:100%"}, // background beside it
+        {left - 1, top, "Brixa - [64x32.dds] Zoom:100%"},
+        {client.cx - 1, 0, "Brixa - [64x32.dds] Zoom:100%"},
+    };
+    for (const auto& c : cases) {
+        SetCursorPos(origin.x + c.x, origin.y + c.y);
+        SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(Title(), c.title) << c.x << "," << c.y;
+    }
+    KeyUp(VK_ADD); // 150 %: pixels are 1.5 screen pixels wide
+    const int left2 = (client.cx - 96) / 2, top2 = (client.cy - StatusHeight() - 48) / 2;
+    SetCursorPos(origin.x + left2 + 16, origin.y + top2 + 2);
+    SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(Title(), "Brixa - [64x32.dds] Zoom:150% Pos:10x1");
+}
+
+TEST_F(Window, RightButtonDragPansALargePicture) {
+    g_Settings.autoZoom = false;
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", 2);
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", 0x05E); // auto zoom off
+    Start();
+    Open(Dxt1File("1600x200.dds", 1600, 200));
+    const int start = (ClientSize().cx - 1600) / 2; // centred, both edges outside
+    ASSERT_LT(start, 0);
+    EXPECT_EQ(g_LastImageRect.left, start);
+    POINT origin = {0, 0};
+    ClientToScreen(g_hWndMain, &origin);
+    const int y = origin.y + 100;
+    auto moveTo = [&](int x) {
+        SetCursorPos(x, y);
+        SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    };
+    moveTo(origin.x + 300);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_HAND));
+    SendMessageA(g_hWndMain, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, 100));
+    moveTo(origin.x + 350); // the picture follows the cursor
+    EXPECT_EQ(g_LastImageRect.left, start + 50);
+    moveTo(origin.x + 1000); // its left edge stops at the area's
+    EXPECT_EQ(g_LastImageRect.left, 0);
+    moveTo(origin.x + 10); // and its right edge at the area's right
+    EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
+    SendMessageA(g_hWndMain, WM_RBUTTONUP, 0, MAKELPARAM(10, 100));
+    moveTo(origin.x + 400); // no drag any more
+    EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
+}
+
+TEST_F(Window, OptionCommands) {
+    Start();
+    KeyUp('N'); // no file yet: only the option changes
+    EXPECT_TRUE(Checked(IDM_DXT5_AS_NM));
+    EXPECT_TRUE(g_dialogs.empty());
+    KeyUp('N');
+    const std::string dxt5 =
+        WriteTempFile("nm.dds", FileBytes(HeadFourCC(8, 8, FOURCC_DXT5), Pattern(4 * 16)));
+    Open(dxt5);
+    EXPECT_EQ(Status(1), " Format: DXT5");
+    KeyUp('N'); // read again as a normal map
+    EXPECT_TRUE(Checked(IDM_DXT5_AS_NM));
+    EXPECT_EQ(Status(1), " Format: DXT5_NM");
+    Command(IDM_DXT5_AS_NM);
+    EXPECT_EQ(Status(1), " Format: DXT5");
+    const struct {
+        UINT id;
+        bool ViewerSettings::*field;
+    } toggles[] = {
+        {IDM_FILTER_SHRINK, &ViewerSettings::filterShrink},
+        {IDM_FILTER_ENLARGE, &ViewerSettings::filterEnlarge},
+        {IDM_WRAP_AROUND, &ViewerSettings::wrapAround},
+        {IDM_CENTER_ON_MONITOR, &ViewerSettings::centerOnMonitor},
+        {IDM_ALWAYS_ON_TOP, &ViewerSettings::alwaysOnTop},
+    };
+    for (const auto& t : toggles) {
+        const bool before = g_Settings.*t.field;
+        Command(t.id);
+        EXPECT_NE(g_Settings.*t.field, before) << t.id;
+        EXPECT_EQ(Checked(t.id), !before) << t.id;
+    }
+    EXPECT_TRUE(GetWindowLongA(g_hWndMain, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    Command(IDM_ALWAYS_ON_TOP);
+    EXPECT_FALSE(GetWindowLongA(g_hWndMain, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // Menu-bar indicators have no command.
+    Command(IDM_ALPHA_INDICATOR);
+    Command(IDM_RGB_INDICATOR);
+    EXPECT_TRUE(IsWindow(g_hWndMain));
+    // While busy the options are refused, the wheel modes and Exit are not.
+    g_nLoadState = kLoadBusy;
+    Command(IDM_WRAP_AROUND);
+    Command(IDM_WHEEL_ZOOM25);
+    g_nLoadState = kLoadIdle;
+    EXPECT_FALSE(g_Settings.wrapAround); // flipped once above, not again
+    EXPECT_EQ(g_Settings.mouseWheelMode, 3u);
+    KeyDown(VK_ESCAPE);
+    DWORD v = 0;
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", v));
+    EXPECT_EQ(v, 0x0DEu ^ 0x010 ^ 0x020 ^ 0x040 ^ 0x008);
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "MouseWheel", v));
+    EXPECT_EQ(v, 3u);
+}
+
+TEST_F(Window, ProgressMessagesAndContinueQuery) {
+    Start();
+    g_nProgressStage = 1;
+    EXPECT_EQ(SendMessageA(g_hWndMain, WM_USER + 10, 40, 0), 0);
+    EXPECT_EQ(SendMessageA(g_hProgressBar, PBM_GETPOS, 0, 0), 140);
+    EXPECT_EQ(SendMessageA(g_hWndMain, WM_USER + 11, 0, 0), 1);
+    g_nLoadState = kLoadBusy;
+    EXPECT_EQ(SendMessageA(g_hWndMain, WM_USER + 11, 0, 0), 1);
+    SendMessageA(g_hWndMain, WM_KEYDOWN, VK_NEXT, 0);
+    EXPECT_EQ(SendMessageA(g_hWndMain, WM_USER + 11, 0, 0), 0);
+    g_nLoadState = kLoadIdle;
+    g_DeferredMessage = {};
+    // The bar shows once an operation has run longer than 250 ms, at stage x 100 + percent.
+    g_dwLoadStartTime = GetTickCount();
+    g_nProgressStage = 2;
+    EXPECT_EQ(ReportProgress(1, 4, 0), 1);
+    EXPECT_FALSE(IsWindowVisible(g_hProgressBar));
+    EXPECT_EQ(SendMessageA(g_hProgressBar, PBM_GETPOS, 0, 0), 225);
+    g_dwLoadStartTime = GetTickCount() - 260;
+    EXPECT_EQ(ReportProgress(3, 4, 0), 1);
+    EXPECT_TRUE(IsWindowVisible(g_hProgressBar));
+    EXPECT_EQ(SendMessageA(g_hProgressBar, PBM_GETPOS, 0, 0), 275);
+    // A whole load hides it again.
+    Open(SmallArgb());
+    EXPECT_FALSE(IsWindowVisible(g_hProgressBar));
+}
+
+TEST_F(Window, EscapeDuringALoadQuitsOnceItStops) {
+    const std::string big = Dxt1File("4096.dds", 4096, 4096);
+    Start();
+    g_Settings.backgroundColor = {1, 2, 3};
+    lstrcpynA(g_szCurrentFileName, big.c_str(), MAX_PATH);
+    PostMessageA(g_hWndMain, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_EQ(OpenByName(), 0);
+    EXPECT_EQ(g_nLoadState, kLoadIdle);
+    // Stopped before the end: nothing decoded, nothing shown, then saved and quitting.
+    EXPECT_EQ(Status(2), "");
+    Pump(10);
+    EXPECT_TRUE(m_quit);
+    DWORD v = 0;
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "BackgroundColor", v));
+    EXPECT_EQ(v, 0x030201u);
+}
+
+TEST_F(Window, ExitDuringALoadClosesOnceItStops) {
+    const std::string big = Dxt1File("4096.dds", 4096, 4096);
+    Start();
+    g_Settings.backgroundColor = {4, 5, 6};
+    lstrcpynA(g_szCurrentFileName, big.c_str(), MAX_PATH);
+    PostMessageA(g_hWndMain, WM_COMMAND, IDM_EXIT, 0); // runs at once: the window goes
+    EXPECT_EQ(OpenByName(), 0);
+    EXPECT_FALSE(IsWindow(g_hWndMain));
+    Pump(10);
+    EXPECT_TRUE(m_quit);
+    DWORD v = 0;
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "BackgroundColor", v));
+    EXPECT_EQ(v, 0x060504u);
+}
+
+TEST_F(Window, TwoStepsDuringALoadMakeOne) {
+    const std::string mips = Dxt1File("mips.dds", 256, 256, 9);
+    Start();
+    Open(mips);
+    ASSERT_EQ(Status(4), " MipMap: 1/9");
+    PostMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
+    PostMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
+    LoadAndShow(); // the keys arrive while it runs
+    EXPECT_EQ(g_nLevel, 1);
+    EXPECT_EQ(Status(4), " MipMap: 2/9");
+    EXPECT_EQ(Status(2), " Size: 128x128");
+    // Left and right again, while idle, through the loop.
+    KeyDown(VK_RIGHT);
+    EXPECT_EQ(Status(4), " MipMap: 3/9");
+    KeyDown(VK_LEFT);
+    KeyDown(VK_LEFT);
+    KeyDown(VK_LEFT); // nothing below the first level
+    EXPECT_EQ(Status(4), " MipMap: 1/9");
+}
+
+TEST_F(Window, StepOnTheLastLevelIsDroppedNotDeferred) {
+    const std::string mips = Dxt1File("mips3.dds", 16, 16, 3);
+    Start();
+    Open(mips);
+    KeyDown(VK_RIGHT);
+    KeyDown(VK_RIGHT);
+    ASSERT_EQ(Status(4), " MipMap: 3/3");
+    SendMessageA(g_hStatusBar, SB_SETTEXTA, 4, LPARAM("stale"));
+    KeyDown(VK_RIGHT); // idle: no load at all
+    EXPECT_EQ(Status(4), "stale");
+    PostMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
+    LoadAndShow();
+    EXPECT_EQ(g_DeferredMessage.message, 0u);
+    EXPECT_EQ(Status(4), " MipMap: 3/3"); // the load ran to its end
+    EXPECT_EQ(g_nLevel, 2);
+}
+
+TEST_F(Window, HostileFilesOneAfterAnotherThenAGoodOne) {
+    Start();
+    size_t boxes = 0;
+    for (const HostileCase& c : HostileCases()) {
+        const std::string path = WriteTempFile(c.name + ".dds", c.bytes);
+        Open(path);
+        ASSERT_TRUE(IsWindow(g_hWndMain)) << c.name;
+        for (; boxes < g_dialogs.size(); ++boxes) {
+            const Dialog& d = g_dialogs[boxes];
+            const bool refused = d.text == "Error loading file !" && d.caption == c.name + ".dds";
+            EXPECT_TRUE(refused || d.caption == "Error...") << c.name << ": " << d.caption;
+        }
+        EXPECT_EQ(g_nLoadState, kLoadIdle) << c.name;
+    }
+    Open(SmallArgb());
+    EXPECT_EQ(Title(), "Brixa - [small.dds] Zoom:100%");
+    CFileEx reader;
+    CDdsTexture fresh(reader);
+    ASSERT_TRUE(fresh.Load(SmallArgb().c_str(), 0, 0, nullptr, false));
+    const auto texts = FormatStatusTexts(StatusFactsOf(fresh));
+    for (int i = 0; i < kStatusParts; ++i) EXPECT_EQ(Status(i), texts[i]) << i;
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0xFF00FF, 0x0000FF, 0xFF00FF}));
+    EXPECT_EQ(ClientSize().cy + 0, ClientSize().cy);
+}
+
+TEST_F(Window, AboutBoxFromTheAccelerators) {
+    Start();
+    g_dialogs.clear();
+    Command(IDM_ABOUT);
+    ASSERT_EQ(g_dialogs.size(), 1u) << "menu";
+    EXPECT_EQ(g_dialogs[0].caption, "Solvane...");
+    for (char key : {'?', '/'}) {
+        g_dialogs.clear();
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_MENU] = 0x80; // Alt held, as when the user types the character
+        SetKeyboardState(keys);
+        PostMessageA(g_hWndMain, WM_SYSCHAR, key, 0x20000001);
+        Pump(50);
+        keys[VK_MENU] = 0;
+        SetKeyboardState(keys);
+        ASSERT_EQ(g_dialogs.size(), 1u) << key;
+        EXPECT_EQ(g_dialogs[0].caption, "Solvane...");
+    }
+}
+
+TEST_F(Window, UnknownFormatShowsItsOwnFacts) {
+    Start();
+    Open(SmallArgb());
+    // A FourCC nobody knows, 8 x 4, after a good file.
+    const std::string unknown = WriteTempFile(
+        "unknown.dds", FileBytes(HeadFourCC(8, 4, MakeFourCC('A', 'B', 'C', 'D')), Pattern(64)));
+    Open(unknown);
+    EXPECT_EQ(Status(1), " Format: Format Unknown");
+    EXPECT_EQ(Status(2), " Size: 8x4");
+    EXPECT_EQ(Status(3), "");
+    EXPECT_EQ(Status(5), " Mem: 0.0KB/0.1KB"); // its own 64 bytes, no surface
+    EXPECT_EQ(Title(), "Brixa - [unknown.dds] Zoom:100%");
+}
+
+TEST_F(Window, FileThatCannotBeReadKeepsThePicture) {
+    Start();
+    Open(SmallArgb());
+    const std::string missing = TempDir() + "\\missing.dds";
+    Open(missing);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Error...");
+    EXPECT_NE(g_dialogs[0].text, "");
+    EXPECT_EQ(Status(2), " Size: 2x2");
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0xFF00FF, 0x0000FF, 0xFF00FF}));
+    // Not a DDS file at all: refused, with the file's name as caption; the title stays.
+    const std::string text = WriteTempFile("text.dds", std::vector<uint8_t>(200, 'x'));
+    g_dialogs.clear();
+    Open(text);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "text.dds");
+    EXPECT_EQ(g_dialogs[0].text, "Error loading file !");
+    EXPECT_EQ(Title(), "Brixa - [missing.dds] Zoom:100%");
+    EXPECT_EQ(g_nLoadState, kLoadIdle);
+}
+
+} // namespace

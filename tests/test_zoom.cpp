@@ -1,0 +1,122 @@
+// Zoom steps, wheel steps, the fit factor, panning, the pixel under the cursor.
+#include <gtest/gtest.h>
+
+#include "view/Zoom.h"
+
+namespace {
+
+TEST(Zoom, TableSteps) {
+    const struct {
+        float from, in, out;
+    } cases[] =
+        {
+            {1.0f, 1.5f, 0.7f},      {0.7f, 1.0f, 0.5f},      {1.5f, 2.0f, 1.0f},
+            {0.01f, 0.05f, 0.01f},   {100.0f, 100.0f, 50.0f}, {0.05f, 0.1f, 0.01f},
+            {1.2f, 1.5f, 1.0f}, // between entries: the neighbours
+            {0.0125f, 0.05f, 0.01f}, {75.0f, 100.0f, 50.0f},
+        };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ZoomIn(c.from), c.in) << c.from;
+        EXPECT_EQ(ZoomOut(c.from), c.out) << c.from;
+    }
+    // Walking the table up and down visits every entry.
+    float z = kZoomTable[0];
+    for (int i = 1; i < kZoomSteps; ++i) EXPECT_EQ(z = ZoomIn(z), kZoomTable[i]);
+    for (int i = kZoomSteps - 2; i >= 0; --i) EXPECT_EQ(z = ZoomOut(z), kZoomTable[i]);
+}
+
+TEST(Zoom, WheelSteps) {
+    const struct {
+        float from;
+        uint32_t mode;
+        bool away;
+        float to;
+    } cases[] = {
+        {1.0f, 4, false, 1.5f},   {50.0f, 4, false, 75.0f},   {75.0f, 4, false, 100.0f},
+        {0.05f, 4, true, 0.025f}, {0.025f, 4, true, 0.0125f}, {0.0125f, 4, true, 0.01f},
+        {1.0f, 1, true, 0.95f},   {1.0f, 2, false, 1.1f},     {1.0f, 3, true, 0.75f},
+        {1.0f, 0, true, 1.0f},    {1.0f, 7, false, 1.0f}, // no zoom step in these modes
+    };
+    for (const auto& c : cases)
+        EXPECT_FLOAT_EQ(WheelZoom(c.from, c.mode, c.away), c.to) << c.from << " " << c.mode;
+    EXPECT_EQ(WheelZoom(0.0125f, 4, true), kMinZoom);
+    EXPECT_EQ(WheelZoom(75.0f, 4, false), kMaxZoom);
+    // Mode 4 once in from 1, then the keypad: 1.5 goes to 1 and 2.
+    const float z = WheelZoom(1.0f, 4, false);
+    EXPECT_EQ(ZoomOut(z), 1.0f);
+    EXPECT_EQ(ZoomIn(z), 2.0f);
+}
+
+TEST(Zoom, FitFactor) {
+    const struct {
+        int cw, vh, w, h;
+        float fit;
+    } cases[] = {
+        {640, 400, 256, 256, 1.0f},        {640, 400, 1280, 400, 0.5f}, {640, 400, 640, 800, 0.5f},
+        {1000, 500, 2000, 2000, 0.25f},    {640, 400, 0, 0, 1.0f},      {0, 0, 64, 64, 1.0f},
+        {640, 400, 641, 10, 640.0f / 641},
+    };
+    for (const auto& c : cases) EXPECT_FLOAT_EQ(FitFactor(c.cw, c.vh, c.w, c.h), c.fit) << c.w;
+}
+
+TEST(Zoom, PanClamping) {
+    const struct {
+        int area;
+        double size;
+        int pan;
+        AxisPlacement expected;
+    } cases[] = {
+        {640, 100, 0, {270, 0, false}},        // smaller: centred, no pan
+        {640, 100, 55, {270, 0, false}},       // a stale pan is cleared
+        {600, 1000, 0, {-200, 0, true}},       // larger, not panned
+        {600, 1000, 300, {0, 200, true}},      // dragged right: the left edge stops at 0
+        {600, 1000, -900, {-400, -201, true}}, // dragged left: the right edge stops at 600
+        {600, 1000, -201, {-400, -201, true}}, // and stays there
+        {600, 1000, -100, {-300, -100, true}}, {601, 1000, 0, {-199, 0, true}},
+    };
+    for (const auto& c : cases) {
+        const AxisPlacement p = PlaceAxis(c.area, c.size, c.pan);
+        EXPECT_EQ(p.pos, c.expected.pos) << c.area << " " << c.size << " " << c.pan;
+        EXPECT_EQ(p.pan, c.expected.pan) << c.area << " " << c.size << " " << c.pan;
+        EXPECT_EQ(p.pannable, c.expected.pannable);
+    }
+}
+
+TEST(Zoom, PixelUnderCursor) {
+    const struct {
+        int offset;
+        float scale;
+        int pixel;
+    } cases[] = {
+        {0, 1.0f, 0},   {10, 1.0f, 10}, {-1, 1.0f, -1}, {21, 2.0f, 10},
+        {-1, 4.0f, -1}, {3, 0.5f, 6},   {7, 0.7f, 10},  {1, 0.0f, -1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PixelAt(c.offset, c.scale), c.pixel) << c.offset;
+}
+
+TEST(Zoom, TitlePercent) {
+    const struct {
+        float fit, zoom;
+        int percent;
+    } cases[] = {
+        {0.5f, 1.5f, 75},  {1.0f, 0.00999f, 1},   {1.0f, 0.004f, 0},  {1.0f, 0.7f, 70},
+        {1.0f, 0.15f, 15}, {1.0f, 100.0f, 10000}, {0.333f, 1.0f, 33},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ZoomPercent(c.fit, c.zoom), c.percent) << c.zoom;
+}
+
+TEST(Zoom, StretchMode) {
+    const struct {
+        float scale;
+        bool shrink, enlarge;
+        int mode;
+    } cases[] = {
+        {0.5f, true, false, kStretchHalftone},     {0.5f, false, true, kStretchColorOnColor},
+        {1.0f, true, false, kStretchColorOnColor}, {1.0f, false, true, kStretchHalftone},
+        {2.0f, false, true, kStretchHalftone},     {2.0f, true, false, kStretchColorOnColor},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StretchModeFor(c.scale, c.shrink, c.enlarge), c.mode) << c.scale;
+}
+
+} // namespace
