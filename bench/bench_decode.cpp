@@ -9,6 +9,7 @@
 
 #include "DdsBuilder.h"
 #include "dds/DdsTexture.h"
+#include "decode/BcnDecode.h"
 #include "decode/BlockDecode.h"
 #include "decode/Compose.h"
 #include "io/Progress.h"
@@ -111,6 +112,51 @@ void BM_DecodeNoProgress(benchmark::State& state, Kind kind) {
                 DecodeDXT1Blocks(dest, src, across, side);
             else
                 DecodeDXT5Blocks(dest, src, across, side, false);
+        }
+        benchmark::ClobberMemory();
+    }
+    SetItems(state, side);
+}
+
+// ---- BC4 to BC7 block runs
+// ------------------------------------------------------------------------
+
+enum BcnKind { kBC4, kBC5, kBC6H, kBC7 };
+
+// Random blocks with every mode equally often (no reserved BC6H mode, no BC7 block without one).
+std::vector<uint8_t> BcnBytes(BcnKind kind, uint32_t side) {
+    const size_t blockBytes = kind == kBC4 ? 8 : 16, blocks = size_t(side / 4) * (side / 4);
+    std::vector<uint8_t> bytes = testkit::Pattern(blocks * blockBytes, uint32_t(kind) + 11);
+    static constexpr uint8_t kBC6HModes[14] = {0, 1, 2, 6, 10, 14, 18, 22, 26, 30, 3, 7, 11, 15};
+    for (size_t b = 0; b < blocks; ++b) {
+        uint8_t& low = bytes[b * blockBytes];
+        if (kind == kBC7) {
+            const unsigned mode = unsigned(b * 7919 % 8);
+            low = uint8_t(((low >> (mode + 1)) << (mode + 1)) | (1u << mode));
+        } else if (kind == kBC6H) {
+            const uint8_t mode = kBC6HModes[b * 7919 % 14];
+            const unsigned bits = mode < 2 ? 2 : 5;
+            low = uint8_t(((low >> bits) << bits) | mode);
+        }
+    }
+    return bytes;
+}
+
+void BM_DecodeBcn(benchmark::State& state, BcnKind kind, bool isSigned) {
+    const uint32_t side = uint32_t(state.range(0)), across = side / 4;
+    const size_t blockBytes = kind == kBC4 ? 8 : 16;
+    const std::vector<uint8_t> bytes = BcnBytes(kind, side);
+    std::vector<uint32_t> image(size_t(side) * side, 1); // touched before the timed runs
+    for (auto _ : state) {
+        for (uint32_t i = 0; i < side / 4; ++i) {
+            uint32_t* dest = image.data() + size_t(4) * i * side;
+            const uint8_t* src = bytes.data() + size_t(i) * across * blockBytes;
+            switch (kind) {
+            case kBC4: DecodeBC4Blocks(dest, src, across, side, isSigned); break;
+            case kBC5: DecodeBC5Blocks(dest, src, across, side, isSigned); break;
+            case kBC6H: DecodeBC6HBlocks(dest, src, across, side, isSigned); break;
+            case kBC7: DecodeBC7Blocks(dest, src, across, side); break;
+            }
         }
         benchmark::ClobberMemory();
     }
@@ -253,6 +299,24 @@ void Register() {
     for (int64_t side : kSizes)
         benchmark::RegisterBenchmark("MemcpyImage", BM_MemcpyImage)
             ->Arg(side)
+            ->Unit(benchmark::kMillisecond);
+    const struct {
+        const char* name;
+        BcnKind kind;
+        bool isSigned;
+    } bcn[] = {{"BC4", kBC4, false},      {"BC4_SNORM", kBC4, true},   {"BC5", kBC5, false},
+               {"BC5_SNORM", kBC5, true}, {"BC6H_UF16", kBC6H, false}, {"BC6H_SF16", kBC6H, true},
+               {"BC7", kBC7, false}};
+    for (const auto& k : bcn)
+        benchmark::RegisterBenchmark((std::string("DecodeNoProgress/") + k.name).c_str(),
+                                     BM_DecodeBcn, k.kind, k.isSigned)
+            ->Arg(4096)
+            ->Unit(benchmark::kMillisecond);
+    for (const Kind kind : {kDxt1, kDxt5})
+        benchmark::RegisterBenchmark(kind == kDxt1 ? "DecodeNoProgress/DXT1"
+                                                   : "DecodeNoProgress/DXT5",
+                                     BM_DecodeNoProgress, kind)
+            ->Arg(4096)
             ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ReloadFourGibClaim", BM_ReloadFourGibClaim)
         ->Unit(benchmark::kMillisecond);

@@ -17,6 +17,7 @@
 #include "ByteInput.h"
 #include "dds/DdsFormat.h"
 #include "dds/DdsHeader.h"
+#include "decode/BcnDecode.h"
 #include "decode/BlockDecode.h"
 
 namespace blockchecks {
@@ -218,6 +219,67 @@ inline void CheckBlockRuns(ByteInput& in) {
             if (dest[y * rowLength + x] != 0) Fail("cleared block", x, y);
 }
 
+// BC4 to BC7 runs: each block as its single-block decoder writes it, rows in order, nothing
+// outside the span touched; a lone 4 x 4 block also keeps each format's fixed channels.
+inline void CheckBcnRuns(ByteInput& in) {
+    const int kind = in.ConsumeIntegralInRange(0, 6); // BC4, BC5 (unsigned, signed), BC6H, BC7
+    const bool isSigned = kind < 6 && kind % 2 == 1;
+    const uint32_t count = in.ConsumeIntegralInRange<uint32_t>(1, 4);
+    const uint32_t rowLength = count == 1
+                                   ? in.ConsumeIntegralInRange<uint32_t>(1, 9)
+                                   : in.ConsumeIntegralInRange<uint32_t>(4 * count, 4 * count + 5);
+    const uint32_t blockBytes = kind < 2 ? 8 : 16;
+    std::vector<uint8_t> blocks = in.ConsumeBytes<uint8_t>(size_t(count) * blockBytes);
+    blocks.resize(size_t(count) * blockBytes);
+    std::unique_ptr<uint8_t[]> src(new uint8_t[blocks.size()]);
+    std::memcpy(src.get(), blocks.data(), blocks.size());
+
+    const size_t span = size_t(3) * rowLength + 4 * size_t(count);
+    auto dest = Dest(span, in);
+    std::vector<uint32_t> want(dest.get(), dest.get() + span);
+    for (uint32_t k = 0; k < count; ++k) {
+        const uint8_t* b = src.get() + size_t(k) * blockBytes;
+        uint32_t* d = want.data() + 4 * size_t(k);
+        if (kind < 2)
+            DecodeBC4Block(d, b, rowLength, isSigned);
+        else if (kind < 4)
+            DecodeBC5Block(d, b, rowLength, isSigned);
+        else if (kind < 6)
+            DecodeBC6HPixels(d, b, rowLength, isSigned);
+        else
+            DecodeBC7Block(d, b, rowLength);
+
+        uint32_t px[16];
+        if (kind < 2)
+            DecodeBC4Block(px, b, 4, isSigned);
+        else if (kind < 4)
+            DecodeBC5Block(px, b, 4, isSigned);
+        else if (kind < 6)
+            DecodeBC6HPixels(px, b, 4, isSigned);
+        else
+            continue;
+        uint16_t halves[16][3];
+        if (kind >= 4) DecodeBC6HBlock(halves, b, isSigned);
+        for (int i = 0; i < 16; ++i) {
+            const uint32_t p = px[i];
+            if (p >> 24 != 255) Fail("bc alpha", uint32_t(kind), p);
+            if (kind < 2 && p != (0xFF000000u | (p & 255) * 0x010101u)) Fail("bc4 grey", p);
+            if (kind >= 2 && kind < 4 && (p & 255) != 0) Fail("bc5 blue", p);
+            if (kind >= 4 && (p & 0xFFFFFF) != (uint32_t(HalfToByte(halves[i][0])) << 16 |
+                                                uint32_t(HalfToByte(halves[i][1])) << 8 |
+                                                HalfToByte(halves[i][2])))
+                Fail("bc6h halves", p);
+        }
+    }
+    switch (kind / 2) {
+    case 0: DecodeBC4Blocks(dest.get(), src.get(), count, rowLength, isSigned); break;
+    case 1: DecodeBC5Blocks(dest.get(), src.get(), count, rowLength, isSigned); break;
+    case 2: DecodeBC6HBlocks(dest.get(), src.get(), count, rowLength, isSigned); break;
+    default: DecodeBC7Blocks(dest.get(), src.get(), count, rowLength); break;
+    }
+    Same(dest.get(), want.data(), span, "bc block run");
+}
+
 // ---- the classifier and the surface layout ------------------------------------------------
 
 // A name must end within its buffer and show only printable characters.
@@ -264,6 +326,12 @@ constexpr FourCCFacts kFourCCs[] = {
     {dds::FOURCC_DXT3, TF_DXT3, 0},
     {dds::FOURCC_DXT4, TF_DXT4, 0},
     {dds::FOURCC_DXT5, TF_DXT5, 0},
+    {dds::FOURCC_ATI1, TF_BC4, 0},
+    {dds::FOURCC_BC4U, TF_BC4, 0},
+    {dds::FOURCC_BC4S, TF_BC4_SNORM, 0},
+    {dds::FOURCC_ATI2, TF_BC5, 0},
+    {dds::FOURCC_BC5U, TF_BC5, 0},
+    {dds::FOURCC_BC5S, TF_BC5_SNORM, 0},
 };
 
 // Exact sizes and offsets in 64 bits, saturating at 2^63: still far beyond any file, and
@@ -283,7 +351,8 @@ inline Wide RefSurfaceSize(uint32_t w, uint32_t h, int32_t format, uint32_t bits
     case TF_RGB:
     case TF_BUMP_UVW:
     case TF_FLOAT16:
-    case TF_FLOAT32: {
+    case TF_FLOAT32:
+    case TF_DXGI_PIXELS: {
         // floor(p * bits / 8) with p = 8q + r, without forming p * bits.
         const Wide p = Wide(w) * h;
         return CapAdd(CapMul(p / 8, bits), (p % 8) * bits / 8);
@@ -294,7 +363,16 @@ inline Wide RefSurfaceSize(uint32_t w, uint32_t h, int32_t format, uint32_t bits
     case TF_DXT4:
     case TF_DXT5:
     case TF_DXT5_NM:
-        return CapMul(Wide(w / 4 ? w / 4 : 1) * (h / 4 ? h / 4 : 1), format == TF_DXT1 ? 8 : 16);
+    case TF_BC4:
+    case TF_BC4_SNORM:
+    case TF_BC5:
+    case TF_BC5_SNORM:
+    case TF_BC6H:
+    case TF_BC6H_SF16:
+    case TF_BC7: {
+        const bool half = format == TF_DXT1 || format == TF_BC4 || format == TF_BC4_SNORM;
+        return CapMul(Wide(w / 4 ? w / 4 : 1) * (h / 4 ? h / 4 : 1), half ? 8 : 16);
+    }
     default: return 0;
     }
 }
@@ -387,7 +465,7 @@ inline void CheckClassifier(ByteInput& in) {
     const int32_t code = ClassifyHead(classified.text, head, nm);
     CheckName(classified.text, "format name");
     classified.CheckGuard("format name guard");
-    if (code < TF_RGB || code > TF_UNKNOWN) Fail("format code", uint32_t(code));
+    if (code < TF_RGB || code > TF_DXGI_PIXELS) Fail("format code", uint32_t(code));
 
     // What the classification must have done to the head, and nothing else.
     dds::DdsHead want = original;
@@ -413,7 +491,7 @@ inline void CheckClassifier(ByteInput& in) {
 
     const uint32_t w = in.ConsumeIntegral<uint32_t>(), h = in.ConsumeIntegral<uint32_t>();
     const uint32_t bits = in.ConsumeIntegral<uint32_t>();
-    const int32_t anyFormat = in.ConsumeIntegralInRange<int32_t>(-2, 12);
+    const int32_t anyFormat = in.ConsumeIntegralInRange<int32_t>(-2, TF_DXGI_PIXELS + 2);
     CheckSize(SurfaceSize(w, h, anyFormat, bits), RefSurfaceSize(w, h, anyFormat, bits),
               "surface size");
 
@@ -430,10 +508,12 @@ inline void CheckClassifier(ByteInput& in) {
 inline void CheckInput(const uint8_t* data, size_t size) {
     if (size == 0) return;
     ByteInput in(data + 1, size - 1);
-    switch (data[0] % 3) {
+    // Saved inputs keep their meaning: first bytes 3 modulo 4 were added for the BC runs.
+    switch (data[0] % 4 == 3 ? 3 : data[0] % 3) {
     case 0: CheckBlockHelpers(in); break;
     case 1: CheckBlockRuns(in); break;
-    default: CheckClassifier(in); break;
+    case 2: CheckClassifier(in); break;
+    default: CheckBcnRuns(in); break;
     }
 }
 

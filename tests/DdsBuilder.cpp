@@ -19,6 +19,22 @@ dds::DdsHead BaseHead(uint32_t width, uint32_t height, uint32_t mipCount) {
 }
 } // namespace
 
+dds::DdsHeadDx10 Dx10(uint32_t dxgiFormat, uint32_t arraySize, uint32_t miscFlag,
+                      uint32_t dimension) {
+    return dds::DdsHeadDx10{dxgiFormat, dimension, miscFlag, arraySize, 0};
+}
+
+std::vector<uint8_t> Dx10FileBytes(dds::DdsHead head, const dds::DdsHeadDx10& ext,
+                                   const std::vector<uint8_t>& payload) {
+    head.ddspf.dwFlags = dds::DDPF_FOURCC;
+    head.ddspf.dwFourCC = dds::FOURCC_DX10;
+    std::vector<uint8_t> out = FileBytes(head);
+    const uint8_t* e = reinterpret_cast<const uint8_t*>(&ext);
+    out.insert(out.end(), e, e + sizeof ext);
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+
 dds::DdsHead HeadFourCC(uint32_t width, uint32_t height, uint32_t fourCC, uint32_t mipCount) {
     dds::DdsHead h = BaseHead(width, height, mipCount);
     h.ddspf.dwFlags = dds::DDPF_FOURCC;

@@ -19,6 +19,13 @@ dds::DdsHead HeadMasks(uint32_t width, uint32_t height, uint32_t bits, uint32_t 
 dds::DdsHead LinearHead(uint32_t width, uint32_t height, uint32_t fourCC, uint32_t mipCount,
                         uint32_t linearSize);
 
+// A DX10 extension: DXGI format, array size, misc flag (0x4: cube), resource dimension.
+dds::DdsHeadDx10 Dx10(uint32_t dxgiFormat, uint32_t arraySize = 1, uint32_t miscFlag = 0,
+                      uint32_t dimension = dds::DX10_DIMENSION_TEXTURE2D);
+// The file of a "DX10" head (its FourCC is set here): head, extension, payload.
+std::vector<uint8_t> Dx10FileBytes(dds::DdsHead head, const dds::DdsHeadDx10& ext,
+                                   const std::vector<uint8_t>& payload = {});
+
 // The file: the head followed by the payload.
 std::vector<uint8_t> FileBytes(const dds::DdsHead& head, const std::vector<uint8_t>& payload = {});
 

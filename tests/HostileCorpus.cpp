@@ -107,7 +107,18 @@ std::vector<HostileCase> HostileCases() {
     add("bad-magic-ddsx", magic);
     magic[3] = 0;
     add("bad-magic-dds-nul", magic);
-    add("unknown-fourcc", FileBytes(HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '2')), Pattern(64)));
+    add("unknown-fourcc", FileBytes(HeadFourCC(8, 8, MakeFourCC('Y', 'U', 'Y', '2')), Pattern(64)));
+
+    // DX10 extensions: the DXT1 file's blocks as BC1, then broken extensions.
+    add("dx10-bc1-base", Dx10FileBytes(Dxt1Head(), Dx10(71), Dxt1Blocks()));
+    add("dx10-array-0", Dx10FileBytes(Dxt1Head(), Dx10(71, 0), Dxt1Blocks()));
+    add("dx10-array-max", Dx10FileBytes(Dxt1Head(), Dx10(71, 0xFFFFFFFFu), Dxt1Blocks()));
+    add("dx10-cube-2p30",
+        Dx10FileBytes(Dxt1Head(), Dx10(71, 1u << 30, DX10_MISC_TEXTURECUBE), Dxt1Blocks()));
+    add("dx10-dimension-7", Dx10FileBytes(Dxt1Head(), Dx10(71, 1, 0, 7), Dxt1Blocks()));
+    add("dx10-dxgi-130", Dx10FileBytes(Dxt1Head(), Dx10(130), Dxt1Blocks()));
+    add("dx10-dxgi-max", Dx10FileBytes(Dxt1Head(), Dx10(0xFFFFFFFFu), Dxt1Blocks()));
+    add("dx10-cut-140", cut(Dx10FileBytes(Dxt1Head(), Dx10(71), Dxt1Blocks()), 140));
 
     // Every size field of the head at 0 and at 0xFFFFFFFF, on an uncompressed and a block file.
     add("a8r8g8b8-base", argb);

@@ -228,6 +228,29 @@ bool Seeds(const std::string& dir) {
                         FileBytes(head, PackFloats(Picture(8, 4, 0.6), s.channels, s.half)));
         }
     }
+    { // DX10 files: BC4 to BC7 of random blocks (the legacy BC4 and BC5 tags too), a texture
+      // array of three 2-level chains and a cube array of two cubes.
+        const std::pair<const char*, uint32_t> dxgiSeeds[] = {
+            {"bc4", 80},  {"bc4s", 81},  {"bc5", 83}, {"bc5s", 84},
+            {"bc6h", 95}, {"bc6hs", 96}, {"bc7", 98}, {"b8g8r8a8", 87},
+        };
+        for (const auto& s : dxgiSeeds) {
+            const uint32_t bytes = s.second == 80 || s.second == 81 ? 32
+                                   : s.second == 87                 ? 256
+                                                                    : 64;
+            ok &=
+                Write(dir, std::string("dx10-") + s.first + ".dds",
+                      Dx10FileBytes(HeadFourCC(8, 8, 0), Dx10(s.second), Pattern(bytes, s.second)));
+        }
+        for (uint32_t fourCC : {MakeFourCC('A', 'T', 'I', '1'), MakeFourCC('A', 'T', 'I', '2')})
+            ok &= Write(dir, fourCC == MakeFourCC('A', 'T', 'I', '1') ? "ati1.dds" : "ati2.dds",
+                        FileBytes(HeadFourCC(8, 8, fourCC), Pattern(64, fourCC)));
+        ok &= Write(dir, "dx10-array3.dds",
+                    Dx10FileBytes(HeadFourCC(8, 8, 0, 2), Dx10(71, 3), Pattern(120, 3)));
+        ok &= Write(dir, "dx10-cubearray2.dds",
+                    Dx10FileBytes(HeadFourCC(4, 4, 0), Dx10(98, 2, DX10_MISC_TEXTURECUBE),
+                                  Pattern(192, 4)));
+    }
     { // Block formats: a full chain, and single levels of awkward sizes.
         const std::pair<const char*, uint32_t> blockSeeds[] = {
             {"dxt1", FOURCC_DXT1}, {"dxt2", FOURCC_DXT2}, {"dxt3", FOURCC_DXT3},
@@ -285,7 +308,7 @@ bool Seeds(const std::string& dir) {
                                           [](const std::vector<uint32_t>& px, uint32_t, uint32_t) {
                                               return Raw32(px);
                                           })));
-        DdsHead unknown = HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '2'));
+        DdsHead unknown = HeadFourCC(8, 8, MakeFourCC('Y', 'U', 'Y', '2'));
         ok &= Write(dir, "unknown-ati2.dds", FileBytes(unknown, Pattern(64, 9)));
     }
     return ok;

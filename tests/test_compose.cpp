@@ -9,6 +9,7 @@
 #include "DdsBuilder.h"
 #include "dds/DdsTexture.h"
 #include "decode/Compose.h"
+#include "decode/DxgiPixels.h"
 #include "decode/PixelConvert.h"
 #include "io/Progress.h"
 
@@ -389,5 +390,54 @@ TEST(BadInput, NothingComposedWithoutBuffersOrMatchingSize) {
     Surface empty(TF_RGB, kA8, false, 0, 0, {});
     empty.tex.Compose(COMPOSE_COLOR, 0, 0, 0);
 }
+
+// ---- uncompressed DXGI formats converted into the work image ----------------------------------
+
+struct DxgiCase {
+    uint32_t dxgi;
+    std::vector<uint32_t> words; // the pixel's bytes as little-endian 32-bit words
+    uint32_t pixel;
+};
+
+uint32_t F(float f) {
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    return v;
+}
+
+// Values as stored: one channel as grey, two as red and green, alpha 255 where there is none,
+// top 8 bits of wider unsigned channels, floats and halves clamped and truncated.
+const DxgiCase kDxgiCases[] = {
+    {28, {0x40302010}, 0x40102030},                // R8G8B8A8: bytes r, g, b, a
+    {24, {0x801803FF}, 0xAAFF8000},                // R10G10B10A2: alpha 2 x 85
+    {49, {0x2211}, 0xFF112200},                    // R8G8
+    {56, {0x1234}, 0xFF121212},                    // R16: grey from the top byte
+    {35, {0x56781234}, 0xFF125600},                // R16G16
+    {11, {0x04030201, 0x08070605}, 0x08020406},    // R16G16B16A16
+    {54, {0x3800}, 0xFF7F7F7F},                    // R16_FLOAT 0.5
+    {34, {0xBC003C00}, 0xFFFF0000},                // R16G16_FLOAT 1, -1
+    {10, {0x34003800, 0x38007C00}, 0x7F7F3FFF},    // 0.5, 0.25, inf, alpha 0.5
+    {41, {F(0.5f)}, 0xFF7F7F7F},                   // R32_FLOAT
+    {41, {F(std::nanf(""))}, 0xFF000000},          // NaN shows as 0
+    {16, {F(0.25f), F(2.0f)}, 0xFF3FFF00},         // R32G32_FLOAT
+    {6, {F(1.0f), F(0.0f), F(-1.0f)}, 0xFFFF0000}, // R32G32B32_FLOAT
+    {2, {F(0), F(0), F(1), F(0.5f)}, 0x7F0000FF},  // R32G32B32A32_FLOAT
+    {26, {0x781C03C0}, 0xFFFF7FFF},                // R11G11B10_FLOAT 1, 0.5, 1
+    {67, {0x7803FF00}, 0xFF7FFE00},                // R9G9B9E5: 256, 511, 0 / 512
+};
+
+class DxgiPixels : public ::testing::TestWithParam<DxgiCase> {};
+
+TEST_P(DxgiPixels, ShowAsStored) {
+    const DxgiCase& c = GetParam();
+    std::vector<uint8_t> bytes;
+    for (uint32_t w : c.words) testkit::Put32(bytes, w);
+    ASSERT_GE(bytes.size(), DxgiPixelBits(c.dxgi) / 8);
+    uint32_t pixel = 0;
+    ConvertDxgiRow(c.dxgi, &pixel, bytes.data(), 1);
+    EXPECT_EQ(pixel, c.pixel) << std::hex << pixel;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DxgiPixels, ::testing::ValuesIn(kDxgiCases));
 
 } // namespace

@@ -303,7 +303,7 @@ class Record : public ::testing::Test {
 
 TEST_F(Record, UnknownFormatHoldsNoSurface) {
     ASSERT_TRUE(LoadBytes(WithPayload(HeadFourCC(8, 8, FOURCC_DXT1), 32)));
-    ASSERT_TRUE(LoadBytes(WithPayload(HeadFourCC(8, 8, MakeFourCC('A', 'T', 'I', '1')), 32)));
+    ASSERT_TRUE(LoadBytes(WithPayload(HeadFourCC(8, 8, MakeFourCC('Y', 'U', 'Y', '2')), 32)));
     EXPECT_EQ(tex.m_pRawData, nullptr);
     EXPECT_STREQ(tex.m_szFormatName, "Format Unknown");
     EXPECT_EQ(tex.m_nFormat, TF_UNKNOWN);
@@ -390,5 +390,91 @@ TEST_F(Record, AllocationLimitRefusesCleanly) {
     SetAllocationLimit(0);
     EXPECT_TRUE(LoadBytes(file));
 }
+
+// ---- DX10 files ---------------------------------------------------------------------------------
+
+struct Dx10Case {
+    const char* what;
+    DdsHead head;
+    DdsHeadDx10 ext;
+    size_t payload;
+    int32_t layer;
+    bool accepted;
+    const char* name = "";
+    int64_t rawFrom = 0; // file offset of the surface, or kZero: no surface held
+    uint32_t rawSize = 0;
+    int32_t width = 0, height = 0;
+    bool hasAlpha = false;
+    const char* part3 = ""; // status bar part 3
+};
+
+DdsHead Plain(uint32_t w, uint32_t h, uint32_t mips = 1, uint32_t depth = 0) {
+    DdsHead head = HeadFourCC(w, h, 0, mips);
+    head.dwDepth = depth;
+    return head;
+}
+
+using testkit::Dx10;
+constexpr uint32_t kCube = DX10_MISC_TEXTURECUBE;
+
+class Dx10Loading : public ::testing::TestWithParam<Dx10Case> {};
+
+// Surfaces start 20 bytes after the head; each array slice (each face of each cube) is a chain.
+TEST_P(Dx10Loading, SelectedSurface) {
+    const Dx10Case& c = GetParam();
+    const std::vector<uint8_t> bytes = testkit::Dx10FileBytes(c.head, c.ext, Pattern(c.payload, 7));
+    const std::string path = testkit::WriteTempFile("dx10.dds", bytes);
+    CFileEx reader;
+    CDdsTexture tex(reader);
+    ASSERT_EQ(tex.Load(path.c_str(), 1, c.layer, nullptr, false), c.accepted);
+    if (!c.accepted) return;
+    EXPECT_STREQ(tex.m_szFormatName, c.name);
+    EXPECT_EQ(tex.m_nFileDataSize, int64_t(bytes.size()) - 148);
+    EXPECT_EQ(FormatStatusTexts(StatusFactsOf(tex))[3], c.part3);
+    if (c.rawFrom == kZero) {
+        EXPECT_EQ(tex.m_pRawData, nullptr);
+        return;
+    }
+    ASSERT_NE(tex.m_pRawData, nullptr);
+    ASSERT_EQ(tex.m_nRawHeld, c.rawSize);
+    EXPECT_EQ(std::memcmp(tex.m_pRawData, bytes.data() + c.rawFrom, c.rawSize), 0);
+    EXPECT_EQ(tex.m_nWidth, c.width);
+    EXPECT_EQ(tex.m_nHeight, c.height);
+    EXPECT_EQ(tex.m_bHasAlpha, c.hasAlpha);
+}
+
+// Level 1 is asked for throughout (files of one level show level 0). BC1 8 x 8 with 2 levels: a
+// chain of 32 + 8 bytes; BC7 4 x 4: 16 bytes.
+INSTANTIATE_TEST_SUITE_P(
+    Files, Dx10Loading,
+    ::testing::Values(
+        Dx10Case{"BC7 sRGB from byte 148", Plain(8, 8), Dx10(99), 64, 0, true, "BC7_UNORM_SRGB",
+                 148, 64, 8, 8, true},
+        Dx10Case{"BC4 has no alpha", Plain(8, 8), Dx10(80), 32, 0, true, "BC4_UNORM", 148, 32, 8, 8,
+                 false},
+        Dx10Case{"BC6H signed", Plain(4, 4), Dx10(96), 16, 0, true, "BC6H_SF16", 148, 16, 4, 4,
+                 false},
+        Dx10Case{"array slice 3 of 3, level 1", Plain(8, 8, 2), Dx10(71, 3), 120, 2, true,
+                 "BC1_UNORM", 148 + 2 * 40 + 32, 8, 4, 4, true, " Array: 3/3"},
+        Dx10Case{"array slice beyond the last shows the last", Plain(8, 8, 2), Dx10(71, 3), 120, 9,
+                 true, "BC1_UNORM", 148 + 2 * 40 + 32, 8, 4, 4, true, " Array: 3/3"},
+        Dx10Case{"cube array: face 8 is the second cube's -X", Plain(4, 4), Dx10(98, 2, kCube), 192,
+                 7, true, "BC7_UNORM", 148 + 7 * 16, 16, 4, 4, true, " Side: 8/12"},
+        Dx10Case{"volume keeps the volume rules", Plain(4, 4, 1, 4),
+                 Dx10(87, 1, 0, DX10_DIMENSION_TEXTURE3D), 256, 2, true, "B8G8R8A8_UNORM",
+                 148 + 2 * 64, 64, 4, 4, true, " Layer: 3/4"},
+        Dx10Case{"1D: height 1", Plain(16, 5), Dx10(88, 1, 0, DX10_DIMENSION_TEXTURE1D), 64, 0,
+                 true, "B8G8R8X8_UNORM", 148, 64, 16, 1, false},
+        Dx10Case{"packed 16-bit by the mask rules", Plain(4, 2), Dx10(115), 16, 0, true,
+                 "B4G4R4A4_UNORM", 148, 16, 4, 2, true},
+        Dx10Case{"DXGI number beyond the table", Plain(4, 4), Dx10(130), 64, 0, true, "DXGI 130",
+                 kZero},
+        Dx10Case{"R8G8B8A8 converted", Plain(4, 4), Dx10(28), 64, 0, true, "R8G8B8A8_UNORM", 148,
+                 64, 4, 4, true},
+        Dx10Case{"array size 0", Plain(4, 4), Dx10(98, 0), 16, 0, false},
+        Dx10Case{"array size 0xFFFFFFFF", Plain(4, 4), Dx10(98, 0xFFFFFFFFu), 16, 0, false},
+        Dx10Case{"cube bit with 2^30 cubes", Plain(4, 4), Dx10(98, 1u << 30, kCube), 16, 0, false},
+        Dx10Case{"unknown dimension", Plain(4, 4), Dx10(98, 1, 0, 7), 16, 0, false},
+        Dx10Case{"zeroed extension (dimension 0)", Plain(4, 4), Dx10(98, 1, 0, 0), 0, 0, false}));
 
 } // namespace

@@ -28,6 +28,11 @@ StatusFacts Facts(const char* name, int w, int h, bool cube, bool volume, int co
     return f;
 }
 
+StatusFacts ArrayFacts(StatusFacts f) {
+    f.array = true;
+    return f;
+}
+
 TEST(StatusTexts, Table) {
     const StatusCase cases[] = {
         {"plain DXT1 at level 8",
@@ -48,6 +53,10 @@ TEST(StatusTexts, Table) {
         {"mip count 0 shows 1",
          Facts("DXT1", 4, 4, false, false, 0, 0, 0, 0, 8, 0),
          {" Type: DDS", " Format: DXT1", " Size: 4x4", "", " MipMap: 1/1", " Mem: 0.0KB/0.0KB"}},
+        {"array slice 2 of 3",
+         ArrayFacts(Facts("BC7_UNORM_SRGB", 8, 8, false, false, 3, 1, 0, 1, 64, 192)),
+         {" Type: DDS", " Format: BC7_UNORM_SRGB", " Size: 8x8", " Array: 2/3", " MipMap: 1/1",
+          " Mem: 0.1KB/0.2KB"}},
         {"the largest selections count on past INT32_MAX",
          Facts("DXT1", 1, 1, true, false, INT32_MAX, INT32_MAX, INT32_MAX, 0xFFFFFFFF, 8, 0),
          {" Type: DDS", " Format: DXT1", " Size: 1x1", " Side: 2147483648/2147483647",

@@ -60,6 +60,74 @@ const FourCCRow kFourCCTable[] = {
     {FOURCC_DXT3, "DXT3", TF_DXT3, 0, true, false},
     {FOURCC_DXT4, "DXT4", TF_DXT4, 0, true, false},
     {FOURCC_DXT5, "DXT5", TF_DXT5, 0, true, false},
+    {FOURCC_ATI1, "BC4_UNORM", TF_BC4, 0, true, false},
+    {FOURCC_BC4U, "BC4_UNORM", TF_BC4, 0, true, false},
+    {FOURCC_BC4S, "BC4_SNORM", TF_BC4_SNORM, 0, true, false},
+    {FOURCC_ATI2, "BC5_UNORM", TF_BC5, 0, true, false},
+    {FOURCC_BC5U, "BC5_UNORM", TF_BC5, 0, true, false},
+    {FOURCC_BC5S, "BC5_SNORM", TF_BC5_SNORM, 0, true, false},
+};
+
+// The DXGI formats Brixa names. Block formats and the formats the mask rules show carry their
+// code; `bits` and the masks (red, green, blue, alpha) describe the latter. Converted formats
+// (TF_DXGI_PIXELS) give their bits, and alpha 1 when they have an alpha channel.
+struct DxgiRow {
+    uint32_t number;
+    const char* name;
+    int32_t code;
+    uint32_t bits, red, green, blue, alpha;
+};
+
+const DxgiRow kDxgiTable[] = {
+    {2, "R32G32B32A32_FLOAT", TF_DXGI_PIXELS, 128, 0, 0, 0, 1},
+    {6, "R32G32B32_FLOAT", TF_DXGI_PIXELS, 96, 0, 0, 0, 0},
+    {10, "R16G16B16A16_FLOAT", TF_DXGI_PIXELS, 64, 0, 0, 0, 1},
+    {11, "R16G16B16A16_UNORM", TF_DXGI_PIXELS, 64, 0, 0, 0, 1},
+    {16, "R32G32_FLOAT", TF_DXGI_PIXELS, 64, 0, 0, 0, 0},
+    {24, "R10G10B10A2_UNORM", TF_DXGI_PIXELS, 32, 0, 0, 0, 1},
+    {26, "R11G11B10_FLOAT", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
+    {27, "R8G8B8A8_TYPELESS", TF_DXGI_PIXELS, 32, 0, 0, 0, 1},
+    {28, "R8G8B8A8_UNORM", TF_DXGI_PIXELS, 32, 0, 0, 0, 1},
+    {29, "R8G8B8A8_UNORM_SRGB", TF_DXGI_PIXELS, 32, 0, 0, 0, 1},
+    {34, "R16G16_FLOAT", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
+    {35, "R16G16_UNORM", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
+    {41, "R32_FLOAT", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
+    {49, "R8G8_UNORM", TF_DXGI_PIXELS, 16, 0, 0, 0, 0},
+    {54, "R16_FLOAT", TF_DXGI_PIXELS, 16, 0, 0, 0, 0},
+    {56, "R16_UNORM", TF_DXGI_PIXELS, 16, 0, 0, 0, 0},
+    {61, "R8_UNORM", TF_RGB, 8, 0xFF, 0, 0, 0},
+    {65, "A8_UNORM", TF_RGB, 8, 0, 0, 0, 0xFF},
+    {67, "R9G9B9E5_SHAREDEXP", TF_DXGI_PIXELS, 32, 0, 0, 0, 0},
+    {70, "BC1_TYPELESS", TF_DXT1, 0, 0, 0, 0, 0},
+    {71, "BC1_UNORM", TF_DXT1, 0, 0, 0, 0, 0},
+    {72, "BC1_UNORM_SRGB", TF_DXT1, 0, 0, 0, 0, 0},
+    {73, "BC2_TYPELESS", TF_DXT3, 0, 0, 0, 0, 0},
+    {74, "BC2_UNORM", TF_DXT3, 0, 0, 0, 0, 0},
+    {75, "BC2_UNORM_SRGB", TF_DXT3, 0, 0, 0, 0, 0},
+    {76, "BC3_TYPELESS", TF_DXT5, 0, 0, 0, 0, 0},
+    {77, "BC3_UNORM", TF_DXT5, 0, 0, 0, 0, 0},
+    {78, "BC3_UNORM_SRGB", TF_DXT5, 0, 0, 0, 0, 0},
+    {79, "BC4_TYPELESS", TF_BC4, 0, 0, 0, 0, 0},
+    {80, "BC4_UNORM", TF_BC4, 0, 0, 0, 0, 0},
+    {81, "BC4_SNORM", TF_BC4_SNORM, 0, 0, 0, 0, 0},
+    {82, "BC5_TYPELESS", TF_BC5, 0, 0, 0, 0, 0},
+    {83, "BC5_UNORM", TF_BC5, 0, 0, 0, 0, 0},
+    {84, "BC5_SNORM", TF_BC5_SNORM, 0, 0, 0, 0, 0},
+    {85, "B5G6R5_UNORM", TF_RGB, 16, 0xF800, 0x07E0, 0x001F, 0},
+    {86, "B5G5R5A1_UNORM", TF_RGB, 16, 0x7C00, 0x03E0, 0x001F, 0x8000},
+    {87, "B8G8R8A8_UNORM", TF_RGB, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+    {88, "B8G8R8X8_UNORM", TF_RGB, 32, 0xFF0000, 0xFF00, 0xFF, 0},
+    {90, "B8G8R8A8_TYPELESS", TF_RGB, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+    {91, "B8G8R8A8_UNORM_SRGB", TF_RGB, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+    {92, "B8G8R8X8_TYPELESS", TF_RGB, 32, 0xFF0000, 0xFF00, 0xFF, 0},
+    {93, "B8G8R8X8_UNORM_SRGB", TF_RGB, 32, 0xFF0000, 0xFF00, 0xFF, 0},
+    {94, "BC6H_TYPELESS", TF_BC6H, 0, 0, 0, 0, 0},
+    {95, "BC6H_UF16", TF_BC6H, 0, 0, 0, 0, 0},
+    {96, "BC6H_SF16", TF_BC6H_SF16, 0, 0, 0, 0, 0},
+    {97, "BC7_TYPELESS", TF_BC7, 0, 0, 0, 0, 0},
+    {98, "BC7_UNORM", TF_BC7, 0, 0, 0, 0, 0},
+    {99, "BC7_UNORM_SRGB", TF_BC7, 0, 0, 0, 0, 0},
+    {115, "B4G4R4A4_UNORM", TF_RGB, 16, 0x0F00, 0x00F0, 0x000F, 0xF000},
 };
 
 void CopyName(char* nameOut, const std::string& name) {
@@ -75,12 +143,16 @@ int CountBits(uint32_t mask) {
 }
 
 bool IsBlockFormat(int32_t format) {
-    return format >= TF_DXT1 && format <= TF_DXT5_NM;
+    return (format >= TF_DXT1 && format <= TF_DXT5_NM) || (format >= TF_BC4 && format <= TF_BC7);
 }
 
 uint32_t BlockBytes(int32_t format) {
-    if (format == TF_DXT1) return 8;
+    if (format == TF_DXT1 || format == TF_BC4 || format == TF_BC4_SNORM) return 8;
     return IsBlockFormat(format) ? 16 : 0;
+}
+
+bool IsOpaqueFormat(int32_t format) {
+    return format >= TF_BC4 && format <= TF_BC6H_SF16;
 }
 
 uint64_t SurfaceSize(uint32_t width, uint32_t height, int32_t format, uint32_t bitsPerPixel) {
@@ -88,7 +160,8 @@ uint64_t SurfaceSize(uint32_t width, uint32_t height, int32_t format, uint32_t b
     case TF_RGB:
     case TF_BUMP_UVW:
     case TF_FLOAT16:
-    case TF_FLOAT32: return SatMul(SatMul(width, height), bitsPerPixel) / 8;
+    case TF_FLOAT32:
+    case TF_DXGI_PIXELS: return SatMul(SatMul(width, height), bitsPerPixel) / 8;
     default:
         if (!IsBlockFormat(format)) return 0;
         // Block counts round down: a 6-pixel-wide level has one block column.
@@ -153,6 +226,35 @@ int32_t ClassifyHead(char* nameOut, DdsHead& head, bool treatDxt5AsNm) {
     return TF_UNKNOWN;
 }
 
+int32_t ClassifyDxgi(char* nameOut, DdsHead& head, uint32_t dxgiFormat) {
+    DdsPixelFormat& pf = head.ddspf;
+    for (const DxgiRow& row : kDxgiTable) {
+        if (row.number != dxgiFormat) continue;
+        CopyName(nameOut, row.name);
+        if (IsBlockFormat(row.code)) {
+            pf.dwRGBBitCount = 0;
+            head.dwFlags |= DDSD_LINEARSIZE;
+        } else if (row.code == TF_RGB) {
+            // Shown by the mask rules, sized by rows as the mask formats are.
+            pf.dwRGBBitCount = row.bits;
+            pf.dwRBitMask = row.red;
+            pf.dwGBitMask = row.green;
+            pf.dwBBitMask = row.blue;
+            pf.dwABitMask = row.alpha;
+            pf.dwFlags = DDPF_RGB | (row.alpha ? DDPF_ALPHAPIXELS : 0);
+            head.dwFlags &= ~DDSD_LINEARSIZE;
+        } else if (row.code == TF_DXGI_PIXELS) {
+            pf.dwRGBBitCount = row.bits;
+            pf.dwRBitMask = pf.dwGBitMask = pf.dwBBitMask = pf.dwABitMask = 0;
+            pf.dwFlags = row.alpha ? DDPF_ALPHAPIXELS : 0;
+            head.dwFlags &= ~DDSD_LINEARSIZE;
+        }
+        return row.code;
+    }
+    CopyName(nameOut, "DXGI " + std::to_string(dxgiFormat));
+    return TF_UNKNOWN;
+}
+
 namespace {
 
 // Adds the sizes of `levels` successive levels starting at w x h (times the slice count d of a
@@ -177,7 +279,7 @@ uint64_t StepLevels(uint32_t& w, uint32_t& h, uint32_t* d, uint64_t levels, int3
 } // namespace
 
 SurfaceLocation LocateSurface(DdsHead& head, int32_t format, bool cubeMap, bool volume,
-                              int32_t mipLevel, int32_t faceOrLayer) {
+                              int32_t mipLevel, int32_t faceOrLayer, uint32_t chains) {
     SurfaceLocation loc;
     // Negative selections cannot be stepped through; treat them as the first.
     int64_t level = mipLevel > 0 ? mipLevel : 0;
@@ -203,8 +305,9 @@ SurfaceLocation LocateSurface(DdsHead& head, int32_t format, bool cubeMap, bool 
         layer = clampTo(layer, head.dwDepth);
         offset = SatAdd(offset, SatMul(uint64_t(layer),
                                        SurfaceSize(head.dwWidth, head.dwHeight, format, bits)));
-    } else if (cubeMap) {
-        layer = clampTo(layer, CountBits(head.dwCaps2 & DDSCAPS2_CUBEMAP_ALLFACES));
+    } else if (cubeMap || chains > 1) {
+        layer = clampTo(layer,
+                        chains > 1 ? chains : CountBits(head.dwCaps2 & DDSCAPS2_CUBEMAP_ALLFACES));
         uint32_t w = head.dwWidth, h = head.dwHeight;
         uint64_t chainLevels = head.dwMipMapCount ? head.dwMipMapCount : 1;
         uint64_t chain = StepLevels(w, h, nullptr, chainLevels, format, bits);

@@ -18,6 +18,17 @@ enum : int32_t {
     TF_FLOAT16 = 8,
     TF_FLOAT32 = 9,
     TF_UNKNOWN = 10,
+    // The blocks of the DX10 header's formats (BC1 to BC3 decode as DXT1, DXT3 and DXT5).
+    TF_BC4 = 11,
+    TF_BC4_SNORM = 12,
+    TF_BC5 = 13,
+    TF_BC5_SNORM = 14,
+    TF_BC6H = 15,
+    TF_BC6H_SF16 = 16,
+    TF_BC7 = 17,
+    // Uncompressed DXGI formats the mask rules cannot show: converted row by row into the
+    // work image (by the DX10 header's DXGI number), then composed like the block formats.
+    TF_DXGI_PIXELS = 18,
 };
 
 constexpr int kFormatNameSize = 256;
@@ -41,6 +52,15 @@ void FormatBumpName(char* nameOut, const dds::DdsPixelFormat& pf);
 // edits of the head the loader relies on (linear-size flag, bit count, alpha-pixels flag).
 int32_t ClassifyHead(char* nameOut, dds::DdsHead& head, bool treatDxt5AsNm);
 
+// Classifies the DXGI format of a DX10 header like ClassifyHead: the name is the DXGI name
+// without its prefix ("BC7_UNORM_SRGB"), or "DXGI n" for a number Brixa does not know; formats
+// it knows but does not show are TF_UNKNOWN. Sets the head's bit count (and masks, for the
+// formats the mask rules show) and linear-size flag.
+int32_t ClassifyDxgi(char* nameOut, dds::DdsHead& head, uint32_t dxgiFormat);
+
+// True for the formats whose surfaces carry no alpha (alpha is 255 throughout).
+bool IsOpaqueFormat(int32_t format);
+
 // Where the selected surface of a head lies. Clamps the level, the cube face (to the faces
 // present) and the volume layer (to the selected level's depth), and reduces the head's width,
 // height (and depth of a volume) to the selected level.
@@ -49,5 +69,7 @@ struct SurfaceLocation {
     int32_t level = 0;   // the level actually selected
     int32_t layer = 0;   // the face or layer actually selected
 };
+// `chains` counts the mipmap chains of a texture array (faces x slices for a cube array); above
+// 1 it is laid out like a cube map's faces, whatever the cube-map bit says.
 SurfaceLocation LocateSurface(dds::DdsHead& head, int32_t format, bool cubeMap, bool volume,
-                              int32_t mipLevel, int32_t faceOrLayer);
+                              int32_t mipLevel, int32_t faceOrLayer, uint32_t chains = 0);

@@ -42,6 +42,15 @@ constexpr uint32_t FOURCC_DXT2 = MakeFourCC('D', 'X', 'T', '2');
 constexpr uint32_t FOURCC_DXT3 = MakeFourCC('D', 'X', 'T', '3');
 constexpr uint32_t FOURCC_DXT4 = MakeFourCC('D', 'X', 'T', '4');
 constexpr uint32_t FOURCC_DXT5 = MakeFourCC('D', 'X', 'T', '5');
+// The extended header: 20 more bytes after the head, then the surfaces.
+constexpr uint32_t FOURCC_DX10 = MakeFourCC('D', 'X', '1', '0');
+// Older tags of the BC4 and BC5 blocks.
+constexpr uint32_t FOURCC_ATI1 = MakeFourCC('A', 'T', 'I', '1');
+constexpr uint32_t FOURCC_BC4U = MakeFourCC('B', 'C', '4', 'U');
+constexpr uint32_t FOURCC_BC4S = MakeFourCC('B', 'C', '4', 'S');
+constexpr uint32_t FOURCC_ATI2 = MakeFourCC('A', 'T', 'I', '2');
+constexpr uint32_t FOURCC_BC5U = MakeFourCC('B', 'C', '5', 'U');
+constexpr uint32_t FOURCC_BC5S = MakeFourCC('B', 'C', '5', 'S');
 // Direct3D format numbers of the float formats, stored in dwFourCC.
 constexpr uint32_t FOURCC_R16F = 111;
 constexpr uint32_t FOURCC_G16R16F = 112;
@@ -80,11 +89,27 @@ struct DdsHead {
     uint32_t dwCaps4;
     uint32_t dwReserved2;
 };
+
+// The extension that follows the head when dwFourCC is "DX10".
+struct DdsHeadDx10 {
+    uint32_t dxgiFormat;
+    uint32_t resourceDimension; // 2: 1D, 3: 2D, 4: 3D (volume)
+    uint32_t miscFlag;          // 0x4: cube map
+    uint32_t arraySize;         // array slices (cube maps: cubes)
+    uint32_t miscFlags2;
+};
 #pragma pack(pop)
+
+constexpr uint32_t DDS_DX10_SIZE = 20;
+constexpr uint32_t DX10_DIMENSION_TEXTURE1D = 2;
+constexpr uint32_t DX10_DIMENSION_TEXTURE2D = 3;
+constexpr uint32_t DX10_DIMENSION_TEXTURE3D = 4;
+constexpr uint32_t DX10_MISC_TEXTURECUBE = 0x4;
 
 static_assert(sizeof(DdsPixelFormat) == 32, "pixel format block is 32 bytes");
 static_assert(sizeof(DdsHead) == DDS_HEAD_SIZE, "magic plus DDS header is 128 bytes");
 static_assert(offsetof(DdsHead, ddspf) == 76, "pixel format block starts at byte 76");
 static_assert(offsetof(DdsHead, dwCaps2) == 112, "dwCaps2 at byte 112");
+static_assert(sizeof(DdsHeadDx10) == DDS_DX10_SIZE, "the DX10 extension is 20 bytes");
 
 } // namespace dds

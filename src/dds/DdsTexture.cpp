@@ -58,7 +58,8 @@ void CDdsTexture::ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat
     // The pixel format is always the record's own header copy; classification also sets the
     // header's linear-size flag for block formats.
     (void)pixelFormat;
-    m_nFormat = ClassifyHead(nameOut, m_Header, treatDxt5AsNm);
+    m_nFormat = m_bDx10 ? ClassifyDxgi(nameOut, m_Header, m_Dx10.dxgiFormat)
+                        : ClassifyHead(nameOut, m_Header, treatDxt5AsNm);
 }
 
 bool CDdsTexture::Load(const char* fileName, int32_t mipLevel, int32_t faceOrLayer,
@@ -80,15 +81,36 @@ bool CDdsTexture::Load(const char* fileName, int32_t mipLevel, int32_t faceOrLay
         } else {
             m_Reader.m_nBaseOffset = DDS_HEAD_SIZE;
             const uint64_t fileSize = m_Reader.GetSize();
-            m_nFileDataSize = int64_t(fileSize) - int64_t(DDS_HEAD_SIZE);
+            // The DX10 extension follows the head; a file too short for it reads as zeros,
+            // whose array size of 0 is refused below.
+            DdsHeadDx10 dx10;
+            std::memset(&dx10, 0, sizeof dx10);
+            const bool hasDx10 = head.ddspf.dwFourCC == FOURCC_DX10;
+            if (hasDx10) m_Reader.Read(&dx10, sizeof dx10, nullptr, 0, 1);
+            const uint32_t dataStart = DDS_HEAD_SIZE + (hasDx10 ? DDS_DX10_SIZE : 0);
+            m_nFileDataSize = int64_t(fileSize) - int64_t(dataStart);
 
             m_Header = head;
+            m_bDx10 = hasDx10;
+            m_Dx10 = dx10;
+            m_nDataStart = dataStart;
+            m_bArray = false;
             FreeBuffers();
             m_nSurfaceCount = 0;
             m_nLevel = 0;
             m_nLayer = 0;
             ClassifyFormat(m_szFormatName, m_Header.ddspf, treatDxt5AsNm);
-            if (m_nFormat == TF_UNKNOWN) {
+            const bool dimensionKnown = dx10.resourceDimension >= DX10_DIMENSION_TEXTURE1D &&
+                                        dx10.resourceDimension <= DX10_DIMENSION_TEXTURE3D;
+            if (hasDx10 &&
+                (!dimensionKnown || dx10.arraySize == 0 || dx10.arraySize > kMaxArraySize)) {
+                // No real texture has such an extension: refused like a header no buffer
+                // can be made for, before anything is sized from it.
+                m_nFormat = TF_UNKNOWN;
+                m_nRawSize = m_nRawHeld = 0;
+                m_bHasAlpha = m_bCubeMap = m_bVolume = false;
+                accepted = false;
+            } else if (m_nFormat == TF_UNKNOWN) {
                 // Nothing of the previous file may stand beside this one's name.
                 m_nRawSize = m_nRawHeld = 0;
                 m_bHasAlpha = m_bCubeMap = m_bVolume = false;
@@ -116,6 +138,22 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
     m_bCubeMap = (m_Header.dwCaps2 & DDSCAPS2_CUBEMAP) != 0;
     if (m_bCubeMap) m_nSurfaceCount = CountBits(m_Header.dwCaps2 & DDSCAPS2_CUBEMAP_ALLFACES);
     m_bVolume = (m_Header.dwCaps2 & DDSCAPS2_VOLUME) != 0;
+    // The chains of a DX10 cube map or array: each slice (each face of each cube) is a whole
+    // mipmap chain, laid out like the faces of a cube map.
+    uint32_t chains = 0;
+    if (m_bDx10) {
+        m_bVolume = m_bVolume || m_Dx10.resourceDimension == DX10_DIMENSION_TEXTURE3D;
+        m_bCubeMap = !m_bVolume && (m_Dx10.miscFlag & DX10_MISC_TEXTURECUBE) != 0;
+        if (m_Dx10.resourceDimension == DX10_DIMENSION_TEXTURE1D) m_Header.dwHeight = 1;
+        if (m_bCubeMap) {
+            chains = 6 * m_Dx10.arraySize;
+            m_nSurfaceCount = int32_t(chains);
+        } else if (!m_bVolume && m_Dx10.arraySize > 1) {
+            chains = m_Dx10.arraySize;
+            m_bArray = true;
+            m_nSurfaceCount = int32_t(chains);
+        }
+    }
     if (m_bVolume) m_nSurfaceCount = int32_t(std::min<uint32_t>(m_Header.dwDepth, INT32_MAX));
 
     // Refused by the memory the picture needs, before anything is allocated: the top level
@@ -124,7 +162,7 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
     if (!ImageBytes(m_Header.dwWidth, m_Header.dwHeight, workBytes, displayBytes)) return false;
 
     SurfaceLocation loc =
-        LocateSurface(m_Header, m_nFormat, m_bCubeMap, m_bVolume, mipLevel, faceOrLayer);
+        LocateSurface(m_Header, m_nFormat, m_bCubeMap, m_bVolume, mipLevel, faceOrLayer, chains);
     m_nLevel = loc.level;
     m_nLayer = loc.layer;
     m_nWidth = int32_t(m_Header.dwWidth);
@@ -151,14 +189,15 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
         rawSize = bytesPerRow * m_Header.dwHeight;
         if (bytesPerRow == 0 || rawSize > UINT32_MAX) return false;
     }
+    if (IsOpaqueFormat(m_nFormat)) m_bHasAlpha = false;
 
     // A surface that lies (partly) beyond the end of the file is not read and stays zero; no
     // memory is taken for it either, however large the header says it is.
-    const uint64_t dataSize = fileSize > DDS_HEAD_SIZE ? fileSize - DDS_HEAD_SIZE : 0;
+    const uint64_t dataSize = fileSize > m_nDataStart ? fileSize - m_nDataStart : 0;
     const bool inFile = loc.offset <= dataSize && rawSize <= dataSize - loc.offset;
     if (!AllocRaw(uint32_t(rawSize), inFile ? uint32_t(rawSize) : 0)) return false;
     if (inFile) {
-        m_Reader.m_nBaseOffset = DDS_HEAD_SIZE + loc.offset;
+        m_Reader.m_nBaseOffset = m_nDataStart + loc.offset;
         m_Reader.Read(m_pRawData, m_nRawHeld, progress, 0, 1);
     }
     return true;

@@ -59,6 +59,7 @@ class CDdsTexture {
     void DecodeDXT1(ProgressCallback progress);
     void DecodeDXT3(ProgressCallback progress);
     void DecodeDXT5(ProgressCallback progress);
+    void DecodeBCn(ProgressCallback progress);
     void Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                  ProgressCallback progress = nullptr);
 
@@ -84,6 +85,12 @@ class CDdsTexture {
     bool m_bHasAlpha = false;
     bool m_bCubeMap = false;
     bool m_bVolume = false;
+    // A texture array (not a cube array): m_nSurfaceCount counts its slices.
+    bool m_bArray = false;
+    // The DX10 extension when the file has one (m_bDx10), and where the surfaces start.
+    bool m_bDx10 = false;
+    dds::DdsHeadDx10 m_Dx10 = {};
+    uint32_t m_nDataStart = dds::DDS_HEAD_SIZE;
 
     // The selection on show (after clamping): level, and cube face or volume layer.
     int32_t m_nLevel = 0;
@@ -108,4 +115,6 @@ class CDdsTexture {
 // image would have more than kMaxImagePixels pixels (1 GiB): such a header is refused rather
 // than allocated.
 constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
+// Largest DX10 array size accepted (Direct3D's own limit); 0, or more, is a broken header.
+constexpr uint32_t kMaxArraySize = 2048;
 bool ImageBytes(uint32_t width, uint32_t height, uint32_t& workBytes, uint32_t& displayBytes);

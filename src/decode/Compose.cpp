@@ -238,6 +238,7 @@ RowFn ChooseRow(int32_t format, uint32_t bits, View view) {
     case TF_BUMP_UVW: return bits == 16 ? ColorBump : nullptr; // always the colour view
     case TF_FLOAT16: return Pick(kHalfLayouts, bits, view);
     case TF_FLOAT32: return Pick(kSingleLayouts, bits, view);
+    case TF_DXGI_PIXELS: return Pick(kMaskLayouts, 0, view); // converted into the work image
     default: return Pick(kMaskLayouts, bits, view);
     }
 }

@@ -2,8 +2,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decode/BcnDecode.h"
 #include "decode/BlockDecode.h"
 #include "decode/Compose.h"
+#include "decode/DxgiPixels.h"
 #include "dds/DdsTexture.h"
 #include "io/Progress.h"
 
@@ -65,6 +67,24 @@ void CDdsTexture::DecodeDXT5(ProgressCallback progress) {
         });
 }
 
+// BC4 to BC7: `isSigned` picks the SNORM (BC4, BC5) or SF16 (BC6H) reading.
+void CDdsTexture::DecodeBCn(ProgressCallback progress) {
+    const int32_t f = m_nFormat;
+    const bool isSigned = f == TF_BC4_SNORM || f == TF_BC5_SNORM || f == TF_BC6H_SF16;
+    auto run = [f, isSigned](uint32_t* dest, const uint8_t* blocks, uint32_t count,
+                             uint32_t rowLength) {
+        if (f == TF_BC4 || f == TF_BC4_SNORM)
+            DecodeBC4Blocks(dest, blocks, count, rowLength, isSigned);
+        else if (f == TF_BC5 || f == TF_BC5_SNORM)
+            DecodeBC5Blocks(dest, blocks, count, rowLength, isSigned);
+        else if (f == TF_BC6H || f == TF_BC6H_SF16)
+            DecodeBC6HBlocks(dest, blocks, count, rowLength, isSigned);
+        else
+            DecodeBC7Blocks(dest, blocks, count, rowLength);
+    };
+    DecodeBlocks(BlockBytes(f), progress, run);
+}
+
 void CDdsTexture::DecodeSurface(ProgressCallback progress) {
     // Without a surface the header may be anything (an unknown format's is not checked):
     // nothing is sized from it.
@@ -90,6 +110,28 @@ void CDdsTexture::DecodeSurface(ProgressCallback progress) {
     case TF_DXT4:
     case TF_DXT5:
     case TF_DXT5_NM: DecodeDXT5(progress); break;
+    case TF_BC4:
+    case TF_BC4_SNORM:
+    case TF_BC5:
+    case TF_BC5_SNORM:
+    case TF_BC6H:
+    case TF_BC6H_SF16:
+    case TF_BC7: DecodeBCn(progress); break;
+    case TF_DXGI_PIXELS: {
+        if (!ImagesMatchHeader(*this)) return;
+        const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
+        const uint64_t rowBytes = uint64_t(DxgiPixelBits(m_Dx10.dxgiFormat)) / 8 * width;
+        if (!rowBytes) return;
+        // Rows the file did not supply stay zero.
+        const uint64_t rows = std::min<uint64_t>(height, m_nRawHeld / rowBytes);
+        for (uint32_t y = 0; y < rows; ++y) {
+            if (!CallProgress(progress, y, uint32_t(rows), 0)) return;
+            m_Reader.PumpMessages();
+            ConvertDxgiRow(m_Dx10.dxgiFormat, m_pWorkImage + size_t(y) * width,
+                           m_pRawData + y * rowBytes, width);
+        }
+        break;
+    }
     default: break; // float surfaces are read by composition, unknown ones not at all
     }
 }

@@ -21,6 +21,8 @@ std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& f) {
         parts[3] = Print(" Side: %lli/%i", f.faceOrLayer + 1LL, f.surfaceCount);
     else if (f.volume)
         parts[3] = Print(" Layer: %lli/%i", f.faceOrLayer + 1LL, f.surfaceCount);
+    else if (f.array)
+        parts[3] = Print(" Array: %lli/%i", f.faceOrLayer + 1LL, f.surfaceCount);
     // Counted in 64 bits: a selection of INT32_MAX shows as 2147483648, never as a negative.
     const long long mips = f.mipMapCount > 1 ? (long long)f.mipMapCount : 1;
     parts[4] = Print(" MipMap: %lli/%lli", f.level + 1LL, mips);
@@ -44,6 +46,7 @@ StatusFacts StatusFactsOf(const CDdsTexture& t) {
     f.height = t.m_nHeight;
     f.cubeMap = t.m_bCubeMap;
     f.volume = !t.m_bCubeMap && t.m_bVolume;
+    f.array = !t.m_bCubeMap && !t.m_bVolume && t.m_bArray;
     f.surfaceCount = t.m_nSurfaceCount;
     f.rawSize = t.m_pRawData ? t.m_nRawSize : 0;
     return f;

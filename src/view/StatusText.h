@@ -14,6 +14,7 @@ struct StatusFacts {
     int32_t height = 0;
     bool cubeMap = false;
     bool volume = false;
+    bool array = false; // a texture array: part 3 counts its slices
     int32_t surfaceCount = 0;
     int32_t faceOrLayer = 0; // selection, from 0
     int32_t level = 0;       // selection, from 0
