@@ -84,6 +84,17 @@ TEST(FileList, PoolGrowsInStepsAndKeepsItsNames) {
     EXPECT_EQ(list.PoolCapacity(), 2 * FileList::kPoolStep);
     EXPECT_EQ(list.PoolGrowths(), 2u);
     EXPECT_STREQ(list.At(0), "a.dds");
+    // A pool filled to the byte does not grow; one byte more does.
+    FileList exact;
+    const std::string quarter(FileList::kPoolStep / 4 - 1, 'q');
+    for (int i = 0; i < 4; ++i) exact.AddFound(quarter.c_str(), 0);
+    EXPECT_EQ(exact.PoolCapacity(), FileList::kPoolStep);
+    EXPECT_EQ(exact.PoolGrowths(), 1u);
+    exact.AddFound("", 0);
+    EXPECT_EQ(exact.PoolCapacity(), 2 * FileList::kPoolStep);
+    exact.Finish();
+    EXPECT_EQ(exact.Count(), 5);
+    EXPECT_STREQ(exact.At(0), "");
     // A name longer than one step still fits.
     FileList one;
     one.AddFound(std::string(40000, 'n').c_str(), 0);
