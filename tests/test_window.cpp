@@ -34,17 +34,20 @@ struct Dialog {
 std::vector<Dialog> g_dialogs;
 HHOOK g_hook = nullptr;
 
-// How the next dialogs are answered: message boxes with g_boxAnswer; the open dialog with
-// g_openAnswer typed into its name box and OK, or cancelled when that is empty.
+// How the next dialogs are answered: message boxes with g_boxAnswer; the dialog captioned
+// g_answer.caption with its fields filled in and OK; every other dialog cancelled.
 WPARAM g_boxAnswer = IDCANCEL;
-std::string g_openAnswer;
-HWND g_openDialog = nullptr;
+struct DialogAnswer {
+    std::string caption;
+    std::vector<std::pair<int, std::string>> fields; // control id, text
+} g_answer;
+HWND g_answeredDialog = nullptr;
 
-void CALLBACK AnswerOpenDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    constexpr int kNameBox = 0x47C; // the file name box of the common dialog
-    SetDlgItemTextA(g_openDialog, kNameBox, g_openAnswer.c_str());
-    PostMessageA(g_openDialog, WM_COMMAND, IDOK, 0);
+    for (const auto& field : g_answer.fields)
+        SetDlgItemTextA(g_answeredDialog, field.first, field.second.c_str());
+    PostMessageA(g_answeredDialog, WM_COMMAND, IDOK, 0);
 }
 
 LRESULT CALLBACK CloseDialogs(int code, WPARAM wParam, LPARAM lParam) {
@@ -56,9 +59,9 @@ LRESULT CALLBACK CloseDialogs(int code, WPARAM wParam, LPARAM lParam) {
             GetWindowTextA(dlg, caption, sizeof caption);
             GetDlgItemTextA(dlg, 0xFFFF, text, sizeof text);
             g_dialogs.push_back({caption, text});
-            if (!std::strcmp(caption, "Open file...") && !g_openAnswer.empty()) {
-                g_openDialog = dlg; // answered once its own loop runs
-                SetTimer(nullptr, 0, 50, AnswerOpenDialog);
+            if (!g_answer.caption.empty() && g_answer.caption == caption) {
+                g_answeredDialog = dlg; // answered once its own loop runs
+                SetTimer(nullptr, 0, 50, AnswerDialog);
             } else {
                 PostMessageA(dlg, WM_COMMAND, GetDlgItem(dlg, 0xFFFF) ? g_boxAnswer : IDCANCEL, 0);
             }
@@ -145,7 +148,7 @@ class Window : public ::testing::Test {
         ResetView();
         g_dialogs.clear();
         g_boxAnswer = IDCANCEL;
-        g_openAnswer.clear();
+        g_answer = {};
         g_nCurrentIndex = -1;
         g_hook = SetWindowsHookExA(WH_CBT, CloseDialogs, nullptr, GetCurrentThreadId());
         // The cursor off any window this test makes (the title shows the pixel under it).
@@ -937,6 +940,8 @@ TEST_F(Window, TwoPageDownsDuringOneLoadMakeOneStep) {
     CopyFileA((TempDir() + "\\big.dds").c_str(), (folder + "b.dds").c_str(), FALSE);
     Start();
     Open(folder + "a.dds");
+    KeyDown(VK_HOME); // the list is made
+    ASSERT_EQ(Title(), "Brixa - [a.dds - 1/4] Zoom:100%");
     PostMessageA(g_hWndMain, WM_KEYDOWN, VK_NEXT, 1);
     PostMessageA(g_hWndMain, WM_KEYDOWN, VK_NEXT, 1);
     StepFile(+1); // b's load is running when the keys arrive
@@ -953,7 +958,8 @@ TEST_F(Window, OpenDialogCancelledAndAccepted) {
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].caption, "Open file...");
     EXPECT_EQ(Title(), "Brixa");
-    g_openAnswer = folder + "b.dds";
+    constexpr int kNameBox = 0x47C; // the file name box of the common dialog
+    g_answer = {"Open file...", {{kNameBox, folder + "b.dds"}}};
     Command(IDM_OPEN);
     Pump(20);
     ASSERT_EQ(g_dialogs.size(), 2u);
@@ -966,6 +972,23 @@ TEST_F(Window, OpenDialogCancelledAndAccepted) {
     Command(IDM_OPEN);
     EXPECT_EQ(g_dialogs.size(), 2u);
     g_nLoadState = kLoadIdle;
+}
+
+TEST_F(Window, ColourDialogCancelledAndAccepted) {
+    Start();
+    Open(SmallArgb());
+    g_Settings.backgroundColor = {1, 2, 3};
+    KeyUp('B');
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_Settings.backgroundColor.red, 1);
+    constexpr int kRed = 706, kGreen = 707, kBlue = 708; // the colour dialog's number boxes
+    g_answer = {g_dialogs[0].caption, {{kRed, "10"}, {kGreen, "20"}, {kBlue, "30"}}};
+    Command(IDM_BACKGROUND);
+    ASSERT_EQ(g_dialogs.size(), 2u);
+    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+    EXPECT_EQ(c.red, 10);
+    EXPECT_EQ(c.green, 20);
+    EXPECT_EQ(c.blue, 30);
 }
 
 TEST_F(Window, DroppedFiles) {
