@@ -1017,6 +1017,21 @@ TEST_F(Window, DroppedFiles) {
     EXPECT_EQ(g_dialogs.size(), 1u);
 }
 
+TEST_F(Window, DropDuringALoadWaitsForIt) {
+    const std::string folder = MakeFolder("dropbusy", {{"a.dds", 4}, {"c.dds", 12}});
+    Dxt1File("big.dds", 4096, 4096);
+    CopyFileA((TempDir() + "\\big.dds").c_str(), (folder + "b.dds").c_str(), FALSE);
+    Start();
+    Open(folder + "a.dds");
+    KeyDown(VK_HOME);
+    PostMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({folder + "c.dds"})), 0);
+    StepFile(+1); // b's load is running when the drop arrives: it stops, then c opens
+    Pump(10);
+    EXPECT_EQ(Title(), "Brixa - [c.dds] Zoom:100%");
+    EXPECT_EQ(Status(2), " Size: 12x16");
+    EXPECT_EQ(g_nLoadState, kLoadIdle);
+}
+
 // ---- the file association, on scratch keys ---------------------------------------------------
 
 class Association : public Window {
