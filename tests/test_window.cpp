@@ -821,6 +821,16 @@ std::string MakeFolder(const char* name, const std::vector<std::pair<std::string
                        uint32_t mips = 1) {
     const std::string folder = TempDir() + "\\" + name + "\\";
     CreateDirectoryA(folder.c_str(), nullptr);
+    // Emptied first: the test folder's name repeats when Wine reuses a process id.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA((folder + found.cFileName).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
     for (const auto& f : files) {
         const uint32_t w = f.second, h = 16;
         std::vector<uint8_t> payload;
@@ -928,10 +938,26 @@ TEST_F(Window, WheelKeepsTheLevelPageDownResetsIt) {
     KeyDown(VK_NEXT);
     EXPECT_EQ(Title(), "Brixa - [m2.dds - 2/2] Zoom:100%");
     EXPECT_EQ(Status(4), " MipMap: 1/5");
+    // A kept level the next file does not have: its last level, and the status says so.
+    Dxt1File("two.dds", 64, 16, 2);
+    CopyFileA((TempDir() + "\\two.dds").c_str(), (folder + "m3.dds").c_str(), FALSE);
+    Open(folder + "m1.dds"); // the next step lists the folder again, now with m3
+    KeyDown(VK_RIGHT);
+    KeyDown(VK_RIGHT);
+    KeyDown(VK_RIGHT);
+    KeyDown(VK_RIGHT);
+    ASSERT_EQ(Status(4), " MipMap: 5/5");
+    SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(-120), 0); // m2, level kept
+    SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(-120), 0); // m3, two levels only
+    Pump(10);
+    EXPECT_EQ(Title(), "Brixa - [m3.dds - 3/3] Zoom:100%");
+    EXPECT_EQ(Status(4), " MipMap: 2/2");
+    EXPECT_EQ(Status(2), " Size: 32x8");
+    EXPECT_EQ(g_nLevel, 1);
     // In a zoom mode the wheel zooms and stays on the file.
     Command(IDM_WHEEL_ZOOM50);
     SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(-120), 0);
-    EXPECT_EQ(Title(), "Brixa - [m2.dds - 2/2] Zoom:150%");
+    EXPECT_EQ(Title(), "Brixa - [m3.dds - 3/3] Zoom:150%");
 }
 
 TEST_F(Window, TwoPageDownsDuringOneLoadMakeOneStep) {
