@@ -11,6 +11,9 @@
 #include "view/StatusText.h"
 #include "view/View.h"
 
+static_assert(sizeof(void*) != 4 || OPENFILENAME_SIZE_VERSION_400A == 76,
+              "the open dialog's structure without its later extension fields");
+
 FileList g_FileList;
 int32_t g_nCurrentIndex = -1;
 
