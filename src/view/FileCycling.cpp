@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "app/Settings.h"
@@ -11,7 +12,7 @@
 #include "view/StatusText.h"
 #include "view/View.h"
 
-static_assert(sizeof(void*) != 4 || OPENFILENAME_SIZE_VERSION_400A == 76,
+static_assert(sizeof(void*) != 4 || offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
               "the open dialog's structure without its later extension fields");
 
 FileList g_FileList;
