@@ -37,8 +37,11 @@ void Die(const std::string& why) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // No allocation limit: the program's own rules must keep every header's memory bounded
-    // (fuzz/run sets the process's ceiling).
+#ifndef BRIXA_FUZZ_UNLIMITED
+    // Inputs that ask for large images fail fast here and leave time to explore the rest;
+    // fuzz_load_unlimited runs them as the viewer does.
+    SetAllocationLimit(size_t(64) << 20);
+#endif
     // The file lives in memory when it can: every input is written once.
     const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
     if (!base) base = "/tmp";

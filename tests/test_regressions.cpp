@@ -190,7 +190,7 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SavedCrash);
 TEST_P(SavedCrash, NoLongerFails) {
     const Regression& r = GetParam();
     const std::vector<uint8_t> input = ReadAll(r.path);
-    if (r.target == "fuzz_load") {
+    if (r.target == "fuzz_load" || r.target == "fuzz_load_unlimited") {
         EXPECT_EQ(ReplayLoad(input), "") << r.path;
     } else if (r.target == "fuzz_blocks") {
         EXPECT_EQ(ReplayBlocks(input), "") << r.path;
