@@ -2,6 +2,9 @@
 //   bench_window pipeline FILE [REPS]   OpenByName of FILE (median of REPS), the same load,
 //                                       decode and compose without the window, and a mip step
 //   bench_window memory FILE            peak memory of a process that shows FILE
+//   bench_window cycle FOLDER           Page Down through every file of FOLDER (which ends with
+//                                       a backslash): the first step with the folder scan, the
+//                                       steps after it, and one file's own load
 // Prints "name value unit" lines. Settings go to a key of their own, deleted at the end.
 #include "app/Shell.h"
 
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "view/FileList.h"
 #include "view/View.h"
 
 namespace {
@@ -138,18 +142,52 @@ int Memory(const char* path) {
     return 0;
 }
 
+int Cycle(const char* folder) {
+    lstrcpynA(g_Settings.lastPath, folder, MAX_PATH);
+    SetCurrentDirectoryA(folder);
+    g_szCurrentFileName[0] = '\0';
+    g_nCurrentIndex = -1;
+    g_Settings.wrapAround = false;
+    double t = NowMs();
+    SendMessageA(g_hWndMain, WM_KEYDOWN, VK_NEXT, 1); // scans the folder, opens the first file
+    Report("first Page Down (with the scan)", NowMs() - t, "ms");
+    const int32_t count = g_FileList.Count();
+    if (count < 2) return std::fprintf(stderr, "no files in %s\n", folder), 1;
+    std::vector<double> steps;
+    for (int32_t i = 1; i < count; ++i) {
+        t = NowMs();
+        SendMessageA(g_hWndMain, WM_KEYDOWN, VK_NEXT, 1);
+        steps.push_back(NowMs() - t);
+    }
+    if (g_nCurrentIndex != count - 1) return std::fprintf(stderr, "steps went astray\n"), 1;
+    Report("files", count, "");
+    Report("Page Down (median)", Median(steps), "ms");
+    Report("Page Down (slowest)", *std::max_element(steps.begin(), steps.end()), "ms");
+    // The picture's own share: the same file opened by name, without the list.
+    std::vector<double> loads;
+    const std::string name = g_szCurrentFileName;
+    for (int i = 0; i < 20; ++i) {
+        t = NowMs();
+        Show(name.c_str());
+        loads.push_back(NowMs() - t);
+    }
+    Report("the same file by name (median)", Median(loads), "ms");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_window pipeline|memory FILE [REPS]\n");
+        std::fprintf(stderr, "usage: bench_window pipeline|memory FILE [REPS] | cycle FOLDER\n");
         return 2;
     }
     g_pszSettingsSubkey = kBenchKey;
     if (!StartUp(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL))
         return std::fprintf(stderr, "no window: is DISPLAY set?\n"), 1;
-    const int result = !std::strcmp(argv[1], "memory")
-                           ? Memory(argv[2])
+    const int result = !std::strcmp(argv[1], "memory") ? Memory(argv[2])
+                       : !std::strcmp(argv[1], "cycle")
+                           ? Cycle(argv[2])
                            : Pipeline(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);
     RegCloseKey(g_hSettingsKey);
     g_hSettingsKey = nullptr;

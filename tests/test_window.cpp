@@ -3,17 +3,21 @@
 #include "app/Shell.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../res/resource.h"
 #include "DdsBuilder.h"
 #include "HostileCorpus.h"
 #include "app/Settings.h"
+#include "view/FileList.h"
 #include "view/StatusText.h"
 #include "view/View.h"
 
@@ -30,6 +34,22 @@ struct Dialog {
 std::vector<Dialog> g_dialogs;
 HHOOK g_hook = nullptr;
 
+// How the next dialogs are answered: message boxes with g_boxAnswer; the dialog captioned
+// g_answer.caption with its fields filled in and OK; every other dialog cancelled.
+WPARAM g_boxAnswer = IDCANCEL;
+struct DialogAnswer {
+    std::string caption;
+    std::vector<std::pair<int, std::string>> fields; // control id, text
+} g_answer;
+HWND g_answeredDialog = nullptr;
+
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    for (const auto& field : g_answer.fields)
+        SetDlgItemTextA(g_answeredDialog, field.first, field.second.c_str());
+    PostMessageA(g_answeredDialog, WM_COMMAND, IDOK, 0);
+}
+
 LRESULT CALLBACK CloseDialogs(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
         HWND dlg = HWND(wParam);
@@ -39,7 +59,12 @@ LRESULT CALLBACK CloseDialogs(int code, WPARAM wParam, LPARAM lParam) {
             GetWindowTextA(dlg, caption, sizeof caption);
             GetDlgItemTextA(dlg, 0xFFFF, text, sizeof text);
             g_dialogs.push_back({caption, text});
-            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+            if (!g_answer.caption.empty() && g_answer.caption == caption) {
+                g_answeredDialog = dlg; // answered once its own loop runs
+                SetTimer(nullptr, 0, 50, AnswerDialog);
+            } else {
+                PostMessageA(dlg, WM_COMMAND, GetDlgItem(dlg, 0xFFFF) ? g_boxAnswer : IDCANCEL, 0);
+            }
         }
     }
     return CallNextHookEx(g_hook, code, wParam, lParam);
@@ -122,6 +147,9 @@ class Window : public ::testing::Test {
         g_Settings = ViewerSettings();
         ResetView();
         g_dialogs.clear();
+        g_boxAnswer = IDCANCEL;
+        g_answer = {};
+        g_nCurrentIndex = -1;
         g_hook = SetWindowsHookExA(WH_CBT, CloseDialogs, nullptr, GetCurrentThreadId());
         // The cursor off any window this test makes (the title shows the pixel under it).
         SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
@@ -784,6 +812,367 @@ TEST_F(Window, FileThatCannotBeReadKeepsThePicture) {
     EXPECT_EQ(g_dialogs[0].text, "Error loading file !");
     EXPECT_EQ(Title(), "Brixa - [missing.dds] Zoom:100%");
     EXPECT_EQ(g_nLoadState, kLoadIdle);
+}
+
+// ---- the folder's files, the open dialog, drops ------------------------------------------------
+
+// A folder of its own under the test folder; each file a DXT1 picture of its own width.
+std::string MakeFolder(const char* name, const std::vector<std::pair<std::string, uint32_t>>& files,
+                       uint32_t mips = 1) {
+    const std::string folder = TempDir() + "\\" + name + "\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    // Emptied first: the test folder's name repeats when Wine reuses a process id.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA((folder + found.cFileName).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    for (const auto& f : files) {
+        const uint32_t w = f.second, h = 16;
+        std::vector<uint8_t> payload;
+        for (uint32_t i = 0, lw = w, lh = h; i < mips; ++i, lw = Halve(lw), lh = Halve(lh))
+            Append(payload, Pattern(((lw + 3) / 4) * ((lh + 3) / 4) * 8, i + 1));
+        const std::vector<uint8_t> bytes = FileBytes(HeadFourCC(w, h, FOURCC_DXT1, mips), payload);
+        FILE* out = std::fopen((folder + f.first).c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fclose(out);
+    }
+    return folder;
+}
+
+// A drop of these names, as the shell hands it over.
+HDROP MakeDrop(const std::vector<std::string>& names, bool wide = false) {
+    std::string list8;
+    std::wstring list16;
+    for (const std::string& n : names) {
+        list8 += n + '\0';
+        list16 += std::wstring(n.begin(), n.end()) + L'\0';
+    }
+    const size_t bytes = wide ? (list16.size() + 1) * 2 : list8.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = wide;
+    if (wide)
+        std::memcpy(drop + 1, list16.c_str(), bytes);
+    else
+        std::memcpy(drop + 1, list8.c_str(), bytes);
+    GlobalUnlock(memory);
+    return HDROP(memory);
+}
+
+TEST_F(Window, FileKeysWalkTheFolderInNameOrder) {
+    const std::string folder =
+        MakeFolder("walk", {{"b.dds", 8}, {"A.dds", 4}, {"c.DDS", 12}, {"_z.dds", 20}});
+    CreateDirectoryA((folder + "x.dds").c_str(), nullptr); // a folder is not listed
+    MakeFolder("walk\\x.dds", {{"inner.dds", 4}});
+    FILE* text = std::fopen((folder + "note.txt").c_str(), "wb");
+    std::fclose(text);
+    Start();
+    g_Settings.wrapAround = false;
+    Open(folder + "c.DDS");
+    EXPECT_EQ(Title(), "Brixa - [c.DDS] Zoom:100%");
+    KeyDown(VK_PRIOR);
+    EXPECT_EQ(Title(), "Brixa - [b.dds - 3/4] Zoom:100%");
+    EXPECT_EQ(Status(2), " Size: 8x16");
+    KeyDown(VK_DOWN);
+    EXPECT_EQ(Title(), "Brixa - [c.DDS - 4/4] Zoom:100%");
+    // The last file, no wrap-around: nothing happens.
+    SendMessageA(g_hStatusBar, SB_SETTEXTA, 2, LPARAM("stale"));
+    KeyDown(VK_NEXT);
+    EXPECT_EQ(Title(), "Brixa - [c.DDS - 4/4] Zoom:100%");
+    EXPECT_EQ(Status(2), "stale");
+    // End on the last file loads it again.
+    KeyDown(VK_END);
+    EXPECT_EQ(Status(2), " Size: 12x16");
+    Command(IDM_WRAP_AROUND);
+    KeyDown(VK_NEXT);
+    EXPECT_EQ(Title(), "Brixa - [_z.dds - 1/4] Zoom:100%");
+    KeyDown(VK_UP);
+    EXPECT_EQ(Title(), "Brixa - [c.DDS - 4/4] Zoom:100%");
+    KeyDown(VK_HOME);
+    EXPECT_EQ(Title(), "Brixa - [_z.dds - 1/4] Zoom:100%");
+    KeyDown(VK_NEXT);
+    EXPECT_EQ(Title(), "Brixa - [A.dds - 2/4] Zoom:100%");
+    EXPECT_EQ(Status(2), " Size: 4x16");
+    EXPECT_TRUE(g_dialogs.empty());
+}
+
+TEST_F(Window, StartedWithoutAFileEndOpensTheLast) {
+    const std::string folder = MakeFolder("nofile", {{"a.dds", 4}, {"b.dds", 8}, {"c.dds", 12}});
+    g_Settings = ViewerSettings();
+    Start();
+    lstrcpynA(g_Settings.lastPath, folder.c_str(), MAX_PATH);
+    HandleArgumentText(""); // as a start with this folder stored: it becomes the current one
+    KeyDown(VK_END);
+    EXPECT_EQ(Title(), "Brixa - [c.dds - 3/3] Zoom:100%");
+    // A file deleted after the list was made is seen only after the next choice.
+    ASSERT_TRUE(DeleteFileA((folder + "a.dds").c_str())) << GetLastError();
+    KeyDown(VK_HOME);
+    EXPECT_EQ(Title(), "Brixa - [a.dds - 1/3] Zoom:100%");
+    EXPECT_EQ(Status(2), " Size: 12x16"); // its load failed and said so; c stays on show
+    // The next step moves on from it.
+    KeyDown(VK_NEXT);
+    EXPECT_EQ(Title(), "Brixa - [b.dds - 2/3] Zoom:100%");
+}
+
+TEST_F(Window, WheelKeepsTheLevelPageDownResetsIt) {
+    const std::string folder = MakeFolder("wheel", {{"m1.dds", 64}, {"m2.dds", 64}}, 5);
+    Start();
+    Open(folder + "m1.dds");
+    KeyDown(VK_RIGHT);
+    KeyDown(VK_RIGHT);
+    ASSERT_EQ(Status(4), " MipMap: 3/5");
+    SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(-120), 0);
+    Pump(10);
+    EXPECT_EQ(Title(), "Brixa - [m2.dds - 2/2] Zoom:100%");
+    EXPECT_EQ(Status(4), " MipMap: 3/5");
+    SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(120), 0);
+    Pump(10);
+    EXPECT_EQ(Title(), "Brixa - [m1.dds - 1/2] Zoom:100%");
+    EXPECT_EQ(Status(4), " MipMap: 3/5");
+    KeyDown(VK_NEXT);
+    EXPECT_EQ(Title(), "Brixa - [m2.dds - 2/2] Zoom:100%");
+    EXPECT_EQ(Status(4), " MipMap: 1/5");
+    // A kept level the next file does not have: its last level, and the status says so.
+    Dxt1File("two.dds", 64, 16, 2);
+    CopyFileA((TempDir() + "\\two.dds").c_str(), (folder + "m3.dds").c_str(), FALSE);
+    Open(folder + "m1.dds"); // the next step lists the folder again, now with m3
+    KeyDown(VK_RIGHT);
+    KeyDown(VK_RIGHT);
+    KeyDown(VK_RIGHT);
+    KeyDown(VK_RIGHT);
+    ASSERT_EQ(Status(4), " MipMap: 5/5");
+    SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(-120), 0); // m2, level kept
+    SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(-120), 0); // m3, two levels only
+    Pump(10);
+    EXPECT_EQ(Title(), "Brixa - [m3.dds - 3/3] Zoom:100%");
+    EXPECT_EQ(Status(4), " MipMap: 2/2");
+    EXPECT_EQ(Status(2), " Size: 32x8");
+    EXPECT_EQ(g_nLevel, 1);
+    // In a zoom mode the wheel zooms and stays on the file.
+    Command(IDM_WHEEL_ZOOM50);
+    SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(-120), 0);
+    EXPECT_EQ(Title(), "Brixa - [m3.dds - 3/3] Zoom:150%");
+}
+
+TEST_F(Window, TwoPageDownsDuringOneLoadMakeOneStep) {
+    const std::string folder = MakeFolder("busy", {{"a.dds", 4}, {"c.dds", 8}, {"d.dds", 12}});
+    Dxt1File("big.dds", 4096, 4096);
+    CopyFileA((TempDir() + "\\big.dds").c_str(), (folder + "b.dds").c_str(), FALSE);
+    Start();
+    Open(folder + "a.dds");
+    KeyDown(VK_HOME); // the list is made
+    ASSERT_EQ(Title(), "Brixa - [a.dds - 1/4] Zoom:100%");
+    PostMessageA(g_hWndMain, WM_KEYDOWN, VK_NEXT, 1);
+    PostMessageA(g_hWndMain, WM_KEYDOWN, VK_NEXT, 1);
+    StepFile(+1); // b's load is running when the keys arrive
+    Pump(10);
+    EXPECT_EQ(Title(), "Brixa - [c.dds - 3/4] Zoom:100%");
+    EXPECT_EQ(Status(2), " Size: 8x16");
+    EXPECT_EQ(g_nLoadState, kLoadIdle);
+}
+
+TEST_F(Window, OpenDialogCancelledAndAccepted) {
+    const std::string folder = MakeFolder("dialog", {{"a.dds", 4}, {"b.dds", 8}, {"c.dds", 12}});
+    Start();
+    KeyUp('O');
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Open file...");
+    EXPECT_EQ(Title(), "Brixa");
+    constexpr int kNameBox = 0x47C; // the file name box of the common dialog
+    g_answer = {"Open file...", {{kNameBox, folder + "b.dds"}}};
+    Command(IDM_OPEN);
+    Pump(20);
+    ASSERT_EQ(g_dialogs.size(), 2u);
+    EXPECT_EQ(Title(), "Brixa - [b.dds] Zoom:100%");
+    EXPECT_STREQ(g_Settings.lastPath, folder.c_str());
+    KeyDown(VK_NEXT);
+    EXPECT_EQ(Title(), "Brixa - [c.dds - 3/3] Zoom:100%");
+    // While busy the command is refused.
+    g_nLoadState = kLoadBusy;
+    Command(IDM_OPEN);
+    EXPECT_EQ(g_dialogs.size(), 2u);
+    g_nLoadState = kLoadIdle;
+}
+
+TEST_F(Window, ColourDialogCancelledAndAccepted) {
+    Start();
+    Open(SmallArgb());
+    g_Settings.backgroundColor = {1, 2, 3};
+    KeyUp('B');
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_Settings.backgroundColor.red, 1);
+    constexpr int kRed = 706, kGreen = 707, kBlue = 708; // the colour dialog's number boxes
+    g_answer = {g_dialogs[0].caption, {{kRed, "10"}, {kGreen, "20"}, {kBlue, "30"}}};
+    Command(IDM_BACKGROUND);
+    ASSERT_EQ(g_dialogs.size(), 2u);
+    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+    EXPECT_EQ(c.red, 10);
+    EXPECT_EQ(c.green, 20);
+    EXPECT_EQ(c.blue, 30);
+}
+
+TEST_F(Window, DroppedFiles) {
+    const std::string folder = MakeFolder("drop", {{"a.dds", 4}, {"b.dds", 8}, {"c.dds", 12}});
+    Start();
+    PostMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({folder + "note.txt"})), 0);
+    Pump(20);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Error...");
+    EXPECT_EQ(g_dialogs[0].text, "Unsupported file format !");
+    EXPECT_EQ(Title(), "Brixa");
+    // Several files: the first only; its folder is the one cycled.
+    PostMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({folder + "b.dds", folder + "c.dds"})),
+                 0);
+    Pump(20);
+    EXPECT_EQ(Title(), "Brixa - [b.dds] Zoom:100%");
+    EXPECT_STREQ(g_Settings.lastPath, folder.c_str());
+    KeyDown(VK_PRIOR);
+    EXPECT_EQ(Title(), "Brixa - [a.dds - 1/3] Zoom:100%");
+    // Wide names arrive converted; the list is made again after a drop.
+    PostMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({folder + "c.dds"}, true)), 0);
+    Pump(20);
+    EXPECT_EQ(Title(), "Brixa - [c.dds] Zoom:100%");
+    KeyDown(VK_PRIOR);
+    EXPECT_EQ(Title(), "Brixa - [b.dds - 2/3] Zoom:100%");
+    EXPECT_EQ(g_dialogs.size(), 1u);
+}
+
+TEST_F(Window, DropDuringALoadWaitsForIt) {
+    const std::string folder = MakeFolder("dropbusy", {{"a.dds", 4}, {"c.dds", 12}});
+    Dxt1File("big.dds", 4096, 4096);
+    CopyFileA((TempDir() + "\\big.dds").c_str(), (folder + "b.dds").c_str(), FALSE);
+    Start();
+    Open(folder + "a.dds");
+    KeyDown(VK_HOME);
+    PostMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({folder + "c.dds"})), 0);
+    StepFile(+1); // b's load is running when the drop arrives: it stops, then c opens
+    Pump(10);
+    EXPECT_EQ(Title(), "Brixa - [c.dds] Zoom:100%");
+    EXPECT_EQ(Status(2), " Size: 12x16");
+    EXPECT_EQ(g_nLoadState, kLoadIdle);
+}
+
+// ---- the file association, on scratch keys ---------------------------------------------------
+
+class Association : public Window {
+  protected:
+    void SetUp() override {
+        Window::SetUp();
+        m_base = m_subkey + "assoc\\";
+        RegCreateKeyExA(HKEY_CURRENT_USER, (m_base + "classes").c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &g_hClassesRoot, nullptr);
+        RegCreateKeyExA(HKEY_CURRENT_USER, (m_base + "user").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &g_hUserRoot, nullptr);
+    }
+    void TearDown() override {
+        RegCloseKey(g_hClassesRoot);
+        RegCloseKey(g_hUserRoot);
+        g_hClassesRoot = HKEY_CLASSES_ROOT;
+        g_hUserRoot = HKEY_CURRENT_USER;
+        g_refusedRoot = nullptr;
+        DeleteKey(HKEY_CURRENT_USER, m_base);
+        Window::TearDown();
+    }
+    // Every key and value under a root, one line each.
+    static std::string Dump(HKEY root, const std::string& path = "") {
+        std::string out;
+        HKEY key;
+        if (RegOpenKeyExA(root, path.empty() ? nullptr : path.c_str(), 0, KEY_READ, &key))
+            return out;
+        char name[256], data[512];
+        for (DWORD i = 0;; ++i) {
+            DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+            if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type,
+                              reinterpret_cast<BYTE*>(data), &dataSize))
+                break;
+            out += path + " [" + name + "] " + std::to_string(type) + " " +
+                   std::string(data, dataSize) + "\n";
+        }
+        for (DWORD i = 0;; ++i) {
+            DWORD nameSize = sizeof name;
+            if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr)) break;
+            out += path + "\\" + name + "\n";
+            out += Dump(root, path.empty() ? name : path + "\\" + name);
+        }
+        RegCloseKey(key);
+        return out;
+    }
+    static std::string ModulePath() {
+        char module[MAX_PATH] = "";
+        GetModuleFileNameA(nullptr, module, sizeof module);
+        CharLowerA(module);
+        return module;
+    }
+    std::string m_base;
+};
+
+const char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.DDS";
+
+TEST_F(Association, WritesTheTwoKeysOnceAndRemovesThem) {
+    Start();
+    for (const char* sub : {"\\OpenWithList", "\\OpenWithProgids"})
+        WriteDword(g_hUserRoot, std::string(kFileExts) + sub, "x", 1);
+    Command(IDM_ASSOCIATE);
+    const std::string command = ModulePath() + " \"%1\"";
+    const std::string expected = std::string("\\.dds\n.dds [] 1 Brixa.exe") + '\0' +
+                                 "\n\\Brixa.exe\nBrixa.exe\\shell\nBrixa.exe\\shell\\Open\n"
+                                 "Brixa.exe\\shell\\Open\\command\n"
+                                 "Brixa.exe\\shell\\Open\\command [] 1 " +
+                                 command + '\0' + "\n";
+    EXPECT_EQ(Dump(g_hClassesRoot), expected);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Information...");
+    EXPECT_EQ(g_dialogs[0].text,
+              "All your DDS files have been associated with [" + ModulePath() + "].");
+    HKEY gone;
+    EXPECT_NE(RegOpenKeyExA(g_hUserRoot, kFileExts, 0, KEY_READ, &gone), ERROR_SUCCESS);
+    Command(IDM_ASSOCIATE);
+    EXPECT_EQ(Dump(g_hClassesRoot), expected);
+    // Asked and answered No: nothing changes.
+    Command(IDM_REMOVE_ASSOCIATION);
+    ASSERT_EQ(g_dialogs.size(), 3u);
+    EXPECT_EQ(g_dialogs[2].caption, "Warning...");
+    EXPECT_EQ(g_dialogs[2].text, "Do you really want to remove DDS file association with Brixa ?");
+    EXPECT_EQ(Dump(g_hClassesRoot), expected);
+    g_boxAnswer = IDYES;
+    Command(IDM_REMOVE_ASSOCIATION);
+    EXPECT_EQ(Dump(g_hClassesRoot), "");
+    ASSERT_EQ(g_dialogs.size(), 5u);
+    EXPECT_EQ(g_dialogs[4].text, "Registry removing finished.");
+    // Nothing left to remove: the same answer.
+    Command(IDM_REMOVE_ASSOCIATION);
+    ASSERT_EQ(g_dialogs.size(), 7u);
+    EXPECT_EQ(g_dialogs[6].text, "Registry removing finished.");
+}
+
+TEST_F(Association, StandardUserRegistersInTheUserClasses) {
+    Start();
+    g_refusedRoot = g_hClassesRoot;
+    g_pfnRegCreateKeyExA = RefusingCreateKey;
+    Command(IDM_ASSOCIATE);
+    EXPECT_EQ(Dump(g_hClassesRoot), "");
+    EXPECT_EQ(ReadString(g_hUserRoot, "Software\\Classes\\.dds", nullptr), "Brixa.exe");
+    EXPECT_EQ(
+        ReadString(g_hUserRoot, "Software\\Classes\\Brixa.exe\\shell\\Open\\command", nullptr),
+        ModulePath() + " \"%1\"");
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Information...");
+    g_boxAnswer = IDYES;
+    Command(IDM_REMOVE_ASSOCIATION);
+    EXPECT_EQ(Dump(g_hUserRoot, "Software\\Classes"), "");
+    // Neither place can be written: the error, and nothing else.
+    g_refusedRoot = HKEY(-1);
+    g_dialogs.clear();
+    Command(IDM_ASSOCIATE);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Error...");
+    EXPECT_EQ(g_dialogs[0].text, "Failed to open/create a registry key !");
 }
 
 } // namespace

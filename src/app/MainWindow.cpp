@@ -12,6 +12,7 @@
 #include "app/BusyRule.h"
 #include "app/CommandLine.h"
 #include "app/Settings.h"
+#include "view/FileList.h"
 #include "view/Placement.h"
 #include "view/View.h"
 #include "view/Zoom.h"
@@ -90,6 +91,12 @@ void StepSelection(int32_t& index, int32_t step) {
     LoadAndShow();
 }
 
+// The file keys start the next file at its first level and face.
+void StepFileFromStart(int32_t step) {
+    g_nLevel = g_nFaceOrLayer = 0;
+    StepFile(step);
+}
+
 // Before any file there is nothing to read again (and no error to show for it).
 void ReloadSurface() {
     if (g_szCurrentFileName[0]) LoadAndShow();
@@ -161,6 +168,12 @@ BOOL OnSetCursor(HWND hwnd, HWND cursorWindow, UINT, UINT) {
 void OnKeyDown(HWND, UINT key, BOOL, int, UINT) {
     switch (key) {
     case VK_ESCAPE: SaveAndQuit(); break;
+    case VK_HOME: StepFileFromStart(kStepFirst); break;
+    case VK_END: StepFileFromStart(kStepLast); break;
+    case VK_PRIOR:
+    case VK_UP: StepFileFromStart(-1); break;
+    case VK_NEXT:
+    case VK_DOWN: StepFileFromStart(+1); break;
     case VK_LEFT: StepSelection(g_nLevel, -1); break;
     case VK_RIGHT: StepSelection(g_nLevel, +1); break;
     case 'Z': StepSelection(g_nFaceOrLayer, -1); break;
@@ -172,6 +185,7 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     switch (key) {
     case 'U': ToggleUseAlpha(); break;
     case 'A': ToggleShowAlpha(); break;
+    case 'O': ShowOpenDialog(); break;
     case 'B': ChooseBackgroundColour(); break;
     case 'C': FORWARD_WM_COMMAND(hwnd, IDM_CLIP_TO_MONITOR, nullptr, 0, SendMessageA); break;
     case 'N': FORWARD_WM_COMMAND(hwnd, IDM_DXT5_AS_NM, nullptr, 0, SendMessageA); break;
@@ -194,12 +208,15 @@ void OnRButtonUp(HWND, int, int, UINT) {
 }
 
 void OnMouseWheel(HWND, int, int, int delta, UINT) {
-    if (g_Settings.mouseWheelMode == 0) return; // file cycling comes with the folder list
+    if (g_Settings.mouseWheelMode == 0) {
+        StepFile(delta > 0 ? -1 : +1); // the selection is kept for the next file
+        return;
+    }
     SetZoomFactor(WheelZoom(g_fZoomFactor, g_Settings.mouseWheelMode, delta > 0));
 }
 
 void OnDropFiles(HWND, HDROP drop) {
-    DragFinish(drop); // opening dropped files comes with the folder list
+    OpenDroppedFile(drop);
 }
 
 void OnCommand(HWND hwnd, int id, HWND, UINT) {
@@ -210,7 +227,10 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_EXIT: DestroyWindow(hwnd); break;
     case IDM_USE_ALPHA: ToggleUseAlpha(); break;
     case IDM_SHOW_ALPHA: ToggleShowAlpha(); break;
+    case IDM_OPEN: ShowOpenDialog(); break;
     case IDM_BACKGROUND: ChooseBackgroundColour(); break;
+    case IDM_ASSOCIATE: AssociateDdsFiles(); break;
+    case IDM_REMOVE_ASSOCIATION: RemoveDdsAssociation(); break;
     case IDM_WHEEL_CYCLE:
     case IDM_WHEEL_ZOOM5:
     case IDM_WHEEL_ZOOM10:
@@ -371,6 +391,7 @@ void HandleArgumentText(const char* argumentText) {
         }
     }
     lstrcpynA(g_szCurrentFileName, name.c_str(), sizeof g_szCurrentFileName);
+    g_nCurrentIndex = -1;
     OpenByName();
 }
 

@@ -47,3 +47,9 @@ extern RegCreateKeyExAFunction g_pfnRegCreateKeyExA;
 void LoadSettings();
 // True when writing at least one value failed.
 bool SaveSettings();
+
+// The file association. The two roots are the registry's own; tests point them at scratch keys.
+extern HKEY g_hClassesRoot;
+extern HKEY g_hUserRoot;
+void AssociateDdsFiles();
+void RemoveDdsAssociation();

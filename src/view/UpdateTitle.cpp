@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "app/Settings.h"
+#include "view/FileList.h"
 #include "view/Title.h"
 #include "view/View.h"
 #include "view/Zoom.h"
@@ -11,6 +12,8 @@
 void UpdateTitle() {
     TitleFacts f;
     f.fileName = g_szCurrentFileName;
+    f.listIndex = g_nCurrentIndex;
+    f.listCount = g_FileList.Count();
     f.zoomPercent = ZoomPercent(g_fFitFactor, g_fZoomFactor);
     f.pixelX = g_CursorPixel.x;
     f.pixelY = g_CursorPixel.y;

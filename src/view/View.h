@@ -5,6 +5,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdint>
 
@@ -60,6 +61,15 @@ int32_t StatusBarHeight();
 void ComputeFitFactor();
 void SetZoomFactor(float zoom);
 void TrackCursor();
+
+// The folder's file list and the current file's place in it (-1: rebuild before the next step).
+class FileList;
+extern FileList g_FileList;
+extern int32_t g_nCurrentIndex;
+// step -1, +1, kStepFirst or kStepLast.
+void StepFile(int32_t step);
+void ShowOpenDialog();
+void OpenDroppedFile(HDROP drop);
 
 // Placement, title, background colour.
 void PlaceWindow();

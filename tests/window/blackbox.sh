@@ -123,6 +123,54 @@ picture_is level2 "$SAMPLE" --level 1 --view blend
 press Right
 picture_is level3 "$SAMPLE" --level 2 --view blend
 
+# The folder's files, in the program's order: letters compare as lower case, bytes unsigned.
+mapfile -t FILES < <(cd "$SRC/samples" && find . -maxdepth 1 -type f -iname '*.dds' -printf '%f\n' |
+    while read -r f; do printf '%s\t%s\n' "$(printf '%s' "$f" | tr 'A-Z' 'a-z')" "$f"; done |
+    LC_ALL=C sort -t $'\t' -k1,1 | cut -f2)
+N=${#FILES[@]}
+index_of() { local i; for i in "${!FILES[@]}"; do [ "${FILES[$i]}" = "$1" ] && echo "$i"; done; }
+# Waits for the title of the file at this place and checks it.
+on_file() { # WHAT INDEX
+    local want="Brixa - [${FILES[$2]} - $(($2 + 1))/$N] Zoom:"
+    wait_title "$want*"
+    check "$1" "$want" "$(title | sed 's/Zoom:.*/Zoom:/')"
+}
+# The picture, where it is shown at its own size.
+picture_if_unscaled() { # NAME INDEX [EXPORT ARGS...]
+    local name=$1 index=$2
+    shift 2
+    case "$(title)" in
+    *Zoom:100%*) picture_is "$name" "$SRC/samples/${FILES[$index]}" "$@" ;;
+    *) echo "ok: $name shown scaled, not compared" ;;
+    esac
+}
+CUR=$(index_of dxt5-mipmaps-alpha.dds)
+press Next # level 3 before: the next file starts at its first level
+NEXT=$(((CUR + 1) % N))
+on_file "Page Down" "$NEXT"
+picture_if_unscaled next-file "$NEXT" --view blend
+press Prior
+on_file "Page Up" "$CUR"
+picture_if_unscaled back-level1 "$CUR" --view blend
+press End
+on_file "End" $((N - 1))
+press Home
+on_file "Home" 0
+press Down
+on_file "Down" 1
+press Up
+on_file "Up" 0
+press Up # wrap-around is on by default
+on_file "Up from the first, wrapping" $((N - 1))
+# The wheel in its first mode steps files and keeps the level.
+eval "$(xdotool getwindowgeometry --shell "$WIN")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 5
+on_file "wheel towards the user" 0
+xdotool click 4
+on_file "wheel away from the user" $((N - 1))
+xdotool mousemove 0 0
+press Home
+
 xdotool windowfocus --sync "$WIN" key Escape
 rc=
 for i in $(seq 100); do
@@ -138,6 +186,27 @@ check "Esc ends the program" 0 "${rc:-still running}"
 check "settings saved: LastPath" "Z:${SRC//\//\\}\\samples\\" \
     "$("${EMU[@]}" reg query 'HKLM\SOFTWARE\Solvane' /v LastPath | tr -d '\r' |
         sed -n 's/.*REG_SZ *//p')"
+
+# A restart without a file: the stored folder is the one walked, the stored wheel mode kept.
+WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" >"$WORK/brixa2.log" 2>&1 </dev/null &
+PID=$!
+WIN=
+for i in $(seq 200); do
+    WIN=$(xdotool search --name '^Brixa$' 2>/dev/null | head -1)
+    [ -n "$WIN" ] && break
+    sleep 0.1
+done
+if [ -n "$WIN" ]; then
+    xdotool windowfocus --sync "$WIN"
+    sleep 0.3
+    press End
+    on_file "after a restart, End" $((N - 1))
+    press Escape
+    for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
+    PID=
+else
+    fail "no window after the restart"
+fi
 
 echo "screenshots: $SHOTS"
 [ $FAILS = 0 ] && echo "all checks passed" || echo "$FAILS failed"
