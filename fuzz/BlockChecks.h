@@ -114,6 +114,31 @@ inline void Same(const uint32_t* got, const uint32_t* want, size_t n, const char
 
 // ---- the block helpers ---------------------------------------------------------------------
 
+// A run of 1 to 4 blocks taken from the input: its row length (a row holds all of its blocks,
+// except that one block may hang over a short row), exactly as many source bytes as the run may
+// read, the span of pixels it may write filled from the input, and `want`, a copy of that span
+// to build the expected pixels in.
+struct BlockRun {
+    uint32_t count, rowLength;
+    std::unique_ptr<uint8_t[]> src;
+    size_t span;
+    std::unique_ptr<uint32_t[]> dest;
+    std::vector<uint32_t> want;
+
+    BlockRun(ByteInput& in, uint32_t blockBytes) {
+        count = in.ConsumeIntegralInRange<uint32_t>(1, 4);
+        rowLength = count == 1 ? in.ConsumeIntegralInRange<uint32_t>(1, 9)
+                               : in.ConsumeIntegralInRange<uint32_t>(4 * count, 4 * count + 5);
+        std::vector<uint8_t> blocks = in.ConsumeBytes<uint8_t>(size_t(count) * blockBytes);
+        blocks.resize(size_t(count) * blockBytes);
+        src.reset(new uint8_t[blocks.size()]);
+        std::memcpy(src.get(), blocks.data(), blocks.size());
+        span = size_t(3) * rowLength + 4 * size_t(count);
+        dest = Dest(span, in);
+        want.assign(dest.get(), dest.get() + span);
+    }
+};
+
 inline void CheckBlockHelpers(ByteInput& in) {
     std::vector<uint8_t> bytes = in.ConsumeBytes<uint8_t>(16);
     bytes.resize(16);
@@ -182,21 +207,13 @@ inline void CheckBlockHelpers(ByteInput& in) {
 // A run of blocks decodes as the helpers do one block at a time.
 inline void CheckBlockRuns(ByteInput& in) {
     const int kind = in.ConsumeIntegralInRange(0, 3); // DXT1, DXT3, DXT5, DXT5 as normal map
-    const uint32_t count = in.ConsumeIntegralInRange<uint32_t>(1, 4);
-    // A row holds all of its blocks, except that one block may hang over a short row.
-    const uint32_t rowLength = count == 1
-                                   ? in.ConsumeIntegralInRange<uint32_t>(1, 9)
-                                   : in.ConsumeIntegralInRange<uint32_t>(4 * count, 4 * count + 5);
     const uint32_t blockBytes = kind == 0 ? 8 : 16;
-    std::vector<uint8_t> blocks = in.ConsumeBytes<uint8_t>(size_t(count) * blockBytes);
-    blocks.resize(size_t(count) * blockBytes);
-    // Exactly as many bytes as the run may read.
-    std::unique_ptr<uint8_t[]> src(new uint8_t[blocks.size()]);
-    std::memcpy(src.get(), blocks.data(), blocks.size());
-
-    const size_t span = size_t(3) * rowLength + 4 * size_t(count);
-    auto dest = Dest(span, in);
-    std::vector<uint32_t> want(dest.get(), dest.get() + span);
+    BlockRun run(in, blockBytes);
+    const uint32_t count = run.count, rowLength = run.rowLength;
+    const size_t span = run.span;
+    const auto& src = run.src;
+    const auto& dest = run.dest;
+    std::vector<uint32_t>& want = run.want;
     for (uint32_t k = 0; k < count; ++k) {
         const uint8_t* b = src.get() + size_t(k) * blockBytes;
         uint32_t* d = want.data() + 4 * size_t(k);
@@ -224,19 +241,13 @@ inline void CheckBlockRuns(ByteInput& in) {
 inline void CheckBcnRuns(ByteInput& in) {
     const int kind = in.ConsumeIntegralInRange(0, 6); // BC4, BC5 (unsigned, signed), BC6H, BC7
     const bool isSigned = kind < 6 && kind % 2 == 1;
-    const uint32_t count = in.ConsumeIntegralInRange<uint32_t>(1, 4);
-    const uint32_t rowLength = count == 1
-                                   ? in.ConsumeIntegralInRange<uint32_t>(1, 9)
-                                   : in.ConsumeIntegralInRange<uint32_t>(4 * count, 4 * count + 5);
     const uint32_t blockBytes = kind < 2 ? 8 : 16;
-    std::vector<uint8_t> blocks = in.ConsumeBytes<uint8_t>(size_t(count) * blockBytes);
-    blocks.resize(size_t(count) * blockBytes);
-    std::unique_ptr<uint8_t[]> src(new uint8_t[blocks.size()]);
-    std::memcpy(src.get(), blocks.data(), blocks.size());
-
-    const size_t span = size_t(3) * rowLength + 4 * size_t(count);
-    auto dest = Dest(span, in);
-    std::vector<uint32_t> want(dest.get(), dest.get() + span);
+    BlockRun run(in, blockBytes);
+    const uint32_t count = run.count, rowLength = run.rowLength;
+    const size_t span = run.span;
+    const auto& src = run.src;
+    const auto& dest = run.dest;
+    std::vector<uint32_t>& want = run.want;
     for (uint32_t k = 0; k < count; ++k) {
         const uint8_t* b = src.get() + size_t(k) * blockBytes;
         uint32_t* d = want.data() + 4 * size_t(k);
