@@ -60,11 +60,18 @@ declare -gA SYSTEM_TEXTS=(
 # With MEMORY_CEILING_KB set (native builds without sanitizers), the program runs with that
 # much address space at most: a header that makes it take gigabytes fails its case.
 run_tool() {
-    RC=0
-    (
-        [ -z "${MEMORY_CEILING_KB:-}" ] || ulimit -v "$MEMORY_CEILING_KB"
-        exec "${EMULATOR[@]}" "$@"
-    ) >"$SLOT/stdout" 2>"$SLOT/stderr" </dev/null || RC=$?
+    local try
+    for try in 1 2; do
+        RC=0
+        (
+            [ -z "${MEMORY_CEILING_KB:-}" ] || ulimit -v "$MEMORY_CEILING_KB"
+            exec "${EMULATOR[@]}" "$@"
+        ) >"$SLOT/stdout" 2>"$SLOT/stderr" </dev/null || RC=$?
+        # Wine now and then fails to start a program: status 1 and no output at all, which no
+        # run of ours gives (every failure says why). Such a start is tried once more.
+        [ ${#EMULATOR[@]} -gt 0 ] && [ "$RC" = 1 ] && [ ! -s "$SLOT/stdout" ] &&
+            [ ! -s "$SLOT/stderr" ] || break
+    done
     OUT="" ERR=""
     IFS= read -r -d '' OUT <"$SLOT/stdout" || true
     IFS= read -r -d '' ERR <"$SLOT/stderr" || true
