@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "BcnEncoder.h"
 #include "DdsBuilder.h"
 #include "dds/DdsTexture.h"
 #include "decode/Compose.h"
@@ -247,6 +248,87 @@ const PixelCase kPixels[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Formats, OnePixel, ::testing::ValuesIn(kPixels),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the viewer's extras: one channel as grey, exposure of float surfaces ---------------------
+
+struct ExtraCase {
+    const char* name;
+    int32_t format;
+    Masks masks;
+    bool hasAlpha;
+    std::vector<uint8_t> raw;
+    int32_t mode, channel, exposure;
+    uint32_t background, display;
+};
+void PrintTo(const ExtraCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class Extras : public ::testing::TestWithParam<ExtraCase> {};
+TEST_P(Extras, Display) {
+    const ExtraCase& c = GetParam();
+    Surface s(c.format, c.masks, c.hasAlpha, 1, 1, c.raw);
+    s.tex.m_nChannel = c.channel;
+    s.tex.m_nExposure = c.exposure;
+    EXPECT_EQ(s.Compose(c.mode, c.background)[0], c.display) << std::hex << s.Compose(c.mode)[0];
+}
+const std::vector<uint8_t> kBgra = {200, 100, 50, 128};
+const ExtraCase kExtras[] = {
+    // a channel as the colour view has it, never blended; alpha as the alpha view has it
+    {"Red", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_BLEND, CHANNEL_RED, 0, 0xFF, 0xFF323232},
+    {"Green", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_ALPHA, CHANNEL_GREEN, 0, 0, 0xFF646464},
+    {"Blue", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_COLOR, CHANNEL_BLUE, 0, 0, 0xFFC8C8C8},
+    {"Alpha", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_COLOR, CHANNEL_ALPHA, 0, 0, 0x80808080},
+    {"A4R4G4B4_Red", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_BLEND, CHANNEL_RED, 0, 0,
+     0xFFF0F0F0},
+    {"NoAlpha_Alpha",
+     TF_RGB,
+     kR8G8B8,
+     false,
+     {1, 2, 3},
+     COMPOSE_BLEND,
+     CHANNEL_ALPHA,
+     0,
+     0,
+     0xFFFFFFFF},
+    {"Bump_Alpha",
+     TF_BUMP_UVW,
+     kU8V8,
+     true,
+     {0x80, 0x7F},
+     COMPOSE_BLEND,
+     CHANNEL_ALPHA,
+     0,
+     0,
+     0xFFFFFFFF},
+    // exposure: x 2 per stop before the clamp, colour channels only, float formats only
+    {"Half_Up", TF_FLOAT16, k64, true, U16({0x3400, 0x3800, 0x3C00, 0}), COMPOSE_COLOR, 0, 1, 0,
+     0xFF7FFFFF},
+    {"Half_Down", TF_FLOAT16, k64, true, U16({0x3400, 0x3800, 0x3C00, 0}), COMPOSE_COLOR, 0, -1, 0,
+     0xFF1F3F7F},
+    {"Half_UpRed", TF_FLOAT16, k64, true, U16({0x3400, 0x3800, 0x3C00, 0}), COMPOSE_COLOR,
+     CHANNEL_RED, 1, 0, 0xFF7F7F7F},
+    {"R32F_Down", TF_FLOAT32, k32, false, F32({0.5f}), COMPOSE_COLOR, 0, -1, 0, 0xFF3FFFFF},
+    {"Float_Blend", TF_FLOAT32, k128, true, F32({0.25f, 0.25f, 0.25f, 0.5f}), COMPOSE_BLEND, 0, 1,
+     0xFF8000, 0x7FBF7F3F},
+    {"Float_AlphaKept", TF_FLOAT32, k128, true, F32({1, 1, 1, 0.5f}), COMPOSE_ALPHA, 0, 3, 0,
+     0x7F7F7F7F},
+    {"Bytes_Ignore", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_COLOR, 0, 2, 0, 0x803264C8},
+};
+INSTANTIATE_TEST_SUITE_P(Views, Extras, ::testing::ValuesIn(kExtras),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// BC6H keeps only clamped bytes in the work image: an exposure decodes its halves again.
+TEST(Extras, Bc6hExposureFromTheHalves) {
+    testkit::BC6HFields f;
+    f.mode = 15;
+    const uint32_t values[12] = {18171, 61291, 4180, 9, 12, 11};
+    std::memcpy(f.value, values, sizeof values);
+    Surface s(TF_BC6H_SF16, kNone, false, 4, 4, testkit::EncodeBC6H(f));
+    EXPECT_EQ(s.Compose(COMPOSE_COLOR)[12], 0xFFFF0000u); // red 4.75 (0x44C1)
+    s.tex.m_nExposure = -3;
+    EXPECT_EQ(s.Compose(COMPOSE_COLOR)[12], 0xFF970000u); // 4.75 / 8 x 255 = 151.5
+    EXPECT_EQ(ExposureFactor(kMaxExposure + 5), 65536.0f);
+}
 
 // ---- rows: order, progress, cancellation, repeatability
 // ---------------------------------------------
