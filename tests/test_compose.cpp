@@ -12,6 +12,7 @@
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
 #include "decode/PixelConvert.h"
+#include "decode/TexelValue.h"
 #include "io/Progress.h"
 
 namespace {
@@ -329,6 +330,77 @@ TEST(Extras, Bc6hExposureFromTheHalves) {
     EXPECT_EQ(s.Compose(COMPOSE_COLOR)[12], 0xFF970000u); // 4.75 / 8 x 255 = 151.5
     EXPECT_EQ(ExposureFactor(kMaxExposure + 5), 65536.0f);
 }
+
+// ---- the texel readout: stored values ---------------------------------------------------------
+
+struct TexelCase {
+    const char* name;
+    int32_t format;
+    Masks masks;
+    uint32_t dxgi, size;
+    std::vector<uint8_t> raw;
+    int32_t x;
+    const char* text;
+};
+void PrintTo(const TexelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class Texel : public ::testing::TestWithParam<TexelCase> {};
+TEST_P(Texel, Values) {
+    const TexelCase& c = GetParam();
+    Surface s(c.format, c.masks, true, c.size, c.size, c.raw);
+    s.tex.m_Dx10.dxgiFormat = c.dxgi;
+    EXPECT_EQ(TexelValues(s.tex, c.x, 0), c.text);
+}
+constexpr Masks kA2R10G10B10 = {32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000};
+std::vector<uint8_t> Block(uint32_t mode, std::vector<uint32_t> values) {
+    testkit::BC6HFields f;
+    f.mode = mode;
+    std::copy(values.begin(), values.end(), f.value);
+    return testkit::EncodeBC6H(f);
+}
+const TexelCase kTexels[] = {
+    {"A8R8G8B8", TF_RGB, kA8R8G8B8, 0, 1, kBgra, 0, "R 50 G 100 B 200 A 128"},
+    {"R5G6B5", TF_RGB, kR5G6B5, 0, 1, U16({0xFFFF}), 0, "R 31 G 63 B 31"},
+    {"A2R10G10B10",
+     TF_RGB,
+     kA2R10G10B10,
+     0,
+     1,
+     {0x01, 0x00, 0xF8, 0xBF},
+     0,
+     "R 1023 G 512 B 1 A 2"},
+    {"A8", TF_RGB, kA8, 0, 1, {0x40}, 0, "A 64"},
+    {"U8V8", TF_BUMP_UVW, kU8V8, 0, 1, {0x80, 0x7F}, 0, "U -128 V 127"},
+    {"R16F_Subnormal", TF_FLOAT16, k16, 0, 1, U16({0x0001}), 0, "R 5.96e-08"},
+    {"ABGR16F", TF_FLOAT16, k64, 0, 1, U16({0x3C00, 0xBC00, 0x7C00, 0x3555}), 0,
+     "R 1 G -1 B inf A 0.3333"},
+    {"R32F", TF_FLOAT32, k32, 0, 1, F32({1 / 3.0f}), 0, "R 0.3333"},
+    {"Dxgi_RGBA16",
+     TF_DXGI_PIXELS,
+     kNone,
+     11,
+     1,
+     {1, 2, 3, 4, 5, 6, 7, 8},
+     0,
+     "R 513 G 1027 B 1541 A 2055"},
+    {"Dxgi_RGB10A2",
+     TF_DXGI_PIXELS,
+     kNone,
+     24,
+     1,
+     {0xFF, 0x03, 0x18, 0x80},
+     0,
+     "R 1023 G 512 B 1 A 2"},
+    {"Dxgi_RG16F", TF_DXGI_PIXELS, kNone, 34, 1, U16({0x3800, 0xC000}), 0, "R 0.5 G -2"},
+    {"Dxt1_Decoded", TF_DXT1, kNone, 0, 4, kCyanTexel, 0, "R 0 G 255 B 255 A 0"},
+    {"Bc6h", TF_BC6H_SF16, kNone, 0, 4, Block(15, {18171, 61291, 4180, 9, 12, 11}), 0,
+     "R 4.762 G -0.0004959 B 0.0004771"},
+    {"Outside", TF_RGB, kA8, 0, 1, {0x40}, 1, ""},
+    {"BeyondTheSize", TF_RGB, kA8R8G8B8, 0, 1, {1, 2}, 0, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Formats, Texel, ::testing::ValuesIn(kTexels),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- rows: order, progress, cancellation, repeatability
 // ---------------------------------------------
