@@ -80,14 +80,20 @@ TEST(Placement, StatusPartEdges) {
     const struct {
         int dpi, textWidth;
         StatusEdges edges;
+        bool seventh;
     } cases[] = {
-        {96, 50, {{60, 230, 330, 420, 500, -1}}}, {96, 60, {{60, 230, 330, 420, 500, -1}}},
-        {96, 72, {{72, 242, 342, 432, 512, -1}}}, {144, 80, {{90, 345, 495, 630, 750, -1}}},
-        {120, 0, {{75, 287, 412, 525, 625, -1}}},
+        {96, 50, {{60, 230, 330, 420, 500, -1}, 6}, false},
+        {96, 60, {{60, 230, 330, 420, 500, -1}, 6}, false},
+        {96, 72, {{72, 242, 342, 432, 512, -1}, 6}, false},
+        {144, 80, {{90, 345, 495, 630, 750, -1}, 6}, false},
+        {120, 0, {{75, 287, 412, 525, 625, -1}, 6}, false},
+        {96, 72, {{72, 242, 342, 432, 512, 652, -1}, 7}, true},
+        {120, 0, {{75, 287, 412, 525, 625, 800, -1}, 7}, true},
     };
     for (const auto& c : cases) {
-        const StatusEdges e = StatusPartEdges(c.dpi, c.textWidth);
-        for (int i = 0; i < kStatusParts; ++i)
+        const StatusEdges e = StatusPartEdges(c.dpi, c.textWidth, c.seventh);
+        ASSERT_EQ(e.count, c.edges.count);
+        for (int i = 0; i < e.count; ++i)
             EXPECT_EQ(e.right[i], c.edges.right[i]) << c.dpi << " " << c.textWidth << " " << i;
     }
 }
