@@ -7,8 +7,8 @@ namespace {
 
 // Frame 3, caption 19, menu 19, status bar 20.
 PlacementInput Input(int w, int h, float scale, WindowRect work, bool centre, bool clip,
-                     int left = 0, int top = 0) {
-    return {w, h, scale, 6, 44, 20, left, top, work, centre, clip};
+                     int left = 0, int top = 0, int minWidth = kMinWindowWidth) {
+    return {w, h, scale, 6, 44, 20, left, top, work, centre, clip, minWidth};
 }
 
 TEST(Placement, Table) {
@@ -22,6 +22,7 @@ TEST(Placement, Table) {
         {"small image", Input(256, 256, 1, big, false, false, 50, 50), {50, 50, 640, 480}},
         {"1024 x 768", Input(1024, 768, 1, big, false, false, 0, 0), {0, 0, 1030, 832}},
         {"centred", Input(1024, 768, 1, big, true, false), {125, 76, 1030, 832}},
+        {"seventh part", Input(256, 256, 1, big, false, false, 50, 50, 860), {50, 50, 860, 480}},
         {"centred and clipped",
          Input(1024, 768, 1, {0, 0, 1024, 740}, true, true),
          {0, 0, 1024, 740}},

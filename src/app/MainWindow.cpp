@@ -116,22 +116,6 @@ void SetWheelMode(UINT id) {
     g_Settings.mouseWheelMode = id - IDM_WHEEL_CYCLE;
 }
 
-// The six parts, measured in the status bar's own font and the display's resolution.
-void SetStatusParts() {
-    HDC dc = GetDC(g_hStatusBar);
-    HGDIOBJ old = SelectObject(dc, HFONT(SendMessageA(g_hStatusBar, WM_GETFONT, 0, 0)));
-    static const char kFirst[] = " Type: DDS";
-    SIZE text = {0, 0};
-    GetTextExtentPoint32A(dc, kFirst, sizeof kFirst - 1, &text);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    SelectObject(dc, old);
-    ReleaseDC(g_hStatusBar, dc);
-    int borders[3] = {0, 0, 0}; // the part's frame and the room beside its text
-    SendMessageA(g_hStatusBar, SB_GETBORDERS, 0, LPARAM(borders));
-    StatusEdges edges = StatusPartEdges(dpi, text.cx + 2 * borders[2] + 6);
-    SendMessageA(g_hStatusBar, SB_SETPARTS, kStatusParts, LPARAM(edges.right));
-}
-
 void SaveAndQuit() {
     SaveSettings();
     PostQuitMessage(0);
@@ -182,6 +166,8 @@ void OnKeyDown(HWND, UINT key, BOOL, int, UINT) {
 }
 
 void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
+    // Ctrl+C and Ctrl+S are commands (accelerators): their letters do nothing more.
+    if (GetKeyState(VK_CONTROL) < 0) return;
     switch (key) {
     case 'U': ToggleUseAlpha(); break;
     case 'A': ToggleShowAlpha(); break;
@@ -189,6 +175,16 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     case 'B': ChooseBackgroundColour(); break;
     case 'C': FORWARD_WM_COMMAND(hwnd, IDM_CLIP_TO_MONITOR, nullptr, 0, SendMessageA); break;
     case 'N': FORWARD_WM_COMMAND(hwnd, IDM_DXT5_AS_NM, nullptr, 0, SendMessageA); break;
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4': SetChannel(int32_t(key - '0')); break;
+    case 'K': ToggleCheckerboard(); break;
+    case 'T': ToggleTexelReadout(); break;
+    case VK_OEM_6: StepExposure(+1); break; // ]
+    case VK_OEM_4: StepExposure(-1); break; // [
+    case VK_OEM_5: StepExposure(0); break;  // backslash
     case VK_MULTIPLY: SetZoomFactor(1.0f); break;
     case VK_ADD:
         if (g_fZoomFactor < kMaxZoom) SetZoomFactor(ZoomIn(g_fZoomFactor));
@@ -244,6 +240,19 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_AUTO_ZOOM: ToggleOption(g_Settings.autoZoom, id, FitOrNot); break;
     case IDM_ALWAYS_ON_TOP: ToggleOption(g_Settings.alwaysOnTop, id, ApplyAlwaysOnTop); break;
     case IDM_DXT5_AS_NM: ToggleOption(g_Settings.dxt5AsNormalMap, id, ReloadSurface); break;
+    case IDM_CHANNEL_ALL:
+    case IDM_CHANNEL_RED:
+    case IDM_CHANNEL_GREEN:
+    case IDM_CHANNEL_BLUE:
+    case IDM_CHANNEL_ALPHA: SetChannel(id - IDM_CHANNEL_ALL); break;
+    case IDM_CHECKERBOARD: ToggleCheckerboard(); break;
+    case IDM_EXPOSURE_UP: StepExposure(+1); break;
+    case IDM_EXPOSURE_DOWN: StepExposure(-1); break;
+    case IDM_EXPOSURE_RESET: StepExposure(0); break;
+    case IDM_TEXEL_READOUT: ToggleTexelReadout(); break;
+    case IDM_COPY: CopyToClipboard(false); break;
+    case IDM_COPY_PICTURE: CopyToClipboard(true); break;
+    case IDM_SAVE_PNG: SavePictureAsPng(); break;
     default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcA); break;
     }
 }
@@ -293,12 +302,14 @@ void ToggleUseAlpha() {
     DrawMenuBar(g_hWndMain);
     const ViewerSettings::Colour& c = g_Settings.backgroundColor;
     Recompose(g_Settings.useAlpha ? COMPOSE_BLEND : COMPOSE_COLOR, c.red, c.green, c.blue);
+    if (g_Settings.channel != CHANNEL_ALL) UpdateChannelIndicators();
 }
 
 void ToggleShowAlpha() {
     g_Settings.showAlpha = !g_Settings.showAlpha;
     const ViewerSettings::Colour& c = g_Settings.backgroundColor;
     Recompose(ComposeModeOfSettings(), c.red, c.green, c.blue, UpdateAlphaIndicators);
+    if (g_Settings.channel != CHANNEL_ALL) UpdateChannelIndicators();
 }
 
 // ---- start-up -----------------------------------------------------------------------------
@@ -358,6 +369,7 @@ void SetInitialMenuStates() {
     ApplyAlwaysOnTop();
     Check(IDM_DXT5_AS_NM, s.dxt5AsNormalMap);
     if (s.mouseWheelMode < kMouseWheelModes) Check(IDM_WHEEL_CYCLE + s.mouseWheelMode, true);
+    SetExtraMenuStates();
 }
 
 void HandleArgumentText(const char* argumentText) {

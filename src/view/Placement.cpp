@@ -13,7 +13,7 @@ int32_t OuterSize(int32_t frame, int32_t image, float scale, int32_t extra, int3
 
 Placement ComputePlacement(const PlacementInput& in) {
     Placement p;
-    p.width = OuterSize(in.frameWidth, in.imageWidth, in.scale, 0, kMinWindowWidth);
+    p.width = OuterSize(in.frameWidth, in.imageWidth, in.scale, 0, in.minWidth);
     p.height =
         OuterSize(in.frameHeight, in.imageHeight, in.scale, in.statusHeight, kMinWindowHeight);
     const WindowRect& w = in.work;

@@ -25,7 +25,10 @@ struct PlacementInput {
     WindowRect work;   // the nearest monitor's work area
     bool centerOnMonitor;
     bool clipToMonitor;
+    // Wider while the status bar has its seventh part, so that the part is on show.
+    int32_t minWidth = kMinWindowWidth;
 };
+constexpr int32_t kMinWidthWithSeventhPart = 860;
 
 struct Placement {
     int32_t left, top, width, height;
