@@ -19,7 +19,7 @@ TEST(Settings, DefaultsAreWrittenAsTheFirstRunStore) {
     const auto values = SettingsValues(s);
     const char* names[] = {"RegVer", "BackgroundColor", "WindowPos",
                            "Flags",  "LastPath",        "MouseWheel"};
-    const uint32_t numbers[] = {2, 0x00FF00FF, 0x00320032, 0xDE, 0, 0};
+    const uint32_t numbers[] = {3, 0x00FF00FF, 0x00320032, 0xDE, 0, 0};
     for (size_t i = 0; i < values.size(); ++i) {
         EXPECT_STREQ(values[i].name, names[i]);
         EXPECT_EQ(values[i].isText, i == 4) << names[i];
@@ -59,7 +59,15 @@ TEST(Settings, FlagsReadByVersion) {
         {0, 0x1FF, 0x0DF}, // bits 0-2 taken, the rest keep their defaults (0xD8)
         {0, 0x000, 0x0D8}, // showAlpha, useAlpha and clipToMonitor off
         {1, 0x3FF, 0x1FF}, // version 1 does not know bit 9
-        {1, 0x000, 0x000}, {2, 0x3FF, 0x3FF}, {2, 0xFFFFFC00, 0}, // unknown bits are ignored
+        {1, 0x000, 0x000},       {2, 0x3FF, 0x3FF}, {2, 0xFFFFFC00, 0}, // unknown bits are ignored
+        {3, 0x1800, 0x1800},     // checkerboard and texel values
+        {3, 0x8000, 0x8000},     // channel 4 (alpha)
+        {3, 0xA000, 0},          // channel 5 does not exist: all channels
+        {3, 0x3F0000, 0x3F0000}, // exposure -1
+        {3, 0x1F0000, 0x100000}, // exposure +31 is kept at +16
+        {3, 0x200000, 0x300000}, // exposure -32 is kept at -16
+        {2, 0x3F9800, 0},        // unknown to version 2
+        {3, 0xFFC00000, 0},      // bits beyond are ignored
     };
     for (const Case& c : cases) {
         ViewerSettings s;
@@ -114,7 +122,7 @@ TEST(Settings, StoreWithoutRegVer) {
     EXPECT_EQ(EncodeFlags(s), 0x0DFu);
     EXPECT_EQ(s.mouseWheelMode, 0u); // not read below version 1
     EXPECT_STREQ(s.lastPath, "C:\\tex\\");
-    EXPECT_EQ(Number(s, "RegVer"), 2u);
+    EXPECT_EQ(Number(s, "RegVer"), 3u);
     EXPECT_EQ(s.backgroundColor.red, 0x80);
     EXPECT_EQ(s.windowPos.x, 100);
 }

@@ -37,7 +37,12 @@ struct ViewerSettings {
 // The program's one settings record.
 extern ViewerSettings g_Settings;
 
-constexpr uint32_t kSettingsVersion = 2;
+constexpr uint32_t kSettingsVersion = 3;
+// Flags of version 3: bit 11 checkerboard, bit 12 texel values, bits 13-15 the channel on show
+// (0..4), bits 16-21 the exposure in stops (two's complement, kept within kMaxStoredExposure).
+// Older programs read only the bits they know.
+constexpr uint32_t kExtrasVersion = 3;
+constexpr int32_t kMaxStoredExposure = 16;
 constexpr uint32_t kMouseWheelModes = 5;
 
 // The four numeric encodings of the store.

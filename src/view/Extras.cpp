@@ -229,6 +229,7 @@ void SavePictureAsPng() {
     ofn.lpstrFile = path;
     ofn.nMaxFile = sizeof path;
     ofn.lpstrDefExt = "png";
+    ofn.lpstrTitle = "Save view as PNG...";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameA(&ofn)) return;
     const std::vector<uint32_t> picture = ShownPicture();
