@@ -32,7 +32,7 @@ const char kUsage[] =
     "Usage:\n"
     "  brixa-cli info FILE [--level N] [--face N] [--nm]\n"
     "  brixa-cli export FILE OUT [--level N] [--face N] [--nm] [--view color|blend|alpha]\n"
-    "                   [--background RRGGBB] [--raw]\n"
+    "                   [--background RRGGBB] [--raw] [--threads N]\n"
     "\n"
     "info    loads the selected surface of a DDS file as the viewer does and prints the six\n"
     "        status bar texts, one per line (type, format, size, side or layer, mipmap,\n"
@@ -51,6 +51,8 @@ const char kUsage[] =
     "                     (the default); alpha: the alpha channel as grey\n"
     "  --background HEX   background colour as RRGGBB (default ff00ff)\n"
     "  --raw              write the .bgra bytes whatever OUT is called\n"
+    "  --threads N        threads that decode and compose (default 0: one per core; never\n"
+    "                     more than the cores)\n"
     "  --help             this text\n"
     "\n"
     "Exit status: 0 shown (or the unknown-format notice printed); 1 bad arguments;\n"
@@ -62,7 +64,7 @@ const char kUsage[] =
 
 struct Options {
     std::string command, file, out;
-    int32_t level = 0, face = 0;
+    int32_t level = 0, face = 0, threads = 0;
     bool nm = false, raw = false;
     int32_t mode = COMPOSE_BLEND;
     uint8_t bg[3] = {0xFF, 0x00, 0xFF};
@@ -100,10 +102,10 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
             o.nm = true;
         } else if (a == "--raw") {
             o.raw = true;
-        } else if (a == "--level" || a == "--face") {
+        } else if (a == "--level" || a == "--face" || a == "--threads") {
             const char* v = value();
-            if (!v || !ParseInt(v, a == "--level" ? o.level : o.face))
-                return a + " needs a whole number from 0";
+            int32_t& target = a == "--level" ? o.level : a == "--face" ? o.face : o.threads;
+            if (!v || !ParseInt(v, target)) return a + " needs a whole number from 0";
         } else if (a == "--view") {
             const char* v = value();
             std::string m = v ? v : "";
@@ -202,6 +204,7 @@ bool EndsWith(const std::string& s, const char* suffix) {
 int Run(const Options& o) {
     CFileEx reader;
     CDdsTexture texture(reader);
+    texture.m_nThreads = uint32_t(o.threads);
     g_progress.terminal = isatty(fileno(stderr)) != 0;
 
     g_progress.stage = 0;
