@@ -118,6 +118,8 @@ class CDdsTexture {
 // image would have more than kMaxImagePixels pixels (1 GiB): such a header is refused rather
 // than allocated.
 constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
+// Bytes the reader asks for at a time while it reads the selected surface.
+constexpr uint32_t kSurfaceRequestBytes = uint32_t(1) << 20;
 // Largest DX10 array size accepted (Direct3D's own limit); 0, or more, is a broken header.
 constexpr uint32_t kMaxArraySize = 2048;
 bool ImageBytes(uint32_t width, uint32_t height, uint32_t& workBytes, uint32_t& displayBytes);
