@@ -14,8 +14,8 @@
 #include <unistd.h>
 #endif
 
-#include "PngWriter.h"
 #include "dds/DdsTexture.h"
+#include "io/PngWriter.h"
 #include "view/StatusText.h"
 
 namespace {
@@ -179,23 +179,6 @@ bool WriteBgra(const std::string& path, const uint32_t* image, size_t pixels, st
     return ok;
 }
 
-bool WritePng(const std::string& path, const CDdsTexture& t, std::string& error) {
-    const uint32_t w = uint32_t(t.m_nWidth), h = uint32_t(t.m_nHeight);
-    std::vector<uint8_t> rgb(size_t(w) * h * 3);
-    for (uint32_t y = 0; y < h; ++y) {
-        // The display image is bottom-up.
-        const uint8_t* src =
-            reinterpret_cast<const uint8_t*>(t.m_pDisplayImage + size_t(h - 1 - y) * w);
-        uint8_t* dst = rgb.data() + size_t(y) * w * 3;
-        for (uint32_t x = 0; x < w; ++x, src += 4, dst += 3) {
-            dst[0] = src[2];
-            dst[1] = src[1];
-            dst[2] = src[0];
-        }
-    }
-    return WritePngRgb(path, rgb, w, h, error);
-}
-
 bool EndsWith(const std::string& s, const char* suffix) {
     size_t n = std::strlen(suffix);
     return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
@@ -243,7 +226,8 @@ int Run(const Options& o) {
         ok = WriteBgra(o.out, texture.m_pDisplayImage,
                        size_t(texture.m_nWidth) * size_t(texture.m_nHeight), error);
     } else {
-        ok = WritePng(o.out, texture, error);
+        ok = WritePng(o.out, texture.m_pDisplayImage, uint32_t(texture.m_nWidth),
+                      uint32_t(texture.m_nHeight), PngRows::kBottomUp, PngAlpha::kDrop, error);
     }
     if (!ok) {
         PrintError(error);
