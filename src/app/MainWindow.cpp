@@ -11,7 +11,7 @@
 #include "../../res/resource.h"
 #include "app/BusyRule.h"
 #include "app/CommandLine.h"
-#include "app/Settings.h"
+#include "view/Settings.h"
 #include "view/FileList.h"
 #include "view/Placement.h"
 #include "view/View.h"
@@ -32,10 +32,6 @@ static_assert(kCmdExit == IDM_EXIT && kCmdWheelFirst == IDM_WHEEL_CYCLE &&
 static_assert(kStretchHalftone == HALFTONE && kStretchColorOnColor == COLORONCOLOR,
               "stretch modes");
 
-HINSTANCE g_hInst = nullptr;
-HWND g_hWndMain = nullptr;
-HWND g_hStatusBar = nullptr;
-HWND g_hProgressBar = nullptr;
 HMENU g_hMenu = nullptr;
 HACCEL g_hAccel = nullptr;
 char g_szTitle[100] = "";
@@ -110,6 +106,32 @@ void FitOrNot() {
     RepaintNow();
 }
 
+// The menu bar's indicators: "RGB" names the one colour channel on show, "A" alone is enabled
+// for the alpha channel; with all channels they follow the alpha options as described.
+void UpdateChannelIndicators() {
+    static const char* const kNames[] = {"RGB", "R", "G", "B", "RGB"};
+    const int32_t ch = g_Settings.channel;
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STRING;
+    item.dwTypeData = const_cast<char*>(kNames[ch]);
+    SetMenuItemInfoA(g_hMenu, IDM_RGB_INDICATOR, FALSE, &item);
+    const bool alphaOn =
+        ch == CHANNEL_ALPHA || (ch == CHANNEL_ALL && (g_Settings.showAlpha || g_Settings.useAlpha));
+    Grey(IDM_ALPHA_INDICATOR, !alphaOn);
+    Grey(IDM_RGB_INDICATOR, ch == CHANNEL_ALPHA || (ch == CHANNEL_ALL && g_Settings.showAlpha));
+    for (UINT id = IDM_CHANNEL_ALL; id <= IDM_CHANNEL_ALPHA; ++id)
+        Check(id, int32_t(id - IDM_CHANNEL_ALL) == ch);
+    DrawMenuBar(g_hWndMain);
+}
+
+// A channel's key or item; the same channel again shows them all.
+void SelectChannel(int32_t channel) {
+    g_Settings.channel = channel == g_Settings.channel ? CHANNEL_ALL : channel;
+    UpdateChannelIndicators();
+    RecomposeAsSet();
+}
+
 void SetWheelMode(UINT id) {
     for (UINT item = IDM_WHEEL_CYCLE; item <= IDM_WHEEL_ZOOM50; ++item) Check(item, item == id);
     DrawMenuBar(g_hWndMain);
@@ -179,9 +201,9 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     case '1':
     case '2':
     case '3':
-    case '4': SetChannel(int32_t(key - '0')); break;
-    case 'K': ToggleCheckerboard(); break;
-    case 'T': ToggleTexelReadout(); break;
+    case '4': SelectChannel(int32_t(key - '0')); break;
+    case 'K': FORWARD_WM_COMMAND(hwnd, IDM_CHECKERBOARD, nullptr, 0, SendMessageA); break;
+    case 'T': FORWARD_WM_COMMAND(hwnd, IDM_TEXEL_READOUT, nullptr, 0, SendMessageA); break;
     case VK_OEM_6: StepExposure(+1); break; // ]
     case VK_OEM_4: StepExposure(-1); break; // [
     case VK_OEM_5: StepExposure(0); break;  // backslash
@@ -244,12 +266,12 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_CHANNEL_RED:
     case IDM_CHANNEL_GREEN:
     case IDM_CHANNEL_BLUE:
-    case IDM_CHANNEL_ALPHA: SetChannel(id - IDM_CHANNEL_ALL); break;
-    case IDM_CHECKERBOARD: ToggleCheckerboard(); break;
+    case IDM_CHANNEL_ALPHA: SelectChannel(id - IDM_CHANNEL_ALL); break;
+    case IDM_CHECKERBOARD: ToggleOption(g_Settings.checkerboard, id, RecomposeAsSet); break;
     case IDM_EXPOSURE_UP: StepExposure(+1); break;
     case IDM_EXPOSURE_DOWN: StepExposure(-1); break;
     case IDM_EXPOSURE_RESET: StepExposure(0); break;
-    case IDM_TEXEL_READOUT: ToggleTexelReadout(); break;
+    case IDM_TEXEL_READOUT: ToggleOption(g_Settings.texelReadout, id, ShowViewPart); break;
     case IDM_COPY: CopyToClipboard(false); break;
     case IDM_COPY_PICTURE: CopyToClipboard(true); break;
     case IDM_SAVE_PNG: SavePictureAsPng(); break;
@@ -318,7 +340,7 @@ ATOM RegisterMainClass(HINSTANCE instance) {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = MainWndProc;
+    wc.lpfnWndProc = g_pfnMainWndProc = MainWndProc;
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_BRIXA));
     wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));
@@ -369,7 +391,9 @@ void SetInitialMenuStates() {
     ApplyAlwaysOnTop();
     Check(IDM_DXT5_AS_NM, s.dxt5AsNormalMap);
     if (s.mouseWheelMode < kMouseWheelModes) Check(IDM_WHEEL_CYCLE + s.mouseWheelMode, true);
-    SetExtraMenuStates();
+    Check(IDM_CHECKERBOARD, s.checkerboard);
+    Check(IDM_TEXEL_READOUT, s.texelReadout);
+    UpdateChannelIndicators();
 }
 
 void HandleArgumentText(const char* argumentText) {

@@ -6,6 +6,7 @@
 #include "decode/BcnDecode.h"
 #include "decode/Compose.h"
 #include "decode/PixelConvert.h"
+#include "decode/RowBands.h"
 #include "dds/DdsTexture.h"
 #include "io/Progress.h"
 
@@ -403,12 +404,13 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     c.bc6Signed = m_nFormat == TF_BC6H_SF16;
 
     const uint32_t height = uint32_t(m_nHeight);
-    for (uint32_t k = 1; k <= height; ++k) {
-        if (!CallProgress(progress, k, height, 0)) return;
-        m_Reader.PumpMessagesIfDue();
-        // Bottom-up: the top source row is the last display row.
-        uint32_t* dest = m_pDisplayImage + size_t(height - k) * c.width;
-        composeRow(c, k - 1, dest);
-        if (isolateShift < 32) IsolateRow(dest, c.width, isolateShift);
-    }
+    // Bottom-up: the top source row is the last display row.
+    RunRows({height, c.width, 1, false}, m_nThreads, progress, m_Reader,
+            [&](uint32_t first, uint32_t end) {
+                for (uint32_t y = first; y < end; ++y) {
+                    uint32_t* dest = m_pDisplayImage + size_t(height - 1 - y) * c.width;
+                    composeRow(c, y, dest);
+                    if (isolateShift < 32) IsolateRow(dest, c.width, isolateShift);
+                }
+            });
 }

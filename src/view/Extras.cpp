@@ -1,5 +1,5 @@
 // The viewer's extras in the window: channel, exposure, checkerboard, texel values, save, copy.
-#include "app/Shell.h"
+#include "view/Window.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "../../res/resource.h"
-#include "app/Settings.h"
 #include "decode/Compose.h"
 #include "decode/TexelValue.h"
 #include "io/PngWriter.h"
 #include "view/Placement.h"
+#include "view/Settings.h"
 #include "view/StatusText.h"
 #include "view/View.h"
 #include "view/Zoom.h"
@@ -25,10 +24,6 @@ namespace {
 std::string g_viewText;
 bool g_bSeventhPart = false;
 
-void Check(UINT id, bool on) {
-    CheckMenuItem(g_hMenu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
-}
-
 bool ExposureShown() {
     return g_Texture.m_pRawData && ExposureApplies(g_Texture.m_nFormat) && g_Settings.exposure != 0;
 }
@@ -36,11 +31,6 @@ bool ExposureShown() {
 bool CursorOnPicture() {
     return g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 && g_CursorPixel.x < g_Texture.m_nWidth &&
            g_CursorPixel.y < g_Texture.m_nHeight;
-}
-
-void RecomposeAsSet() {
-    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
-    Recompose(ComposeModeOfSettings(), c.red, c.green, c.blue);
 }
 
 // The picture as shown, at the file's size: over the checkerboard when that is on (squares of
@@ -101,26 +91,6 @@ void CopyPicture() {
 }
 } // namespace
 
-// The menu bar's indicators: "RGB" names the one colour channel on show; "A" alone is enabled
-// for the alpha channel. With all channels they follow the alpha options as described.
-void UpdateChannelIndicators() {
-    static const char* const kNames[] = {"RGB", "R", "G", "B", "RGB"};
-    const int32_t ch = g_Settings.channel;
-    MENUITEMINFOA item = {};
-    item.cbSize = sizeof item;
-    item.fMask = MIIM_STRING;
-    item.dwTypeData = const_cast<char*>(kNames[ch]);
-    SetMenuItemInfoA(g_hMenu, IDM_RGB_INDICATOR, FALSE, &item);
-    const bool alphaOn =
-        ch == CHANNEL_ALPHA || (ch == CHANNEL_ALL && (g_Settings.showAlpha || g_Settings.useAlpha));
-    const bool rgbOn = ch != CHANNEL_ALPHA && (ch != CHANNEL_ALL || !g_Settings.showAlpha);
-    EnableMenuItem(g_hMenu, IDM_ALPHA_INDICATOR, MF_BYCOMMAND | (alphaOn ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(g_hMenu, IDM_RGB_INDICATOR, MF_BYCOMMAND | (rgbOn ? MF_ENABLED : MF_GRAYED));
-    for (UINT id = IDM_CHANNEL_ALL; id <= IDM_CHANNEL_ALPHA; ++id)
-        Check(id, int32_t(id - IDM_CHANNEL_ALL) == ch);
-    DrawMenuBar(g_hWndMain);
-}
-
 void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     g_Texture.m_nChannel = g_Settings.channel;
     g_Texture.m_nExposure = g_Settings.exposure;
@@ -131,10 +101,9 @@ void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     g_Texture.Compose(mode, red, green, blue, ReportProgress);
 }
 
-void SetChannel(int32_t channel) {
-    g_Settings.channel = channel == g_Settings.channel ? CHANNEL_ALL : channel;
-    UpdateChannelIndicators();
-    RecomposeAsSet();
+void RecomposeAsSet() {
+    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+    Recompose(ComposeModeOfSettings(), c.red, c.green, c.blue);
 }
 
 void StepExposure(int32_t step) {
@@ -142,28 +111,13 @@ void StepExposure(int32_t step) {
     const int32_t e = step ? g_Settings.exposure + step : 0;
     if (e < -kMaxExposure || e > kMaxExposure) return;
     g_Settings.exposure = e;
-    SetStatusParts();
-    UpdateViewPart();
+    ShowViewPart();
     RecomposeAsSet();
 }
 
-void ToggleCheckerboard() {
-    g_Settings.checkerboard = !g_Settings.checkerboard;
-    Check(IDM_CHECKERBOARD, g_Settings.checkerboard);
-    RecomposeAsSet();
-}
-
-void ToggleTexelReadout() {
-    g_Settings.texelReadout = !g_Settings.texelReadout;
-    Check(IDM_TEXEL_READOUT, g_Settings.texelReadout);
+void ShowViewPart() {
     SetStatusParts();
     UpdateViewPart();
-}
-
-void SetExtraMenuStates() {
-    Check(IDM_CHECKERBOARD, g_Settings.checkerboard);
-    Check(IDM_TEXEL_READOUT, g_Settings.texelReadout);
-    UpdateChannelIndicators();
 }
 
 // The described six parts, measured in the status bar's own font and the display's

@@ -77,15 +77,13 @@ void OpenDroppedFile(HDROP drop);
 extern bool g_bCheckered;
 // Composes in this mode with the channel, exposure and checkerboard in force.
 void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
-void SetChannel(int32_t channel); // the channel again shows them all
-void StepExposure(int32_t step);  // 0 resets; formats without float data ignore it
-void ToggleCheckerboard();
-void ToggleTexelReadout();
+// Composes in the mode and over the colour the settings ask for, and paints.
+void RecomposeAsSet();
+void StepExposure(int32_t step); // 0 resets; formats without float data ignore it
 void SetStatusParts();
+void ShowViewPart();   // the parts and the seventh part's text, after an option changed
 void UpdateViewPart(); // the seventh status part, when its text has changed
 bool SeventhPartWanted();
-void SetExtraMenuStates();
-void UpdateChannelIndicators();
 void CopyToClipboard(bool picture); // texel values under the cursor, else the picture
 void SavePictureAsPng();
 
