@@ -50,24 +50,38 @@ press() { # KEY: a real press and release
 }
 
 # The screen position of the picture's top-left pixel: the title tells which pixel the cursor
-# is over.
+# is over. A reading counts once a move one pixel right shows the next pixel (a title still
+# showing an earlier move or an earlier picture does not).
+pos_of_title() {
+    local t
+    t=$(title)
+    [[ "$t" == *" Pos:"*x* ]] || return 0
+    t=${t##* Pos:}
+    echo "${t%x*} ${t#*x}"
+}
 picture_origin() {
-    local geo x y w h t px py
+    local x y a b i
     eval "$(xdotool getwindowgeometry --shell "$WIN")"
     x=$((X + WIDTH / 2))
     y=$((Y + HEIGHT / 2))
-    xdotool mousemove "$x" "$y"
-    sleep 0.1
-    xdotool mousemove "$((x + 1))" "$y"
-    xdotool mousemove "$x" "$y"
-    wait_title '* Pos:*' || return 1
-    t=$(title)
-    t=${t##* Pos:}
-    px=${t%x*}
-    py=${t#*x}
+    for i in $(seq 10); do
+        xdotool mousemove "$x" "$y"
+        sleep 0.15
+        a=$(pos_of_title)
+        xdotool mousemove "$((x + 1))" "$y"
+        sleep 0.15
+        b=$(pos_of_title)
+        if [ -n "$a" ] && [ -n "$b" ]; then
+            read -r ax ay <<<"$a"
+            read -r bx by <<<"$b"
+            [ "$bx" = $((ax + 1)) ] && [ "$by" = "$ay" ] && break
+        fi
+        a=
+    done
     xdotool mousemove 0 0 # off the window, so that no cursor is in the picture
     sleep 0.2
-    echo "$((x - px)) $((y - py))"
+    [ -n "$a" ] || return 1
+    echo "$((x - ax)) $((y - ay))"
 }
 
 # The picture on screen against the CLI's export of the same view.
