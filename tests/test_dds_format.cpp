@@ -5,6 +5,7 @@
 
 #include "DdsBuilder.h"
 #include "dds/DdsFormat.h"
+#include "decode/PixelConvert.h"
 
 using namespace dds;
 
@@ -98,6 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FourCCCase{FOURCC_DXT4, false, "DXT4", TF_DXT4, 0, true, false},
                       FourCCCase{FOURCC_DXT5, false, "DXT5", TF_DXT5, 0, true, false},
                       FourCCCase{FOURCC_DXT5, true, "DXT5_NM", TF_DXT5_NM, 0, true, false},
+                      FourCCCase{FOURCC_RXGB, true, "RXGB", TF_RXGB, 0, true, false},
                       FourCCCase{FOURCC_ATI1, false, "BC4_UNORM", TF_BC4, 0, true, false},
                       FourCCCase{FOURCC_BC4U, false, "BC4_UNORM", TF_BC4, 0, true, false},
                       FourCCCase{FOURCC_BC4S, false, "BC4_SNORM", TF_BC4_SNORM, 0, true, false},
@@ -121,6 +123,59 @@ TEST(FormatNames, OptionDoesNotTouchOtherFormats) {
     EXPECT_EQ(head.ddspf.dwFlags, DDPF_ALPHAPIXELS) << "111 keeps the file's alpha flag";
 }
 
+// dwFourCC decides with DDPF_FOURCC, or when no flag says the masks describe the pixels.
+TEST(FormatNames, FourCCFlagRule) {
+    const struct {
+        uint32_t flags, fourCC;
+        int32_t code;
+    } cases[] = {
+        {DDPF_FOURCC | DDPF_RGB, FOURCC_DXT1, TF_DXT1},
+        {DDPF_ALPHAPIXELS, FOURCC_DXT3, TF_DXT3},
+        {DDPF_RGB, FOURCC_DXT1, TF_RGB},
+        {DDPF_ALPHA, FOURCC_DX10, TF_RGB},
+        {DDPF_LUMINANCE, FOURCC_DX10, TF_RGB},
+        {DDPF_BUMPDUDV, FOURCC_DXT5, TF_BUMP_UVW},
+    };
+    for (const auto& c : cases) {
+        DdsHead head = testkit::HeadMasks(4, 4, 8, 0xFF, 0, 0, 0);
+        head.ddspf.dwFlags = c.flags;
+        head.ddspf.dwFourCC = c.fourCC;
+        char name[kFormatNameSize];
+        EXPECT_EQ(ClassifyHead(name, head, false), c.code) << std::hex << c.flags;
+    }
+}
+
+// The DXGI formats shown by the mask rules, and one pixel of each through them.
+TEST(FormatNames, DxgiMaskRows) {
+    const struct {
+        uint32_t dxgi, bits, red, green, blue, alpha, value, pixel;
+    } rows[] = {
+        {61, 8, 0xFF, 0, 0, 0, 0x80, 0xFF800000},
+        {65, 8, 0, 0, 0, 0xFF, 0x80, 0x80000000},
+        {85, 16, 0xF800, 0x07E0, 0x001F, 0, 0xF800, 0xFFF80000},
+        {86, 16, 0x7C00, 0x03E0, 0x001F, 0x8000, 0x801F, 0xFF0000F8},
+        {87, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x01020304, 0x01020304},
+        {88, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x01020304, 0xFF020304},
+        {90, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x01020304, 0x01020304},
+        {91, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x01020304, 0x01020304},
+        {92, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x01020304, 0xFF020304},
+        {93, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x01020304, 0xFF020304},
+        {115, 16, 0x0F00, 0x00F0, 0x000F, 0xF000, 0x8421, 0x88402010},
+    };
+    for (const auto& r : rows) {
+        DdsHead head = {};
+        char name[kFormatNameSize];
+        EXPECT_EQ(ClassifyDxgi(name, head, r.dxgi), TF_RGB) << r.dxgi;
+        const DdsPixelFormat& pf = head.ddspf;
+        EXPECT_EQ(pf.dwRGBBitCount, r.bits) << r.dxgi;
+        EXPECT_EQ(pf.dwRBitMask, r.red) << r.dxgi;
+        EXPECT_EQ(pf.dwGBitMask, r.green) << r.dxgi;
+        EXPECT_EQ(pf.dwBBitMask, r.blue) << r.dxgi;
+        EXPECT_EQ(pf.dwABitMask, r.alpha) << r.dxgi;
+        EXPECT_EQ(MaskPixel(MakeMaskRule(pf, false), r.value), r.pixel) << r.dxgi;
+    }
+}
+
 struct SizeCase {
     uint32_t w, h;
     int32_t format;
@@ -134,7 +189,9 @@ TEST(SurfaceSizes, Table) {
         {4, 4, TF_DXT1, 0, 8},
         {2, 2, TF_DXT1, 0, 8},
         {1, 1, TF_DXT1, 0, 8},
-        {6, 6, TF_DXT1, 0, 8}, // one block, not four
+        {6, 6, TF_DXT1, 0, 32}, // partial blocks count: four
+        {5, 9, TF_BC7, 0, 96},
+        {4, 5, TF_BC4, 0, 16},
         {0, 0, TF_DXT1, 0, 8},
         {2, 2, TF_DXT5, 0, 16},
         {8, 4, TF_DXT3, 0, 32},
@@ -225,8 +282,10 @@ TEST(SurfaceLayout, Offsets) {
         {"volume depth 0", Head(16, 16, 5, 32, 0), TF_RGB, false, true, 0, 3, 0, 16, 16, 0, 0, 0},
         // Odd sides halve with truncation: 5 x 5, then 2 x 2; 13 x 7, then 6 x 3, then 3 x 1.
         {"level 1 of 5x5", Head(5, 5, 3, 32), TF_RGB, false, false, 1, 0, 100, 2, 2, 0, 1, 0},
-        {"level 1 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 1, 0, 24, 6, 3, 0, 1, 0},
-        {"level 2 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 2, 0, 32, 3, 1, 0, 2, 0},
+        {"level 1 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 1, 0, 64, 6, 3, 0, 1, 0},
+        {"level 2 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 2, 0, 80, 3, 1, 0, 2, 0},
+        {"level 1 of 100x100", Head(100, 100, 3), TF_DXT5, false, false, 2, 0, 10000 + 2704, 25, 25,
+         0, 2, 0},
         {"level 3 of 13x7 at 24 bits", Head(13, 7, 4, 24), TF_RGB, false, false, 3, 0, 273 + 54 + 9,
          1, 1, 0, 3, 0},
         // A mip count of 0 is one level: every face and layer is its own surface.
