@@ -13,6 +13,11 @@
 #include <vector>
 
 #include "DdsBuilder.h"
+#include "io/PngWriter.h"
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
 
 namespace {
 
@@ -612,5 +617,56 @@ TEST(FileExPosix, GivesTheWindowsTextsForMappedErrors) {
     for (const auto& row : table) EXPECT_EQ(SystemMessageText(row.first), row.second) << row.first;
 }
 #endif
+
+// ---- the PNG writer
+// ----------------------------------------------------------------------
+
+// A 2 x 2 picture, pixels B, G, R, A in memory; top-down its first row is 0 then 1.
+const uint32_t kPicture[] = {0x80302010, 0xFF605040, 0x00908070, 0xFFC0B0A0};
+
+struct PngCase {
+    PngRows rows;
+    PngAlpha alpha;
+    uint32_t width, height;
+    std::vector<uint8_t> want; // the decoded file, top row first; empty when refused
+};
+
+TEST(PngWriter, WritesThePictureTopRowFirst) {
+    const PngCase table[] = {
+        {PngRows::kTopDown,
+         PngAlpha::kKeep,
+         2,
+         2,
+         {48, 32, 16, 128, 96, 80, 64, 255, 144, 128, 112, 0, 192, 176, 160, 255}},
+        {PngRows::kBottomUp,
+         PngAlpha::kDrop,
+         2,
+         2,
+         {144, 128, 112, 192, 176, 160, 48, 32, 16, 96, 80, 64}},
+        {PngRows::kBottomUp, PngAlpha::kKeep, 1, 2, {96, 80, 64, 255, 48, 32, 16, 128}},
+        {PngRows::kTopDown, PngAlpha::kDrop, 1u << 25, 1, {}},
+        {PngRows::kTopDown, PngAlpha::kDrop, 1u << 16, 1u << 16, {}},
+    };
+    const std::string path = testkit::TempDir() + kSep + "picture.png";
+    for (const PngCase& c : table) {
+        std::remove(path.c_str());
+        std::string error;
+        const bool written = WritePng(path, kPicture, c.width, c.height, c.rows, c.alpha, error);
+        ASSERT_EQ(written, !c.want.empty()) << error;
+        int w = 0, h = 0, n = 0;
+        const int channels = c.alpha == PngAlpha::kKeep ? 4 : 3;
+        uint8_t* got = stbi_load(path.c_str(), &w, &h, &n, 0);
+        if (c.want.empty()) {
+            EXPECT_EQ(got, nullptr);
+            EXPECT_EQ(error, "cannot write " + path + ": the picture is too large for a PNG file");
+            continue;
+        }
+        ASSERT_NE(got, nullptr);
+        EXPECT_EQ(std::vector<int>({w, h, n}),
+                  std::vector<int>({int(c.width), int(c.height), channels}));
+        EXPECT_EQ(std::vector<uint8_t>(got, got + c.want.size()), c.want);
+        stbi_image_free(got);
+    }
+}
 
 } // namespace

@@ -8,15 +8,17 @@
 #   alias  NAME  PATTERN  [MEANING]          a name for a byte pattern, usable in later patterns
 #   FILE   ARGS  VIEW  STATUS  CHECK  [NOTE]
 # FILE is the fixture (without .dds); ARGS extra options or '-'; VIEW is info, or an export:
-# color, blend, alpha (--view, written as .bgra), raw (--raw into a .png name), png (a PNG) or
-# cmd (ARGS is then the whole command line, see run_case);
+# color, blend, alpha (--view, written as .bgra), raw (--raw into a .png name), png (a PNG),
+# rgba (an RGBA PNG, --view rgba) or cmd (ARGS is then the whole command line, see run_case);
 # STATUS the exit status. CHECK:
-#   lines:L1|L2|...  stdout, lines joined by '|'         err:TEXT     stderr, lines joined by '|'
+#   lines:L1|L2|...  stdout, lines joined by '|' (VERSION stands for $BRIXA_VERSION)
+#   err:TEXT         stderr is "brixa-cli: FILE: TEXT" (lines joined by '|')
 #   px:PATTERN       the exported bytes                   png:WxH      a valid PNG of that size
 #   out:TEXT         stdout contains TEXT                 -            nothing beyond the status
 #   errhas:TEXT      stderr contains TEXT
-#   syserr:NAME      stderr is the system's message NAME (see SYSTEM_TEXTS: Windows and Wine word
-#                    some of them differently)
+#   syserr:NAME      stderr is "brixa-cli: FILE: " and the system's message NAME (see
+#                    SYSTEM_TEXTS: Windows and Wine word some of them differently)
+#   dir:NAME NAME... the files in the output folder DIR (see run_case), whatever the status
 # A byte PATTERN is a comma-separated list of [N*]ITEM, ITEM being hex or an alias, repeated N
 # times.
 # NOTE "known-bug: ..." marks a case that fails until the CLI or the core is fixed: its failure
@@ -200,10 +202,10 @@ compare_px() {
     fi
 }
 
-# Checks a PNG: signature, IHDR size, and (with Python's PIL) an RGB picture whose pixels are
-# those of the .bgra export $3 (bottom-up B, G, R, A) turned top-down.
+# Checks a PNG: signature, IHDR size, and (with Python's PIL) an RGB picture (RGBA when $4 is
+# RGBA) whose pixels are those of the .bgra export $3 (bottom-up B, G, R, A) turned top-down.
 check_png() {
-    local png=$1 size=$2 bgra=$3 head w h
+    local png=$1 size=$2 bgra=$3 mode=${4:-RGB} head w h
     [ -f "$png" ] || {
         echo "no PNG written"
         return
@@ -226,20 +228,20 @@ check_png() {
         echo "Pillow is missing (apt-get install python3-pil): PNG pixels not checked"
         return
     }
-    "$python" - "$png" "$bgra" "$w" "$h" <<'EOF'
+    "$python" - "$png" "$bgra" "$w" "$h" "$mode" <<'EOF'
 import sys
 from PIL import Image
-png, bgra, w, h = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+png, bgra, w, h, mode = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
 img = Image.open(png)
 img.load()
-if img.mode != "RGB" or img.size != (w, h):
-    sys.exit(print(f"PNG mode {img.mode} size {img.size}, want RGB ({w}, {h})"))
+if img.mode != mode or img.size != (w, h):
+    sys.exit(print(f"PNG mode {img.mode} size {img.size}, want {mode} ({w}, {h})"))
 raw = open(bgra, "rb").read()
 want = bytearray()
 for y in range(h):
     row = raw[(h - 1 - y) * w * 4:(h - y) * w * 4]
     for x in range(w):
-        want += bytes((row[4 * x + 2], row[4 * x + 1], row[4 * x]))
+        want += bytes((row[4 * x + 2], row[4 * x + 1], row[4 * x])) + row[4 * x + 3:4 * x + 4] * (mode == "RGBA")
 if img.tobytes() != bytes(want):
     sys.exit(print("PNG pixels differ from the display image"))
 EOF
@@ -294,21 +296,25 @@ run_case() {
         rm -f "$out"
         run_cli export "$file" "$out" --view "$view" "${args[@]}"
         ;;
-    raw | png)
+    raw | png | rgba)
         out=$SLOT/out.png
         rm -f "$out"
-        [ "$view" == png ] || args+=(--raw)
+        [ "$view" != raw ] || args+=(--raw)
+        [ "$view" != rgba ] || args+=(--view rgba)
         run_cli export "$file" "$out" "${args[@]}"
         ;;
     cmd)
-        # ARGS is the whole command line: FILE stands for the file, OUT.EXT for an output file
-        # (the one checked), NODIR/OUT.EXT for one in a folder that does not exist, EMPTY for
-        # an empty argument.
+        # ARGS is the whole command line: FILE stands for the file, +NAME for the fixture NAME
+        # beside it, OUT.EXT for an output file (the one checked), NODIR/OUT.EXT for one in a
+        # folder that does not exist, DIR for an empty output folder (DIR/ too), EMPTY for an empty
+        # argument.
         local -a line=()
         local word
         for word in "${args[@]}"; do
             case "$word" in
             FILE) word=$file ;;
+            +*) word=$(dirname "$file")/${word#+}.dds ;;
+            DIR*) rm -rf "$SLOT/dir" && mkdir "$SLOT/dir" && word=$SLOT/dir${word#DIR} ;;
             OUT.*) out=$SLOT/out.${word#OUT.} && rm -f "$out" && word=$out ;;
             NODIR/*) word=$SLOT/nodir/${word#NODIR/} ;;
             EMPTY) word="" ;;
@@ -322,28 +328,38 @@ run_case() {
         return
         ;;
     esac
-    if [ "$RC" != "$status" ]; then
+    local said="brixa-cli: $file: "
+    if [[ "$check" == dir:* ]]; then
+        local listed
+        listed=$(ls "$SLOT/dir" 2>/dev/null | paste -sd ' ') || true
+        [ "$listed" == "${check#dir:}" ] || problem="wrote '$listed', want '${check#dir:}'"
+    fi
+    if [ -n "$problem" ]; then
+        :
+    elif [ "$RC" != "$status" ]; then
         problem="exit $RC, want $status"
         if [ "$RC" -eq 5 ] || [ "$RC" -ge 128 ]; then problem+=" (crashed?)"; fi
         [ -z "$ERR" ] || problem+="; stderr: ${ERR//$'\n'/|}"
     elif [ "$status" -ne 0 ]; then
         if [ -n "$out" ] && [ -e "$out" ]; then
             problem="wrote $out although it failed"
-        elif [[ "$check" == err:* ]] && [ "${ERR//$'\n'/|}" != "${check#err:}" ]; then
-            problem="stderr '${ERR//$'\n'/|}', want '${check#err:}'"
+        elif [[ "$check" == err:* ]] && [ "${ERR//$'\n'/|}" != "$said${check#err:}" ]; then
+            problem="stderr '${ERR//$'\n'/|}', want '$said${check#err:}'"
         elif [[ "$check" == errhas:* ]] && [[ "$ERR" != *"${check#errhas:}"* ]]; then
             problem="stderr '${ERR//$'\n'/|}' lacks '${check#errhas:}'"
         elif [[ "$check" == syserr:* ]]; then
             local texts="|${SYSTEM_TEXTS[${check#syserr:}]:-}|"
-            [[ "$texts" == *"|$ERR|"* ]] || problem="stderr '${ERR//$'\n'/|}', want '${texts:1:-1}'"
+            [[ "$ERR" == "$said"* && "$texts" == *"|${ERR#"$said"}|"* ]] ||
+                problem="stderr '${ERR//$'\n'/|}', want '$said${texts:1:-1}'"
         fi
     elif [ -n "$ERR" ]; then
         problem="stderr not empty: ${ERR//$'\n'/|}"
     else
         case "$check" in
         lines:*)
-            [ "${OUT//$'\n'/|}" == "${check#lines:}" ] ||
-                problem="printed '${OUT//$'\n'/|}', want '${check#lines:}'"
+            local want=${check#lines:}
+            want=${want//VERSION/${BRIXA_VERSION:-}}
+            [ "${OUT//$'\n'/|}" == "$want" ] || problem="printed '${OUT//$'\n'/|}', want '$want'"
             ;;
         out:*) [[ "$OUT" == *"${check#out:}"* ]] || problem="stdout lacks '${check#out:}'" ;;
         px:*)
@@ -353,9 +369,11 @@ run_case() {
         png:*)
             # The same surface exported as .bgra is what the PNG must show.
             run_cli export "$file" "$SLOT/same.bgra" "${args[@]}"
-            problem=$(check_png "$out" "${check#png:}" "$SLOT/same.bgra")
+            local mode=RGB
+            [ "$view" != rgba ] || mode=RGBA
+            problem=$(check_png "$out" "${check#png:}" "$SLOT/same.bgra" $mode)
             ;;
-        -) ;;
+        - | dir:*) ;;
         *) problem="unknown check '$check' in the table" ;;
         esac
     fi

@@ -1,0 +1,17 @@
+// Writes a picture held as 32-bit BGRA pixels (the display image's layout) as a PNG file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class PngRows { kTopDown, kBottomUp };
+enum class PngAlpha { kDrop, kKeep }; // an opaque RGB PNG, or RGBA with the pixels' own alpha
+
+// `bgra` holds width x height pixels, each the bytes blue, green, red, alpha in memory. Returns
+// false with a message in `error` ("cannot write PATH: " and the system's message) when the
+// file cannot be written or the picture is too large for the encoder.
+bool WritePng(const std::string& path, const uint32_t* bgra, uint32_t width, uint32_t height,
+              PngRows rows, PngAlpha alpha, std::string& error);
+
+// "cannot write PATH: " and the system's message for errno, read at once after the failed call.
+std::string WriteError(const std::string& path);
