@@ -76,18 +76,14 @@ constexpr Masks kA8 = {8, 0, 0, 0, 0xFF};
 constexpr Masks kR8G8B8 = {24, 0xFF0000, 0xFF00, 0xFF, 0};
 constexpr Masks kA8R8G8B8 = {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000};
 constexpr Masks kU8V8 = {16, 0xFF, 0xFF00, 0, 0};
-constexpr Masks kB8G8R8 = {24, 0xFF, 0xFF00, 0xFF0000, 0};
 constexpr Masks kA8B8G8R8 = {32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000};
 constexpr Masks kA2R10G10B10 = {32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000};
-constexpr Masks kA2B10G10R10 = {32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000};
 constexpr Masks kG16R16 = {32, 0xFFFF, 0xFFFF0000, 0, 0};
 constexpr Masks kR3G3B2 = {8, 0xE0, 0x1C, 0x03, 0};
 constexpr Masks kA8R3G3B2 = {16, 0xE0, 0x1C, 0x03, 0xFF00};
 constexpr Masks kR8 = {8, 0xFF, 0, 0, 0};
-constexpr Masks kL8 = {8, 0xFF, 0, 0, 0, dds::DDPF_LUMINANCE};
 constexpr Masks kA8L8 = {16, 0xFF, 0, 0, 0xFF00, dds::DDPF_LUMINANCE};
 constexpr Masks kA4L4 = {8, 0x0F, 0, 0, 0xF0, dds::DDPF_LUMINANCE};
-constexpr Masks kL16 = {16, 0xFFFF, 0, 0, 0, dds::DDPF_LUMINANCE};
 constexpr Masks k16 = {16, 0, 0, 0, 0}, k32 = {32, 0, 0, 0, 0}, k64 = {64, 0, 0, 0, 0},
                 k128 = {128, 0, 0, 0, 0};
 
@@ -208,25 +204,20 @@ const PixelCase kPixels[] = {
     {"R8G8B8_AlphaFlag_Blend", TF_RGB, kR8G8B8, true, {1, 2, 3}, COMPOSE_BLEND, 0, 0xFF030201},
     // Every layout through its masks: channels shifted down, n <= 8 bits at the top of the byte,
     // wider ones their top 8 bits; alpha v x 255 / (2^n - 1); luminance grey.
-    {"R8G8B8_RedLow", TF_RGB, kB8G8R8, false, {1, 2, 3}, COMPOSE_COLOR, 0, 0xFF010203},
     {"A8B8G8R8", TF_RGB, kA8B8G8R8, true, {1, 2, 3, 4}, COMPOSE_COLOR, 0, 0x04010203},
     {"A2R10G10B10", TF_RGB, kA2R10G10B10, true, U32(0xE00FFC01), COMPOSE_COLOR, 0, 0xFF80FF00},
-    {"A2B10G10R10", TF_RGB, kA2B10G10R10, true, U32(0x400003FF), COMPOSE_ALPHA, 0, 0x55555555},
     {"G16R16", TF_RGB, kG16R16, false, U32(0x12345678), COMPOSE_COLOR, 0, 0xFF561200},
     {"R3G3B2", TF_RGB, kR3G3B2, false, {0x6D}, COMPOSE_COLOR, 0, 0xFF606040},
     {"A8R3G3B2", TF_RGB, kA8R3G3B2, true, U16({0x80E3}), COMPOSE_BLEND, 0, 0x80700060},
     {"A8L8", TF_RGB, kA8L8, true, U16({0x40C0}), COMPOSE_COLOR, 0, 0x40C0C0C0},
     {"A4L4", TF_RGB, kA4L4, true, {0x5A}, COMPOSE_ALPHA, 0, 0x55555555},
-    {"L16", TF_RGB, kL16, false, U16({0xABCD}), COMPOSE_COLOR, 0, 0xFFABABAB},
     // GPU-exact: round(v x 255 / (2^n - 1)) for every channel; A8 black, R8 red
     {"Exact_R5G6B5", TF_RGB, kR5G6B5, false, U16({0x1FE3}), COMPOSE_COLOR, 0, 0xFF19FF19, true},
     {"Exact_A4R4G4B4", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_BLEND, 0, 0x88880000, true},
     {"Exact_A2R10G10B10", TF_RGB, kA2R10G10B10, true, U32(0x80300C01), COMPOSE_COLOR, 0, 0xAA010100,
      true},
     {"Exact_A8_Color", TF_RGB, kA8, true, {0x40}, COMPOSE_COLOR, 0, 0x40000000, true},
-    {"Exact_A8_Alpha", TF_RGB, kA8, true, {0x40}, COMPOSE_ALPHA, 0, 0x40404040, true},
     {"Exact_R8", TF_RGB, kR8, false, {0x40}, COMPOSE_COLOR, 0, 0xFF400000, true},
-    {"Exact_L8", TF_RGB, kL8, false, {0x40}, COMPOSE_COLOR, 0, 0xFF404040, true},
     {"Exact_Dxt1Clear_Color", TF_DXT1, kNone, true, kCyanTexel, COMPOSE_COLOR, 0x0A141E, 0, true},
     // 32 bits, from the work image
     {"A8R8G8B8_Color",

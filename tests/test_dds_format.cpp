@@ -167,12 +167,12 @@ TEST(FormatNames, DxgiMaskRows) {
         char name[kFormatNameSize];
         EXPECT_EQ(ClassifyDxgi(name, head, r.dxgi), TF_RGB) << r.dxgi;
         const DdsPixelFormat& pf = head.ddspf;
-        EXPECT_EQ(pf.dwRGBBitCount, r.bits) << r.dxgi;
-        EXPECT_EQ(pf.dwRBitMask, r.red) << r.dxgi;
-        EXPECT_EQ(pf.dwGBitMask, r.green) << r.dxgi;
-        EXPECT_EQ(pf.dwBBitMask, r.blue) << r.dxgi;
-        EXPECT_EQ(pf.dwABitMask, r.alpha) << r.dxgi;
-        EXPECT_EQ(MaskPixel(MakeMaskRule(pf, false), r.value), r.pixel) << r.dxgi;
+        const uint32_t got[] = {pf.dwRGBBitCount, pf.dwRBitMask,
+                                pf.dwGBitMask,    pf.dwBBitMask,
+                                pf.dwABitMask,    MaskPixel(MakeMaskRule(pf, false), r.value)};
+        EXPECT_EQ(std::vector<uint32_t>(got, got + 6),
+                  std::vector<uint32_t>({r.bits, r.red, r.green, r.blue, r.alpha, r.pixel}))
+            << r.dxgi;
     }
 }
 
