@@ -146,14 +146,14 @@ INSTANTIATE_TEST_SUITE_P(
                      return WithPayload(head, 8);
                  },
                  0, 0, true, 128, 8, 4, 4, 0, true, false, false},
-        LoadCase{"\"DX10\" beside flagged masks: the masks decide",
+        LoadCase{"\"DX10\" beside an A8 mask flagged DDPF_ALPHA: the masks decide, with alpha",
                  [] {
-                     DdsHead head = HeadMasks(4, 4, 8, 0xFF, 0, 0, 0);
-                     head.ddspf.dwFlags = DDPF_LUMINANCE;
+                     DdsHead head = HeadMasks(4, 4, 8, 0, 0, 0, 0xFF);
+                     head.ddspf.dwFlags = DDPF_ALPHA;
                      head.ddspf.dwFourCC = FOURCC_DX10;
                      return WithPayload(head, 16);
                  },
-                 0, 0, true, 128, 16, 4, 4, 0, false, false, false},
+                 0, 0, true, 128, 16, 4, 4, 0, true, false, false},
         LoadCase{"128-byte file", [] { return FileBytes(HeadFourCC(4, 4, FOURCC_DXT1)); }, 0, 0,
                  true, kZero, 0, 4, 4, 0, true, false, false, 8},
         LoadCase{"cube face 2, level 1",

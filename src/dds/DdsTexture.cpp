@@ -180,7 +180,8 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
         m_bHasAlpha = (pf.dwFlags & DDPF_RGB) ? (pf.dwFlags & DDPF_ALPHAPIXELS) != 0 : true;
     } else {
         const uint64_t bytesPerRow = uint64_t(pf.dwRGBBitCount) * m_Header.dwWidth / 8;
-        m_bHasAlpha = (pf.dwFlags & DDPF_ALPHAPIXELS) != 0;
+        // A8 and its kin may flag their alpha with DDPF_ALPHA alone.
+        m_bHasAlpha = (pf.dwFlags & (DDPF_ALPHAPIXELS | DDPF_ALPHA)) != 0;
         rawSize = bytesPerRow * m_Header.dwHeight;
         if (bytesPerRow == 0 || rawSize > UINT32_MAX) return false;
     }
