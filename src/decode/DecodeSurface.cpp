@@ -8,6 +8,7 @@
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
 #include "decode/PixelConvert.h"
+#include "decode/RowBands.h"
 #include "dds/DdsTexture.h"
 #include "io/Progress.h"
 
@@ -35,30 +36,32 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
     const uint64_t heldBlocks = m_nRawHeld / blockBytes, sizeBlocks = m_nRawSize / blockBytes;
     const bool wholeColumns = width >= 4 && width % 4 == 0;
     const size_t stripLength = size_t(across) * 4;
-    std::vector<uint32_t> strip;
-    for (uint32_t i = 0; i < blockRows; ++i) {
-        if (!CallProgress(progress, i, blockRows, 0)) return;
-        m_Reader.PumpMessagesIfDue();
-        const uint32_t rows = std::min<uint32_t>(4, height - std::min(height, 4 * i));
-        uint32_t* image = m_pWorkImage + size_t(4) * i * width;
-        const bool direct = wholeColumns && rows == 4;
-        if (!direct && strip.empty()) strip.resize(4 * stripLength);
-        uint32_t* dest = direct ? image : strip.data();
-        const size_t rowLength = direct ? width : stripLength;
-        const uint64_t first = uint64_t(i) * across;
-        const uint32_t held = BlocksWithin(heldBlocks, first, across);
-        const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, across));
-        if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, uint32_t(rowLength));
-        for (uint32_t j = held; j < sized; ++j)
-            for (uint32_t y = 0; y < 4; ++y)
-                std::memcpy(dest + 4 * size_t(j) + y * rowLength, zeroTile + 4 * y, 16);
-        for (uint32_t j = sized; j < across; ++j)
-            ClearBlock(dest + 4 * size_t(j), uint32_t(rowLength));
-        if (!direct)
-            for (uint32_t y = 0; y < rows; ++y)
-                std::memcpy(image + size_t(y) * width, strip.data() + y * stripLength,
-                            size_t(width) * 4);
-    }
+    auto decodeRows = [&](uint32_t firstRow, uint32_t endRow) {
+        std::vector<uint32_t> strip; // each band its own
+        for (uint32_t i = firstRow; i < endRow; ++i) {
+            const uint32_t rows = std::min<uint32_t>(4, height - std::min(height, 4 * i));
+            uint32_t* image = m_pWorkImage + size_t(4) * i * width;
+            const bool direct = wholeColumns && rows == 4;
+            if (!direct && strip.empty()) strip.resize(4 * stripLength);
+            uint32_t* dest = direct ? image : strip.data();
+            const size_t rowLength = direct ? width : stripLength;
+            const uint64_t first = uint64_t(i) * across;
+            const uint32_t held = BlocksWithin(heldBlocks, first, across);
+            const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, across));
+            if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, uint32_t(rowLength));
+            for (uint32_t j = held; j < sized; ++j)
+                for (uint32_t y = 0; y < 4; ++y)
+                    std::memcpy(dest + 4 * size_t(j) + y * rowLength, zeroTile + 4 * y, 16);
+            for (uint32_t j = sized; j < across; ++j)
+                ClearBlock(dest + 4 * size_t(j), uint32_t(rowLength));
+            if (!direct)
+                for (uint32_t y = 0; y < rows; ++y)
+                    std::memcpy(image + size_t(y) * width, strip.data() + y * stripLength,
+                                size_t(width) * 4);
+        }
+    };
+    // Cropped through the strip, no block row writes another's pixels.
+    RunRows({blockRows, 4 * across * 4, 0, false}, m_nThreads, progress, m_Reader, decodeRows);
 }
 
 // `row(dest, src)` converts one source row. The bytes of a row that the file did not supply are
@@ -68,19 +71,21 @@ void CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn
     if (!ImagesMatchHeader(*this) || !rowBytes) return;
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint64_t rows = std::min<uint64_t>(height, (m_nRawSize + rowBytes - 1) / rowBytes);
-    std::vector<uint8_t> partRow;
-    for (uint32_t y = 0; y < rows; ++y) {
-        if (!CallProgress(progress, y, uint32_t(rows), 0)) return;
-        m_Reader.PumpMessagesIfDue();
-        const uint64_t offset = y * rowBytes;
-        const uint8_t* src = m_pRawData + offset;
-        if (offset + rowBytes > m_nRawHeld) {
-            partRow.assign(size_t(rowBytes), 0);
-            if (offset < m_nRawHeld) std::memcpy(partRow.data(), src, size_t(m_nRawHeld - offset));
-            src = partRow.data();
-        }
-        row(m_pWorkImage + size_t(y) * width, src);
-    }
+    RunRows({uint32_t(rows), width, 0, false}, m_nThreads, progress, m_Reader,
+            [&](uint32_t firstRow, uint32_t endRow) {
+                std::vector<uint8_t> partRow;
+                for (uint32_t y = firstRow; y < endRow; ++y) {
+                    const uint64_t offset = y * rowBytes;
+                    const uint8_t* src = m_pRawData + offset;
+                    if (offset + rowBytes > m_nRawHeld) {
+                        partRow.assign(size_t(rowBytes), 0);
+                        if (offset < m_nRawHeld)
+                            std::memcpy(partRow.data(), src, size_t(m_nRawHeld - offset));
+                        src = partRow.data();
+                    }
+                    row(m_pWorkImage + size_t(y) * width, src);
+                }
+            });
 }
 
 void CDdsTexture::DecodeDXT1(ProgressCallback progress) {
