@@ -15,6 +15,7 @@ struct MaskCase {
     uint32_t flags, bits, r, g, b, a;
     const char* name;
     int32_t code;
+    uint32_t fourCC = 0; // a tag the masks' flags overrule
 };
 
 class MaskNames : public ::testing::TestWithParam<MaskCase> {};
@@ -22,7 +23,7 @@ class MaskNames : public ::testing::TestWithParam<MaskCase> {};
 TEST_P(MaskNames, NameAndCode) {
     const MaskCase& c = GetParam();
     DdsHead head = {};
-    head.ddspf = {32, c.flags, 0, c.bits, c.r, c.g, c.b, c.a};
+    head.ddspf = {32, c.flags, c.fourCC, c.bits, c.r, c.g, c.b, c.a};
     char name[kFormatNameSize];
     EXPECT_EQ(ClassifyHead(name, head, false), c.code);
     EXPECT_STREQ(name, c.name);
@@ -58,7 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{RGB, 16, 0x7C00, 0x03E0, 0x801F, 0, "16bit-  R5G5B6", TF_RGB},
         MaskCase{DDPF_BUMPDUDV, 16, 0xFF, 0xFF00, 0, 0, "16bit-U8V8  ", TF_BUMP_UVW},
         MaskCase{DDPF_BUMPDUDV, 16, 0x1F, 0x3E0, 0xFC00, 0, "16bit-U5V5W6", TF_BUMP_UVW},
-        MaskCase{DDPF_BUMPDUDV, 32, 0xFFFF, 0xFFFF0000, 0, 0, "32bit-U16V16  ", TF_BUMP_UVW}));
+        MaskCase{DDPF_BUMPDUDV, 32, 0xFFFF, 0xFFFF0000, 0, 0, "32bit-U16V16  ", TF_BUMP_UVW},
+        // Without DDPF_FOURCC, flagged masks decide over a tag.
+        MaskCase{RGB, 8, 0xFF, 0, 0, 0, "8bit-  R8    ", TF_RGB, FOURCC_DXT1},
+        MaskCase{DDPF_ALPHA, 8, 0, 0, 0, 0xFF, "8bit-A8      ", TF_RGB, FOURCC_DX10},
+        MaskCase{DDPF_LUMINANCE, 8, 0xFF, 0, 0, 0, "8bit-  R8    ", TF_RGB, FOURCC_DX10},
+        MaskCase{DDPF_BUMPDUDV, 16, 0xFF, 0xFF00, 0, 0, "16bit-U8V8  ", TF_BUMP_UVW, FOURCC_DXT5}));
 
 struct FourCCCase {
     uint32_t fourCC;
@@ -68,6 +74,7 @@ struct FourCCCase {
     uint32_t bits;        // bit count afterwards
     bool linearSize;      // DDSD_LINEARSIZE set afterwards
     bool alphaFlagForced; // DDPF_ALPHAPIXELS set afterwards
+    uint32_t flags = 0;   // the pixel format's dwFlags
 };
 
 class FourCCNames : public ::testing::TestWithParam<FourCCCase> {};
@@ -75,7 +82,8 @@ class FourCCNames : public ::testing::TestWithParam<FourCCCase> {};
 TEST_P(FourCCNames, NameCodeAndHeaderEdits) {
     const FourCCCase& c = GetParam();
     DdsHead head = {};
-    head.ddspf.dwFourCC = c.fourCC; // the FourCC flag is deliberately left clear
+    head.ddspf.dwFourCC = c.fourCC; // the FourCC flag is left clear unless the case sets it
+    head.ddspf.dwFlags = c.flags;
     head.ddspf.dwRGBBitCount = 24;
     char name[kFormatNameSize];
     EXPECT_EQ(ClassifyHead(name, head, c.nm), c.code);
@@ -100,6 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FourCCCase{FOURCC_DXT5, false, "DXT5", TF_DXT5, 0, true, false},
                       FourCCCase{FOURCC_DXT5, true, "DXT5_NM", TF_DXT5_NM, 0, true, false},
                       FourCCCase{FOURCC_RXGB, true, "RXGB", TF_RXGB, 0, true, false},
+                      // With its flag the tag decides over flagged masks.
+                      FourCCCase{FOURCC_DXT1, false, "DXT1", TF_DXT1, 0, true, false,
+                                 DDPF_FOURCC | DDPF_RGB},
                       FourCCCase{FOURCC_ATI1, false, "BC4_UNORM", TF_BC4, 0, true, false},
                       FourCCCase{FOURCC_BC4U, false, "BC4_UNORM", TF_BC4, 0, true, false},
                       FourCCCase{FOURCC_BC4S, false, "BC4_SNORM", TF_BC4_SNORM, 0, true, false},
@@ -121,28 +132,6 @@ TEST(FormatNames, OptionDoesNotTouchOtherFormats) {
     head.ddspf.dwFlags = DDPF_ALPHAPIXELS;
     ClassifyHead(name, head, false);
     EXPECT_EQ(head.ddspf.dwFlags, DDPF_ALPHAPIXELS) << "111 keeps the file's alpha flag";
-}
-
-// dwFourCC decides with DDPF_FOURCC, or when no flag says the masks describe the pixels.
-TEST(FormatNames, FourCCFlagRule) {
-    const struct {
-        uint32_t flags, fourCC;
-        int32_t code;
-    } cases[] = {
-        {DDPF_FOURCC | DDPF_RGB, FOURCC_DXT1, TF_DXT1},
-        {DDPF_ALPHAPIXELS, FOURCC_DXT3, TF_DXT3},
-        {DDPF_RGB, FOURCC_DXT1, TF_RGB},
-        {DDPF_ALPHA, FOURCC_DX10, TF_RGB},
-        {DDPF_LUMINANCE, FOURCC_DX10, TF_RGB},
-        {DDPF_BUMPDUDV, FOURCC_DXT5, TF_BUMP_UVW},
-    };
-    for (const auto& c : cases) {
-        DdsHead head = testkit::HeadMasks(4, 4, 8, 0xFF, 0, 0, 0);
-        head.ddspf.dwFlags = c.flags;
-        head.ddspf.dwFourCC = c.fourCC;
-        char name[kFormatNameSize];
-        EXPECT_EQ(ClassifyHead(name, head, false), c.code) << std::hex << c.flags;
-    }
 }
 
 // The DXGI formats shown by the mask rules, and one pixel of each through them.
