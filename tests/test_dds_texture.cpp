@@ -492,4 +492,29 @@ INSTANTIATE_TEST_SUITE_P(
         Dx10Case{"unknown dimension", Plain(4, 4), Dx10(98, 1, 0, 7), 16, 0, false},
         Dx10Case{"zeroed extension (dimension 0)", Plain(4, 4), Dx10(98, 1, 0, 0), 0, 0, false}));
 
+// Storage kept across loads: a smaller picture reuses it zero-filled; a much smaller one after
+// a large one gives the surplus back.
+struct KeepCase {
+    size_t first, second;
+    bool surplusFreed;
+};
+class Storage : public ::testing::TestWithParam<KeepCase> {};
+TEST_P(Storage, SmallerReusesAndMuchSmallerFreesTheSurplus) {
+    const KeepCase& c = GetParam();
+    ImageBuffer buffer;
+    auto* bytes = static_cast<uint8_t*>(buffer.Acquire(c.first));
+    ASSERT_NE(bytes, nullptr);
+    std::memset(bytes, 0xAB, c.second + 1);
+    bytes = static_cast<uint8_t*>(buffer.Acquire(c.second));
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_GE(buffer.Capacity(), c.second);
+    EXPECT_EQ(buffer.Capacity() < c.first, c.surplusFreed || buffer.Capacity() == c.second);
+    for (size_t at : {size_t(0), c.second / 2, c.second - 1}) EXPECT_EQ(bytes[at], 0) << at;
+}
+constexpr size_t kMiB = size_t(1) << 20;
+INSTANTIATE_TEST_SUITE_P(Sizes, Storage,
+                         ::testing::Values(KeepCase{100 * kMiB, 10 * kMiB + 5, true},
+                                           KeepCase{100 * kMiB, 30 * kMiB, false},
+                                           KeepCase{8 * kMiB, kMiB, false}));
+
 } // namespace
