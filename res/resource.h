@@ -30,6 +30,7 @@
 #define IDM_ALWAYS_ON_TOP 32804
 #define IDM_DXT5_AS_NM 32807
 #define IDM_REMOVE_ASSOCIATION 32809
+#define IDM_GPU_EXACT 32810
 
 // Beyond the described menu: channels, exposure, checkerboard, texel values, save and copy.
 #define IDM_CHANNEL_ALL 32820

@@ -327,7 +327,8 @@ TEST_F(Window, MenuFollowsTheDefaults) {
         {IDM_FILTER_SHRINK, true, false},    {IDM_FILTER_ENLARGE, false, false},
         {IDM_WRAP_AROUND, true, false},      {IDM_AUTO_ZOOM, true, false},
         {IDM_ALWAYS_ON_TOP, false, false},   {IDM_DXT5_AS_NM, false, false},
-        {IDM_WHEEL_CYCLE, true, false},      {IDM_WHEEL_ZOOM5, false, false},
+        {IDM_GPU_EXACT, false, false},       {IDM_WHEEL_CYCLE, true, false},
+        {IDM_WHEEL_ZOOM5, false, false},
     };
     for (const auto& i : items) {
         EXPECT_EQ(Checked(i.id), i.checked) << i.id;
@@ -621,6 +622,15 @@ TEST_F(Window, OptionCommands) {
     EXPECT_EQ(Status(1), " Format: DXT5_NM");
     Command(IDM_DXT5_AS_NM);
     EXPECT_EQ(Status(1), " Format: DXT5");
+    // GPU-exact colours: a DXT1 red of 3 shows 24, and 25 as Direct3D widens it.
+    Open(WriteTempFile("exact.dds",
+                       FileBytes(HeadFourCC(4, 4, FOURCC_DXT1), {0, 0x18, 0, 0x18, 0, 0, 0, 0})));
+    EXPECT_EQ(Picture()[0], 0x180000u);
+    KeyUp('G');
+    EXPECT_TRUE(Checked(IDM_GPU_EXACT));
+    EXPECT_EQ(Picture()[0], 0x190000u);
+    Command(IDM_GPU_EXACT);
+    EXPECT_EQ(Picture()[0], 0x180000u);
     const struct {
         UINT id;
         bool ViewerSettings::*field;

@@ -197,6 +197,7 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     case 'B': ChooseBackgroundColour(); break;
     case 'C': FORWARD_WM_COMMAND(hwnd, IDM_CLIP_TO_MONITOR, nullptr, 0, SendMessageA); break;
     case 'N': FORWARD_WM_COMMAND(hwnd, IDM_DXT5_AS_NM, nullptr, 0, SendMessageA); break;
+    case 'G': FORWARD_WM_COMMAND(hwnd, IDM_GPU_EXACT, nullptr, 0, SendMessageA); break;
     case '0':
     case '1':
     case '2':
@@ -262,6 +263,7 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_AUTO_ZOOM: ToggleOption(g_Settings.autoZoom, id, FitOrNot); break;
     case IDM_ALWAYS_ON_TOP: ToggleOption(g_Settings.alwaysOnTop, id, ApplyAlwaysOnTop); break;
     case IDM_DXT5_AS_NM: ToggleOption(g_Settings.dxt5AsNormalMap, id, ReloadSurface); break;
+    case IDM_GPU_EXACT: ToggleOption(g_Settings.gpuExact, id, ReloadSurface); break;
     case IDM_CHANNEL_ALL:
     case IDM_CHANNEL_RED:
     case IDM_CHANNEL_GREEN:
@@ -390,6 +392,7 @@ void SetInitialMenuStates() {
     Check(IDM_ALWAYS_ON_TOP, s.alwaysOnTop);
     ApplyAlwaysOnTop();
     Check(IDM_DXT5_AS_NM, s.dxt5AsNormalMap);
+    Check(IDM_GPU_EXACT, s.gpuExact);
     if (s.mouseWheelMode < kMouseWheelModes) Check(IDM_WHEEL_CYCLE + s.mouseWheelMode, true);
     Check(IDM_CHECKERBOARD, s.checkerboard);
     Check(IDM_TEXEL_READOUT, s.texelReadout);

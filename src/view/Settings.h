@@ -19,6 +19,8 @@ struct ViewerSettings {
     bool autoZoom = true;
     bool alwaysOnTop = false;
     bool dxt5AsNormalMap = false;
+    // Channels widened as Direct3D does, instead of the viewer's own shift-only look.
+    bool gpuExact = false;
     struct Colour {
         uint8_t red = 255, green = 0, blue = 255;
     } backgroundColor;
