@@ -1058,6 +1058,29 @@ TEST_F(Window, DropDuringALoadWaitsForIt) {
     EXPECT_EQ(g_nLoadState, kLoadIdle);
 }
 
+// The drop of a file that is no DDS, made once the load is past its reads (they take any
+// message at once): it lands in the decoding.
+HDROP g_lateDrop = nullptr;
+void CALLBACK DropLate(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    SendMessageA(g_hWndMain, WM_DROPFILES, WPARAM(g_lateDrop), 0);
+}
+
+TEST_F(Window, RefusedFileAfterAStoppedLoadPaintsNothingHalfMade) {
+    Start();
+    Open(SmallArgb());
+    const std::string big =
+        WriteTempFile("nodata.dds", FileBytes(HeadFourCC(4096, 4096, FOURCC_DXT1), {}));
+    g_lateDrop = MakeDrop({WriteTempFile("text128.dds", std::vector<uint8_t>(128, 'x'))});
+    SetTimer(nullptr, 0, 1, DropLate);
+    lstrcpynA(g_szCurrentFileName, big.c_str(), MAX_PATH);
+    OpenByName();
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].text, "Error loading file !");
+    RepaintNow();
+    EXPECT_EQ(g_Texture.m_pDisplayImage, nullptr); // the stopped picture's images are let go
+}
+
 // ---- the file association, on scratch keys ---------------------------------------------------
 
 class Association : public Window {

@@ -25,7 +25,6 @@ MSG g_DeferredMessage = {};
 int32_t g_nProgressStage = kStageRead;
 DWORD g_dwLoadStartTime = 0;
 bool g_bPaintingEnabled = true;
-BITMAPINFO g_PaintBitmapHeader = {};
 int32_t g_nLevel = 0;
 int32_t g_nFaceOrLayer = 0;
 char g_szCurrentFileName[MAX_PATH] = "";
@@ -64,15 +63,10 @@ void ClearImageArea() {
     ReleaseDC(g_hWndMain, dc);
 }
 
-void FillPaintBitmapHeader() {
-    BITMAPINFOHEADER& h = g_PaintBitmapHeader.bmiHeader;
-    h = {};
-    h.biSize = sizeof h;
-    h.biWidth = g_Texture.m_nWidth;
-    h.biHeight = g_Texture.m_nHeight; // positive: bottom-up rows
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    h.biCompression = BI_RGB;
+// A load stopped halfway leaves images that are neither the last picture nor the next: they
+// are let go (their storage stays for the next load), so that nothing paints them.
+void DropHalfMadeImages() {
+    g_Texture.FreeBuffers();
 }
 } // namespace
 
@@ -122,17 +116,18 @@ int LoadAndShow() {
         g_nProgressStage = kStageDecode;
         g_Texture.DecodeSurface(ReportProgress);
         if (Cancelled()) {
-            FinishOperation(); // nothing half-decoded is ever painted
+            DropHalfMadeImages(); // nothing half-decoded is ever painted
+            FinishOperation();
             return 0;
         }
         g_nProgressStage = kStageCompose;
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
         g_Texture.Compose(ComposeModeOfSettings(), c.red, c.green, c.blue, ReportProgress);
         if (Cancelled()) {
+            DropHalfMadeImages();
             FinishOperation();
             return 0;
         }
-        FillPaintBitmapHeader();
         if (g_Settings.autoZoom) ComputeFitFactor();
         g_bPaintingEnabled = true;
         RepaintNow();

@@ -23,7 +23,6 @@ extern MSG g_DeferredMessage; // message 0 when none
 extern int32_t g_nProgressStage;
 extern DWORD g_dwLoadStartTime;
 extern bool g_bPaintingEnabled;
-extern BITMAPINFO g_PaintBitmapHeader;
 
 // The surface selection: mipmap level and face or layer, from 0.
 extern int32_t g_nLevel;
