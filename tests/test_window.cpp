@@ -1142,7 +1142,7 @@ TEST_F(Association, WritesTheTwoKeysOnceAndRemovesThem) {
     for (const char* sub : {"\\OpenWithList", "\\OpenWithProgids"})
         WriteDword(g_hUserRoot, std::string(kFileExts) + sub, "x", 1);
     Command(IDM_ASSOCIATE);
-    const std::string command = ModulePath() + " \"%1\"";
+    const std::string command = "\"" + ModulePath() + "\" \"%1\"";
     const std::string expected = std::string("\\.dds\n.dds [] 1 Brixa.exe") + '\0' +
                                  "\n\\Brixa.exe\nBrixa.exe\\shell\nBrixa.exe\\shell\\Open\n"
                                  "Brixa.exe\\shell\\Open\\command\n"
@@ -1183,7 +1183,7 @@ TEST_F(Association, StandardUserRegistersInTheUserClasses) {
     EXPECT_EQ(ReadString(g_hUserRoot, "Software\\Classes\\.dds", nullptr), "Brixa.exe");
     EXPECT_EQ(
         ReadString(g_hUserRoot, "Software\\Classes\\Brixa.exe\\shell\\Open\\command", nullptr),
-        ModulePath() + " \"%1\"");
+        "\"" + ModulePath() + "\" \"%1\"");
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].caption, "Information...");
     g_boxAnswer = IDYES;
@@ -1196,6 +1196,21 @@ TEST_F(Association, StandardUserRegistersInTheUserClasses) {
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].caption, "Error...");
     EXPECT_EQ(g_dialogs[0].text, "Failed to open/create a registry key !");
+}
+
+TEST_F(Association, RemoveGivesBackWhatOthersRegistered) {
+    Start();
+    g_boxAnswer = IDYES;
+    RegSetKeyValueA(g_hClassesRoot, ".dds", nullptr, REG_SZ, "OtherViewer.dds", 16);
+    Command(IDM_REMOVE_ASSOCIATION); // not Brixa's: nothing goes
+    EXPECT_EQ(ReadString(g_hClassesRoot, ".dds", nullptr), "OtherViewer.dds");
+    WriteDword(g_hClassesRoot, ".dds\\OpenWithProgids", "x", 1);
+    const std::string before = Dump(g_hClassesRoot);
+    Command(IDM_ASSOCIATE);
+    Command(IDM_ASSOCIATE); // again: the class before is still the other program's
+    EXPECT_EQ(ReadString(g_hClassesRoot, ".dds", nullptr), "Brixa.exe");
+    Command(IDM_REMOVE_ASSOCIATION);
+    EXPECT_EQ(Dump(g_hClassesRoot), before);
 }
 
 } // namespace
