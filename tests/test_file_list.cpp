@@ -181,9 +181,10 @@ TEST(FileList, ExtensionAndSearchPattern) {
     const struct {
         const char* path;
         bool dds;
-    } cases[] = {{"a.dds", true},        {"A.DdS", true},      {"a.ddsx", true}, {"a.txt", false},
-                 {"a.dds.txt", false},   {"a", false},         {"a.dd", false},  {"d.dds\\b", true},
-                 {"c:\\x.dds\\b", true}, {"c:\\x.y\\b", false}};
+    } cases[] = {{"a.dds", true},          {"A.DdS", true},      {"a.ddsx", false},
+                 {"a.txt", false},         {"a.dds.txt", false}, {"a", false},
+                 {"a.dd", false},          {"d.dds\\b", false},  {"c:\\x.dds\\b", false},
+                 {"c:\\x.y\\b.dds", true}, {".dds", true},       {"x.ddsold", false}};
     for (const auto& c : cases) EXPECT_EQ(HasDdsExtension(c.path), c.dds) << c.path;
     EXPECT_EQ(FolderSearchPattern("c:\\t\\", 260), "c:\\t\\*.DDS");
     EXPECT_EQ(FolderSearchPattern(std::string(254, 'f'), 260), std::string(254, 'f') + "*.DDS");

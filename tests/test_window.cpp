@@ -204,7 +204,9 @@ class Window : public ::testing::Test {
         g_DeferredMessage = {};
         g_bPaintingEnabled = true;
         g_nLevel = g_nFaceOrLayer = 0;
-        g_szCurrentFileName[0] = '\0';
+        g_szCurrentFileName[0] = g_szShownFileName[0] = '\0';
+        g_nShownIndex = -1;
+        g_bPlacementPostponed = false;
         g_fZoomFactor = g_fFitFactor = 1.0f;
         g_PanOffset = {0, 0};
         g_DragAnchor = {-1, 0};
@@ -522,6 +524,17 @@ TEST_F(Window, AutoZoomFitsALargePicture) {
     EXPECT_FALSE(Checked(IDM_AUTO_ZOOM));
 }
 
+TEST_F(Window, MinimisedStartPlacesAndFitsOnRestore) {
+    Start();
+    ShowWindow(g_hWndMain, SW_MINIMIZE);
+    Open(Dxt1File("2048x512.dds", 2048, 512));
+    ASSERT_TRUE(IsIconic(g_hWndMain));
+    ShowWindow(g_hWndMain, SW_RESTORE);
+    Pump(20);
+    EXPECT_FLOAT_EQ(g_fFitFactor, float(ClientSize().cx) / 2048);
+    EXPECT_EQ(ClientSize().cx, WorkArea().right - WorkArea().left - 6);
+}
+
 TEST_F(Window, TitleShowsThePixelUnderTheCursor) {
     Start();
     Open(Dxt1File("64x32.dds", 64, 32));
@@ -581,6 +594,14 @@ TEST_F(Window, RightButtonDragPansALargePicture) {
     EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
     SendMessageA(g_hWndMain, WM_RBUTTONUP, 0, MAKELPARAM(10, 100));
     moveTo(origin.x + 400); // no drag any more
+    EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
+    // Pressed, and released during a load: the drag ends all the same.
+    SendMessageA(g_hWndMain, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(400, 100));
+    EXPECT_EQ(GetCapture(), g_hWndMain);
+    g_nLoadState = kLoadBusy;
+    SendMessageA(g_hWndMain, WM_RBUTTONUP, 0, MAKELPARAM(400, 100));
+    g_nLoadState = kLoadIdle;
+    moveTo(origin.x + 500);
     EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
 }
 
@@ -703,7 +724,9 @@ TEST_F(Window, TwoStepsDuringALoadMakeOne) {
     ASSERT_EQ(Status(4), " MipMap: 1/9");
     PostMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
     PostMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
-    LoadAndShow(); // the keys arrive while it runs
+    LoadAndShow();          // the keys arrive while it runs
+    EXPECT_EQ(g_nLevel, 0); // the request waiting is replayed from the loop, not in the load
+    Pump(10);
     EXPECT_EQ(g_nLevel, 1);
     EXPECT_EQ(Status(4), " MipMap: 2/9");
     EXPECT_EQ(Status(2), " Size: 128x128");
@@ -810,7 +833,7 @@ TEST_F(Window, FileThatCannotBeReadKeepsThePicture) {
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].caption, "text.dds");
     EXPECT_EQ(g_dialogs[0].text, "Error loading file !");
-    EXPECT_EQ(Title(), "Brixa - [missing.dds] Zoom:100%");
+    EXPECT_EQ(Title(), "Brixa - [small.dds] Zoom:100%"); // neither failed load took it
     EXPECT_EQ(g_nLoadState, kLoadIdle);
 }
 
@@ -913,7 +936,7 @@ TEST_F(Window, StartedWithoutAFileEndOpensTheLast) {
     // A file deleted after the list was made is seen only after the next choice.
     ASSERT_TRUE(DeleteFileA((folder + "a.dds").c_str())) << GetLastError();
     KeyDown(VK_HOME);
-    EXPECT_EQ(Title(), "Brixa - [a.dds - 1/3] Zoom:100%");
+    EXPECT_EQ(Title(), "Brixa - [c.dds - 3/3] Zoom:100%");
     EXPECT_EQ(Status(2), " Size: 12x16"); // its load failed and said so; c stays on show
     // The next step moves on from it.
     KeyDown(VK_NEXT);
@@ -1075,6 +1098,7 @@ TEST_F(Window, RefusedFileAfterAStoppedLoadPaintsNothingHalfMade) {
     SetTimer(nullptr, 0, 1, DropLate);
     lstrcpynA(g_szCurrentFileName, big.c_str(), MAX_PATH);
     OpenByName();
+    Pump(20);
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].text, "Error loading file !");
     RepaintNow();

@@ -26,11 +26,11 @@ int CompareNames(const char* a, const char* b) {
 }
 
 bool HasDdsExtension(const char* path) {
-    const char* dot = std::strrchr(path, '.');
-    if (!dot) return false;
-    const char* ext = "dds";
-    for (int i = 0; i < 3; ++i)
-        if (Folded(dot[1 + i]) != static_cast<unsigned char>(ext[i])) return false;
+    static const char kTail[] = ".dds";
+    const size_t length = std::strlen(path), tail = sizeof kTail - 1;
+    if (length < tail) return false;
+    for (size_t i = 0; i < tail; ++i)
+        if (Folded(path[length - tail + i]) != static_cast<unsigned char>(kTail[i])) return false;
     return true;
 }
 

@@ -10,7 +10,7 @@
 // zero or above zero, as strcmp.
 int CompareNames(const char* a, const char* b);
 
-// Whether the last "." of the path is followed by d, d, s in any letter case.
+// Whether the path ends in ".dds", in any letter case.
 bool HasDdsExtension(const char* path);
 
 // The search pattern for the folder's files ("*.DDS" after the folder), or empty when it would

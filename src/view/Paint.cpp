@@ -48,8 +48,8 @@ void PaintImage(HDC dc) {
     GetClientRect(g_hWndMain, &client);
     const int32_t areaHeight = client.bottom - StatusBarHeight();
     const float scale = Scale();
-    const double width = g_Texture.m_nWidth * double(scale);
-    const double height = g_Texture.m_nHeight * double(scale);
+    const double width = DrawnLength(g_Texture.m_nWidth, scale);
+    const double height = DrawnLength(g_Texture.m_nHeight, scale);
 
     const AxisPlacement x = PlaceAxis(client.right, width, g_PanOffset.x);
     const AxisPlacement y = PlaceAxis(areaHeight, height, g_PanOffset.y);

@@ -4,10 +4,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <cctype>
 #include <cstring>
 
 #include "view/Settings.h"
+#include "view/FileList.h"
 #include "view/Progress.h"
 #include "view/StatusText.h"
 #include "view/View.h"
@@ -25,9 +25,12 @@ MSG g_DeferredMessage = {};
 int32_t g_nProgressStage = kStageRead;
 DWORD g_dwLoadStartTime = 0;
 bool g_bPaintingEnabled = true;
+bool g_bPlacementPostponed = false;
 int32_t g_nLevel = 0;
 int32_t g_nFaceOrLayer = 0;
 char g_szCurrentFileName[MAX_PATH] = "";
+char g_szShownFileName[MAX_PATH] = "";
+int32_t g_nShownIndex = -1;
 
 namespace {
 // Whether the progress bar is on show: asking the window each row would cost a server round
@@ -76,14 +79,11 @@ int32_t ComposeModeOfSettings() {
 }
 
 int OpenByName() {
-    char* dot = std::strrchr(g_szCurrentFileName, '.');
-    if (!dot) return -1;
-    const char* ext = "dds";
-    for (int i = 0; i < 3; ++i)
-        if (std::tolower(static_cast<unsigned char>(dot[1 + i])) != ext[i]) return -1;
-    dot[4] = '\0';
+    if (!HasDdsExtension(g_szCurrentFileName)) return -1; // never cut to a shorter name
     const int result = LoadAndShow();
     if (result < 0) return result;
+    lstrcpynA(g_szShownFileName, g_szCurrentFileName, sizeof g_szShownFileName);
+    g_nShownIndex = g_nCurrentIndex;
     UpdateTitle();
     return 0;
 }
@@ -94,11 +94,15 @@ int LoadAndShow() {
     const bool loaded = g_Texture.Load(g_szCurrentFileName, g_nLevel, g_nFaceOrLayer, g_hWndMain,
                                        g_Settings.dxt5AsNormalMap, ReportProgress);
     // Shown while still busy, so that what arrives meanwhile waits for the box as well.
-    if (g_Texture.m_LastError.kind == LoadError::kReader)
+    const bool readerFailed = g_Texture.m_LastError.kind == LoadError::kReader;
+    if (readerFailed)
         MessageBoxA(g_hWndMain, g_Texture.m_LastError.text.c_str(), "Error...", MB_ICONERROR);
-    if (!loaded) {
+    // A file that could not be read is a failed load like a refused one: the title and the
+    // status stay with what is on show.
+    if (!loaded || readerFailed) {
         g_bPaintingEnabled = true;
-        MessageBoxA(g_hWndMain, "Error loading file !", g_szCurrentFileName, MB_ICONWARNING);
+        if (!loaded)
+            MessageBoxA(g_hWndMain, "Error loading file !", g_szCurrentFileName, MB_ICONWARNING);
         FinishOperation();
         return -2;
     }
@@ -111,7 +115,10 @@ int LoadAndShow() {
         return 0;
     }
     g_fFitFactor = 1.0f;
-    PlaceWindow();
+    // A minimised window has no client area to place and fit the picture in: that waits until
+    // it is restored.
+    g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
+    if (!g_bPlacementPostponed) PlaceWindow();
     if (g_Texture.m_pRawData) {
         g_nProgressStage = kStageDecode;
         g_Texture.DecodeSurface(ReportProgress);
@@ -128,7 +135,7 @@ int LoadAndShow() {
             FinishOperation();
             return 0;
         }
-        if (g_Settings.autoZoom) ComputeFitFactor();
+        if (g_Settings.autoZoom && !g_bPlacementPostponed) ComputeFitFactor();
         g_bPaintingEnabled = true;
         RepaintNow();
     } else {
@@ -177,5 +184,12 @@ void DeferMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void HandleDeferredMessage() {
     const MSG m = g_DeferredMessage;
     g_DeferredMessage = {};
-    if (m.message) g_pfnMainWndProc(g_hWndMain, m.message, m.wParam, m.lParam);
+    if (!m.message) return;
+    // Posted, so that it runs from the message loop and not inside the frame of the load it
+    // stopped (a long run of stopped loads would otherwise nest ever deeper); a window that
+    // has gone meanwhile (a WM_DESTROY during the load) hears of it at once.
+    if (IsWindow(g_hWndMain))
+        PostMessageA(g_hWndMain, m.message, m.wParam, m.lParam);
+    else
+        g_pfnMainWndProc(g_hWndMain, m.message, m.wParam, m.lParam);
 }
