@@ -15,6 +15,7 @@
 
 #include "../res/resource.h"
 #include "DdsBuilder.h"
+#include "dds/ImageBuffer.h"
 #include "HostileCorpus.h"
 #include "view/Settings.h"
 #include "view/FileList.h"
@@ -814,6 +815,16 @@ TEST_F(Window, UnknownFormatShowsItsOwnFacts) {
     EXPECT_EQ(Status(3), "");
     EXPECT_EQ(Status(5), " Mem: 0.0KB/0.1KB"); // its own 64 bytes, no surface
     EXPECT_EQ(Title(), "Brixa - [unknown.dds] Zoom:100%");
+}
+
+TEST_F(Window, PictureTooLargeForTheMemorySaysSo) {
+    Start();
+    SetAllocationLimit(1 << 20); // the 512 KiB surface fits, its 4 MiB images do not
+    Open(Dxt1File("1024.dds", 1024, 1024));
+    SetAllocationLimit(0);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].text,
+              "Not enough memory to show this picture.\n\nSize: 1024x1024, images: 8.0 MB");
 }
 
 TEST_F(Window, FileThatCannotBeReadKeepsThePicture) {

@@ -127,6 +127,15 @@ int LoadAndShow() {
             FinishOperation();
             return 0;
         }
+        if (!g_Texture.m_pDisplayImage) { // the images could not be had: a failed load
+            MessageBoxA(
+                g_hWndMain,
+                OutOfMemoryText(g_Texture.m_Header.dwWidth, g_Texture.m_Header.dwHeight).c_str(),
+                "Error...", MB_ICONERROR);
+            g_bPaintingEnabled = true;
+            FinishOperation();
+            return -2;
+        }
         g_nProgressStage = kStageCompose;
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
         g_Texture.Compose(ComposeModeOfSettings(), c.red, c.green, c.blue, ReportProgress);
