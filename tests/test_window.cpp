@@ -740,6 +740,20 @@ TEST_F(Window, TwoStepsDuringALoadMakeOne) {
     EXPECT_EQ(Status(4), " MipMap: 1/9");
 }
 
+TEST_F(Window, ZAndXStepThroughCubeFaces) {
+    DdsHead head = HeadFourCC(8, 8, FOURCC_DXT1);
+    head.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+    Start();
+    Open(WriteTempFile("cube.dds", FileBytes(head, Pattern(6 * 32))));
+    SendMessageA(g_hStatusBar, SB_SETTEXTA, 3, LPARAM("stale"));
+    KeyDown('Z'); // the first face: no load at all
+    EXPECT_EQ(Status(3), "stale");
+    KeyDown('X');
+    EXPECT_EQ(Status(3), " Side: 2/6");
+    KeyDown('Z');
+    EXPECT_EQ(Status(3), " Side: 1/6");
+}
+
 TEST_F(Window, StepOnTheLastLevelIsDroppedNotDeferred) {
     const std::string mips = Dxt1File("mips3.dds", 16, 16, 3);
     Start();
@@ -990,6 +1004,7 @@ TEST_F(Window, WheelKeepsTheLevelPageDownResetsIt) {
     EXPECT_EQ(g_nLevel, 1);
     // In a zoom mode the wheel zooms and stays on the file.
     Command(IDM_WHEEL_ZOOM50);
+    EXPECT_TRUE(Checked(IDM_WHEEL_ZOOM50));
     SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(-120), 0);
     EXPECT_EQ(Title(), "Brixa - [m3.dds - 3/3] Zoom:150%");
 }
