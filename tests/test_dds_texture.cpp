@@ -356,9 +356,9 @@ TEST_F(Record, RefusedMagicKeepsEverything) {
 }
 
 TEST_F(Record, CancelledReadLeavesTheRestZero) {
-    // 300 x 300 at 32 bits: 360000 bytes, two requests; stop after the first.
+    // 600 x 600 at 32 bits: 1440000 bytes, two requests; stop after the first.
     std::vector<uint8_t> bytes =
-        WithPayload(HeadMasks(300, 300, 32, 0xFF0000, 0xFF00, 0xFF, 0), 360000);
+        WithPayload(HeadMasks(600, 600, 32, 0xFF0000, 0xFF00, 0xFF, 0), 1440000);
     static std::vector<std::pair<uint32_t, uint32_t>> calls;
     calls.clear();
     ASSERT_TRUE(LoadBytes(bytes, 0, 0, "record.dds", [](uint32_t done, uint32_t total, uintptr_t) {
@@ -366,9 +366,9 @@ TEST_F(Record, CancelledReadLeavesTheRestZero) {
         return 0;
     }));
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0], std::make_pair(204800u, 360000u));
-    EXPECT_EQ(std::memcmp(tex.m_pRawData, bytes.data() + 128, 204800), 0);
-    for (uint32_t i = 204800; i < 360000; ++i) ASSERT_EQ(tex.m_pRawData[i], 0) << i;
+    EXPECT_EQ(calls[0], std::make_pair(kSurfaceRequestBytes, 1440000u));
+    EXPECT_EQ(std::memcmp(tex.m_pRawData, bytes.data() + 128, kSurfaceRequestBytes), 0);
+    for (uint32_t i = kSurfaceRequestBytes; i < 1440000; ++i) ASSERT_EQ(tex.m_pRawData[i], 0) << i;
 }
 
 TEST_F(Record, RefusedHeaderThenGoodFile) {
@@ -476,5 +476,30 @@ INSTANTIATE_TEST_SUITE_P(
         Dx10Case{"cube bit with 2^30 cubes", Plain(4, 4), Dx10(98, 1u << 30, kCube), 16, 0, false},
         Dx10Case{"unknown dimension", Plain(4, 4), Dx10(98, 1, 0, 7), 16, 0, false},
         Dx10Case{"zeroed extension (dimension 0)", Plain(4, 4), Dx10(98, 1, 0, 0), 0, 0, false}));
+
+// Storage kept across loads: a smaller picture reuses it zero-filled; a much smaller one after
+// a large one gives the surplus back.
+struct KeepCase {
+    size_t first, second;
+    bool surplusFreed;
+};
+class Storage : public ::testing::TestWithParam<KeepCase> {};
+TEST_P(Storage, SmallerReusesAndMuchSmallerFreesTheSurplus) {
+    const KeepCase& c = GetParam();
+    ImageBuffer buffer;
+    auto* bytes = static_cast<uint8_t*>(buffer.Acquire(c.first));
+    ASSERT_NE(bytes, nullptr);
+    std::memset(bytes, 0xAB, c.second + 1);
+    bytes = static_cast<uint8_t*>(buffer.Acquire(c.second));
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_GE(buffer.Capacity(), c.second);
+    EXPECT_EQ(buffer.Capacity() < c.first, c.surplusFreed || buffer.Capacity() == c.second);
+    for (size_t at : {size_t(0), c.second / 2, c.second - 1}) EXPECT_EQ(bytes[at], 0) << at;
+}
+constexpr size_t kMiB = size_t(1) << 20;
+INSTANTIATE_TEST_SUITE_P(Sizes, Storage,
+                         ::testing::Values(KeepCase{100 * kMiB, 10 * kMiB + 5, true},
+                                           KeepCase{100 * kMiB, 30 * kMiB, false},
+                                           KeepCase{8 * kMiB, kMiB, false}));
 
 } // namespace
