@@ -121,6 +121,7 @@ int LoadAndShow() {
     if (!g_bPlacementPostponed) PlaceWindow();
     if (g_Texture.m_pRawData) {
         g_nProgressStage = kStageDecode;
+        g_Texture.m_bExact = g_Settings.gpuExact;
         g_Texture.DecodeSurface(ReportProgress);
         if (Cancelled()) {
             DropHalfMadeImages(); // nothing half-decoded is ever painted
