@@ -155,8 +155,9 @@ void OnMove(HWND hwnd, int, int) {
     g_Settings.windowPos = {int16_t(r.left), int16_t(r.top)};
 }
 
-void OnSize(HWND, UINT, int, int) {
+void OnSize(HWND, UINT state, int, int) {
     SendMessageA(g_hStatusBar, WM_SIZE, 0, 0);
+    if (state != SIZE_MINIMIZED) PlacePostponedPicture();
 }
 
 void OnPaint(HWND hwnd) {
@@ -218,12 +219,14 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     }
 }
 
-void OnRButtonDown(HWND, BOOL, int, int, UINT) {
+void OnRButtonDown(HWND hwnd, BOOL, int, int, UINT) {
     GetCursorPos(&g_DragAnchor);
+    SetCapture(hwnd); // the release comes here even off the window
 }
 
 void OnRButtonUp(HWND, int, int, UINT) {
     g_DragAnchor.x = -1;
+    ReleaseCapture();
 }
 
 void OnMouseWheel(HWND, int, int, int delta, UINT) {

@@ -29,7 +29,10 @@ bool RebuildFileList() {
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     do {
-        g_FileList.AddFound(found.cFileName, found.dwFileAttributes);
+        // The pattern also matches short names ("X~1.DDS" of "x.ddsold"): the name itself
+        // must end in .dds.
+        if (HasDdsExtension(found.cFileName))
+            g_FileList.AddFound(found.cFileName, found.dwFileAttributes);
     } while (FindNextFileA(search, &found));
     FindClose(search);
     g_FileList.Finish();

@@ -38,3 +38,7 @@ std::string FormatViewText(bool exposureShown, int32_t exposure, const std::stri
 // the loader selected. A file of unknown format holds no surface: it shows the header's size,
 // no side or layer and no memory.
 StatusFacts StatusFactsOf(const CDdsTexture& texture);
+
+// The box shown when a picture's images cannot be allocated: the picture's size and the
+// memory its two images need.
+std::string OutOfMemoryText(uint32_t width, uint32_t height);

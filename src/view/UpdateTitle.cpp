@@ -11,8 +11,8 @@
 
 void UpdateTitle() {
     TitleFacts f;
-    f.fileName = g_szCurrentFileName;
-    f.listIndex = g_nCurrentIndex;
+    f.fileName = g_szShownFileName;
+    f.listIndex = g_nShownIndex;
     f.listCount = g_FileList.Count();
     f.zoomPercent = ZoomPercent(g_fFitFactor, g_fZoomFactor);
     f.pixelX = g_CursorPixel.x;
