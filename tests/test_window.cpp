@@ -930,7 +930,7 @@ HDROP MakeDrop(const std::vector<std::string>& names, bool wide = false) {
     std::wstring list16;
     for (const std::string& n : names) {
         list8 += n + '\0';
-        list16 += std::wstring(n.begin(), n.end()) + L'\0';
+        list16 += Wide(n) + L'\0';
     }
     const size_t bytes = wide ? (list16.size() + 1) * 2 : list8.size() + 1;
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
@@ -1122,6 +1122,33 @@ TEST_F(Window, DroppedFiles) {
     KeyDown(VK_PRIOR);
     EXPECT_EQ(Title(), "Brixa - [b.dds - 2/3] Zoom:100%");
     EXPECT_EQ(g_dialogs.size(), 1u);
+}
+
+TEST_F(Window, NamesOutsideTheCodePage) {
+    const std::string old = MakeFolder("old", {{"brick.dds", 4}});
+    const std::string source = MakeFolder("source", {{"brick.dds", 8}});
+    const std::string folder =
+        TempDir() + "\\\xD0\xA2\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82\\"; // Cyrillic
+    CreateDirectoryW(Wide(folder).c_str(), nullptr);
+    CopyFileW(Wide(source + "brick.dds").c_str(), Wide(folder + "brick.dds").c_str(), FALSE);
+    Start();
+    Open(old + "brick.dds");
+    PostMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({folder + "brick.dds"}, true)), 0);
+    Pump(20);
+    EXPECT_EQ(Status(2), " Size: 8x16"); // that folder's brick, not the old one's
+    EXPECT_STREQ(g_Settings.lastPath, folder.c_str());
+    // A folder that cannot be entered is said so, and no other is used instead.
+    PostMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({folder + "gone\\brick.dds"}, true)), 0);
+    Pump(20);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Error...");
+    EXPECT_STREQ(g_Settings.lastPath, folder.c_str());
+    KeyDown(VK_ESCAPE); // saved beside LastPath, which the ANSI code page cannot hold
+    wchar_t stored[MAX_PATH] = L"";
+    DWORD size = sizeof stored;
+    RegGetValueW(HKEY_LOCAL_MACHINE, Wide(m_subkey).c_str(), L"LastPathW", RRF_RT_REG_SZ, nullptr,
+                 stored, &size);
+    EXPECT_EQ(Utf8(stored), folder);
 }
 
 TEST_F(Window, DropDuringALoadWaitsForIt) {

@@ -171,24 +171,25 @@ void CopyToClipboard(bool picture) {
 
 void SavePictureAsPng() {
     if (!PictureShown()) return;
-    char path[MAX_PATH] = "";
     // The file's name with ".png" for ".dds".
-    lstrcpynA(path, g_szCurrentFileName, sizeof path);
-    char* dot = std::strrchr(path, '.');
-    if (dot && size_t(dot - path) + 5 <= sizeof path) std::strcpy(dot, ".png");
-    OPENFILENAMEA ofn = {};
+    std::wstring name = Wide(g_szCurrentFileName);
+    const size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos) name.replace(dot, std::wstring::npos, L".png");
+    wchar_t path[MAX_PATH] = L"";
+    lstrcpynW(path, name.c_str(), MAX_PATH);
+    OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = g_hWndMain;
-    ofn.lpstrFilter = "PNG pictures (*.png)\0*.png\0";
+    ofn.lpstrFilter = L"PNG pictures (*.png)\0*.png\0";
     ofn.lpstrFile = path;
-    ofn.nMaxFile = sizeof path;
-    ofn.lpstrDefExt = "png";
-    ofn.lpstrTitle = "Save view as PNG...";
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrDefExt = L"png";
+    ofn.lpstrTitle = L"Save view as PNG...";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameA(&ofn)) return;
+    if (!GetSaveFileNameW(&ofn)) return;
     const std::vector<uint32_t> picture = ShownPicture();
     std::string error;
-    if (!WritePng(path, picture.data(), uint32_t(g_Texture.m_nWidth), uint32_t(g_Texture.m_nHeight),
-                  PngRows::kTopDown, PngAlpha::kDrop, error))
-        MessageBoxA(g_hWndMain, error.c_str(), "Error...", MB_ICONERROR);
+    if (!WritePng(Utf8(path), picture.data(), uint32_t(g_Texture.m_nWidth),
+                  uint32_t(g_Texture.m_nHeight), PngRows::kTopDown, PngAlpha::kDrop, error))
+        MessageBoxW(g_hWndMain, Wide(error).c_str(), L"Error...", MB_ICONERROR);
 }

@@ -102,7 +102,8 @@ int LoadAndShow() {
     if (!loaded || readerFailed) {
         g_bPaintingEnabled = true;
         if (!loaded)
-            MessageBoxA(g_hWndMain, "Error loading file !", g_szCurrentFileName, MB_ICONWARNING);
+            MessageBoxW(g_hWndMain, L"Error loading file !", Wide(g_szCurrentFileName).c_str(),
+                        MB_ICONWARNING);
         FinishOperation();
         return -2;
     }

@@ -19,7 +19,7 @@ void UpdateTitle() {
     f.pixelY = g_CursorPixel.y;
     f.imageWidth = g_Texture.m_nWidth;
     f.imageHeight = g_Texture.m_nHeight;
-    SetWindowTextA(g_hWndMain, FormatTitle(f).c_str());
+    SetWindowTextW(g_hWndMain, Wide(FormatTitle(f)).c_str());
 }
 
 void ChooseBackgroundColour() {

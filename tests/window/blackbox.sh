@@ -306,7 +306,7 @@ if [ -n "$WIN" ]; then
     if [ -n "$DLG" ]; then
         sleep 0.5
         xdotool windowfocus --sync "$DLG" key ctrl+a type "$(winpath "$WORK/saved.png")"
-        xdotool key Return
+        xdotool key alt+s # Save (Return may only close the name box's list)
         for i in $(seq 50); do [ -s "$WORK/saved.png" ] && break; sleep 0.1; done
         same "Ctrl+S" "$WORK/saved.png" "$WORK/d.png"
     else
@@ -314,6 +314,7 @@ if [ -n "$WIN" ]; then
     fi
     press Escape
     for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
+    kill "$PID" 2>/dev/null # a dialog left open keeps it running
     PID=
 else
     fail "no window on the extras"
