@@ -42,6 +42,7 @@ TEST(BusyRule, Table) {
         {"wheel zooming", wm::kMouseWheel, 0x00780000, 2, false, kAct, kIgnore},
         {"right button down", wm::kRButtonDown, 0, 0, false, kAct, kIgnore},
         {"right button up: the drag ends", wm::kRButtonUp, 0, 0, false, kAct, kAct},
+        {"timer tick", wm::kTimer, 1, 0, false, kAct, kIgnore},
         {"dropped file", wm::kDropFiles, 1234, 0, false, kAct, kDefer},
         {"exit command", wm::kCommand, kCmdExit, 0, false, kAct, kAct},
         {"wheel mode command", wm::kCommand, 32791, 0, false, kAct, kAct},

@@ -69,7 +69,9 @@ TEST(Settings, FlagsReadByVersion) {
         {3, 0x1F0000, 0x100000},                     // exposure +31 is kept at +16
         {3, 0x200000, 0x300000},                     // exposure -32 is kept at -16
         {2, 0x3F9800, 0},                            // unknown to version 2
-        {3, 0xFFC00000, 0},                          // bits beyond are ignored
+        {3, 0x400000, 0x400000},                     // live reload
+        {2, 0x400000, 0},                            // unknown to version 2
+        {3, 0xFF800000, 0},                          // bits beyond are ignored
     };
     for (const Case& c : cases) {
         ViewerSettings s;

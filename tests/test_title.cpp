@@ -39,6 +39,11 @@ TEST(Title, Formats) {
         {Facts("a.dds", -1, 0, 0, -1, 0), "Brixa - [a.dds] Zoom:0%"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatTitle(c.facts), c.title);
+    TitleFacts gone = Facts("a.dds", 0, 3, 100, 1, 2);
+    gone.deleted = true;
+    EXPECT_EQ(FormatTitle(gone), "Brixa - [a.dds (deleted) - 1/3] Zoom:100% Pos:1x2");
+    gone.listIndex = -1;
+    EXPECT_EQ(FormatTitle(gone), "Brixa - [a.dds (deleted)] Zoom:100% Pos:1x2");
 }
 
 TEST(Title, LongNamesAreCutToFitTheTextBuffer) {

@@ -1303,6 +1303,32 @@ TEST_F(Window, PictureCopiedAndSaved) {
     EXPECT_EQ(head[23], 2); // height
 }
 
+TEST_F(Window, LiveReloadKeepsTheLevelAndReportsARemovedFile) {
+    Start();
+    KeyUp('L');
+    EXPECT_TRUE(Checked(IDM_LIVE_RELOAD));
+    const std::string path = Dxt1File("live.dds", 8, 8, 2);
+    Open(path);
+    KeyDown(VK_RIGHT);
+    const std::vector<uint32_t> before = Picture();
+    // Written in two steps: the first, half-written, must not be read.
+    std::vector<uint8_t> bytes = FileBytes(HeadFourCC(8, 8, FOURCC_DXT1, 2), Pattern(40, 9));
+    WriteTempFile("live.dds", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 100));
+    Pump(100);
+    EXPECT_EQ(Picture(), before);
+    WriteTempFile("live.dds", bytes);
+    Pump(400);
+    EXPECT_EQ(g_nLevel, 1);
+    EXPECT_EQ(Status(2), " Level: 2/2");
+    EXPECT_NE(Picture(), before);
+    EXPECT_TRUE(g_dialogs.empty()); // no error box for the half-written file
+    const std::vector<uint32_t> after = Picture();
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
+    Pump(400);
+    EXPECT_NE(Title().find("[live.dds (deleted)]"), std::string::npos) << Title();
+    EXPECT_EQ(Picture(), after);
+}
+
 class Association : public Window {
   protected:
     void SetUp() override {

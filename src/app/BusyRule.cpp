@@ -27,6 +27,7 @@ BusyAnswer BusyRule(int32_t loadState, uint32_t message, uintptr_t wParam, uint3
         default: return BusyAnswer::kIgnore;
         }
     case wm::kKeyUp:
+    case wm::kTimer: // the next tick looks again
     case wm::kRButtonDown: return BusyAnswer::kIgnore;
     case wm::kRButtonUp: return BusyAnswer::kAct; // a drag must never outlive its button
     case wm::kMouseWheel: return mouseWheelMode == 0 ? BusyAnswer::kDefer : BusyAnswer::kIgnore;

@@ -10,6 +10,7 @@ constexpr uint32_t kDestroy = 0x0002;
 constexpr uint32_t kKeyDown = 0x0100;
 constexpr uint32_t kKeyUp = 0x0101;
 constexpr uint32_t kCommand = 0x0111;
+constexpr uint32_t kTimer = 0x0113;
 constexpr uint32_t kMouseWheel = 0x020A;
 constexpr uint32_t kRButtonDown = 0x0204;
 constexpr uint32_t kRButtonUp = 0x0205;

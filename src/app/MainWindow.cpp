@@ -18,9 +18,9 @@
 #include "view/Zoom.h"
 
 static_assert(wm::kDestroy == WM_DESTROY && wm::kKeyDown == WM_KEYDOWN && wm::kKeyUp == WM_KEYUP &&
-                  wm::kCommand == WM_COMMAND && wm::kMouseWheel == WM_MOUSEWHEEL &&
-                  wm::kRButtonDown == WM_RBUTTONDOWN && wm::kRButtonUp == WM_RBUTTONUP &&
-                  wm::kDropFiles == WM_DROPFILES,
+                  wm::kCommand == WM_COMMAND && wm::kTimer == WM_TIMER &&
+                  wm::kMouseWheel == WM_MOUSEWHEEL && wm::kRButtonDown == WM_RBUTTONDOWN &&
+                  wm::kRButtonUp == WM_RBUTTONUP && wm::kDropFiles == WM_DROPFILES,
               "the busy rule's message numbers");
 static_assert(vk::kEscape == VK_ESCAPE && vk::kHome == VK_HOME && vk::kEnd == VK_END &&
                   vk::kPrior == VK_PRIOR && vk::kNext == VK_NEXT && vk::kLeft == VK_LEFT &&
@@ -206,6 +206,7 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     case '4': SelectChannel(int32_t(key - '0')); break;
     case 'K': FORWARD_WM_COMMAND(hwnd, IDM_CHECKERBOARD, nullptr, 0, SendMessageA); break;
     case 'T': FORWARD_WM_COMMAND(hwnd, IDM_TEXEL_READOUT, nullptr, 0, SendMessageA); break;
+    case 'L': FORWARD_WM_COMMAND(hwnd, IDM_LIVE_RELOAD, nullptr, 0, SendMessageA); break;
     case VK_OEM_6: StepExposure(+1); break; // ]
     case VK_OEM_4: StepExposure(-1); break; // [
     case VK_OEM_5: StepExposure(0); break;  // backslash
@@ -235,6 +236,10 @@ void OnMouseWheel(HWND, int, int, int delta, UINT) {
         return;
     }
     SetZoomFactor(WheelZoom(g_fZoomFactor, g_Settings.mouseWheelMode, delta > 0));
+}
+
+void OnTimer(HWND, UINT id) {
+    if (id == kReloadTimer) ReloadTick();
 }
 
 void OnDropFiles(HWND, HDROP drop) {
@@ -280,6 +285,7 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_COPY: CopyToClipboard(false); break;
     case IDM_COPY_PICTURE: CopyToClipboard(true); break;
     case IDM_SAVE_PNG: SavePictureAsPng(); break;
+    case IDM_LIVE_RELOAD: ToggleOption(g_Settings.liveReload, id, WatchShownFile); break;
     default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcW); break;
     }
 }
@@ -315,6 +321,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         HANDLE_MSG(hwnd, WM_RBUTTONUP, OnRButtonUp);
         HANDLE_MSG(hwnd, WM_MOUSEWHEEL, OnMouseWheel);
         HANDLE_MSG(hwnd, WM_DROPFILES, OnDropFiles);
+        HANDLE_MSG(hwnd, WM_TIMER, OnTimer);
     case WM_BRIXA_PROGRESS: return OnProgress(wParam);
     case WM_BRIXA_CONTINUE: return OnContinueQuery();
     }
@@ -402,6 +409,8 @@ void SetInitialMenuStates() {
     if (s.mouseWheelMode < kMouseWheelModes) Check(IDM_WHEEL_CYCLE + s.mouseWheelMode, true);
     Check(IDM_CHECKERBOARD, s.checkerboard);
     Check(IDM_TEXEL_READOUT, s.texelReadout);
+    Check(IDM_LIVE_RELOAD, s.liveReload);
+    WatchShownFile();
     UpdateChannelIndicators();
 }
 

@@ -84,6 +84,7 @@ int OpenByName() {
     if (result < 0) return result;
     lstrcpynA(g_szShownFileName, g_szCurrentFileName, sizeof g_szShownFileName);
     g_nShownIndex = g_nCurrentIndex;
+    WatchShownFile();
     UpdateTitle();
     return 0;
 }

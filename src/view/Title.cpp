@@ -8,11 +8,13 @@ namespace {
 std::string Compose(const TitleFacts& f, const std::string& name, bool showPos) {
     char text[kTextBufferSize * 2];
     int n = 0;
+    const char* gone = f.deleted ? " (deleted)" : "";
     if (f.listIndex >= 0)
-        n = std::snprintf(text, sizeof text, "Brixa - [%s - %i/%i] Zoom:%d%%", name.c_str(),
+        n = std::snprintf(text, sizeof text, "Brixa - [%s%s - %i/%i] Zoom:%d%%", name.c_str(), gone,
                           f.listIndex + 1, f.listCount, f.zoomPercent);
     else
-        n = std::snprintf(text, sizeof text, "Brixa - [%s] Zoom:%d%%", name.c_str(), f.zoomPercent);
+        n = std::snprintf(text, sizeof text, "Brixa - [%s%s] Zoom:%d%%", name.c_str(), gone,
+                          f.zoomPercent);
     if (showPos && n >= 0 && size_t(n) < sizeof text)
         std::snprintf(text + n, sizeof text - n, " Pos:%dx%d", f.pixelX, f.pixelY);
     return text;

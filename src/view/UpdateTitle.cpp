@@ -19,6 +19,7 @@ void UpdateTitle() {
     f.pixelY = g_CursorPixel.y;
     f.imageWidth = g_Texture.m_nWidth;
     f.imageHeight = g_Texture.m_nHeight;
+    f.deleted = g_bShownFileDeleted;
     SetWindowTextW(g_hWndMain, Wide(FormatTitle(f)).c_str());
 }
 

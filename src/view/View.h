@@ -90,6 +90,11 @@ void UpdateViewPart(); // the seventh status part, when its text has changed
 bool SeventhPartWanted();
 void CopyToClipboard(bool picture); // texel values under the cursor, else the picture
 void SavePictureAsPng();
+// Live reload: the file on show is looked at on a timer and read again once it has changed
+// and settled; a file that has gone keeps its picture and the title says so.
+extern bool g_bShownFileDeleted;
+void WatchShownFile(); // starts or stops the timer as the option says; the file as it is now
+void ReloadTick();
 
 // Placement, title, background colour.
 void PlaceWindow();

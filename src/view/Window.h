@@ -18,6 +18,8 @@ extern WNDPROC g_pfnMainWndProc;
 // The two private messages of long operations.
 constexpr UINT WM_BRIXA_PROGRESS = WM_USER + 10;
 constexpr UINT WM_BRIXA_CONTINUE = WM_USER + 11;
+// The timer that looks at the file on show while live reload is on.
+constexpr UINT_PTR kReloadTimer = 1;
 
 #include <string>
 
