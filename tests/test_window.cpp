@@ -1319,7 +1319,7 @@ TEST_F(Window, LiveReloadKeepsTheLevelAndReportsARemovedFile) {
     WriteTempFile("live.dds", bytes);
     Pump(400);
     EXPECT_EQ(g_nLevel, 1);
-    EXPECT_EQ(Status(2), " Level: 2/2");
+    EXPECT_EQ(Status(2), " Size: 4x4");
     EXPECT_NE(Picture(), before);
     EXPECT_TRUE(g_dialogs.empty()); // no error box for the half-written file
     const std::vector<uint32_t> after = Picture();
