@@ -34,17 +34,6 @@ check() { # WHAT EXPECTED ACTUAL
 }
 
 WIN=
-# Waits up to 20 s for a window whose title matches; WIN is empty when none came.
-wait_window() { # TITLE REGEX
-    local i
-    WIN=
-    for i in $(seq 200); do
-        WIN=$(xdotool search --name "$1" 2>/dev/null | head -1)
-        [ -n "$WIN" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
 title() { xdotool getwindowname "$WIN" 2>/dev/null | tr -d '\r'; }
 # Waits until the title matches a pattern (input reaches the window in tens of ms).
 wait_title() { # PATTERN
@@ -116,7 +105,12 @@ WINPATH="Z:${SAMPLE//\//\\}"
 
 WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "$WINPATH" >"$WORK/brixa.log" 2>&1 </dev/null &
 PID=$!
-wait_window '^Brixa - \[' || { echo "FAIL: no window"; exit 1; }
+for i in $(seq 200); do
+    WIN=$(xdotool search --name '^Brixa - \[' 2>/dev/null | head -1)
+    [ -n "$WIN" ] && break
+    sleep 0.1
+done
+[ -n "$WIN" ] || { echo "FAIL: no window"; exit 1; }
 xdotool windowfocus --sync "$WIN"
 sleep 0.3
 check "title" "Brixa - [dxt5-mipmaps-alpha.dds] Zoom:100%" "$(title)"
@@ -206,9 +200,21 @@ check "settings saved: LastPath" "Z:${SRC//\//\\}\\samples\\" \
         sed -n 's/.*REG_SZ *//p')"
 
 # A restart without a file: the stored folder is the one walked, the stored wheel mode kept.
-WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" >"$WORK/brixa2.log" 2>&1 </dev/null &
-PID=$!
-if wait_window '^Brixa$'; then
+# Starts Brixa.exe and waits for its window: PID and WIN are set (WIN empty when none came).
+start_brixa() { # LOG TITLE_PATTERN [ARGUMENT]
+    local log=$1 pattern=$2 i
+    shift 2
+    WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "$@" >"$WORK/$log" 2>&1 </dev/null &
+    PID=$!
+    WIN=
+    for i in $(seq 200); do
+        WIN=$(xdotool search --name "$pattern" 2>/dev/null | head -1)
+        [ -n "$WIN" ] && break
+        sleep 0.1
+    done
+}
+start_brixa brixa2.log '^Brixa$'
+if [ -n "$WIN" ]; then
     xdotool windowfocus --sync "$WIN"
     sleep 0.3
     press End
@@ -249,14 +255,7 @@ same() { # WHAT A B
 }
 
 "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
-WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "$(winpath "$EXTRAS/a-clear.dds")" >"$WORK/brixa3.log" 2>&1 </dev/null &
-PID=$!
-WIN=
-for i in $(seq 200); do
-    WIN=$(xdotool search --name '^Brixa - \[a-clear' 2>/dev/null | head -1)
-    [ -n "$WIN" ] && break
-    sleep 0.1
-done
+start_brixa extras.log '^Brixa - \[a-clear' "$(winpath "$EXTRAS/a-clear.dds")"
 if [ -n "$WIN" ]; then
     xdotool windowfocus --sync "$WIN"
     sleep 0.3
@@ -327,24 +326,17 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
     mkdir -p "$WORK/stop"
     printf 'fixture\t%s\t%s\n' a "size=8192x4096 fourcc=DXT1 data=2097152*0000000000000000" \
         b "size=2880x2880 fourcc=DXT1" c "size=4x4 magic=TEXT truncate=128" >"$WORK/stop.tsv"
-    "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/stop.tsv" "$WORK/stop" >/dev/null ||
-        fail "stopped load: fixtures"
-    WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "Z:${WORK//\//\\}\\stop\\a.dds" \
-        >"$WORK/brixa3.log" 2>&1 </dev/null &
-    PID=$!
-    if wait_window '^Brixa - \[a.dds'; then
+    "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/stop.tsv" "$WORK/stop" >/dev/null || fail "stopped load: fixtures"
+    start_brixa brixa3.log '^Brixa - \[a.dds' "Z:${WORK//\//\\}\\stop\\a.dds"
+    if [ -n "$WIN" ]; then
         sleep 0.5
         # Down steps on as well; sent until one lands in the load (the box of the third file
         # stops any further step).
         xdotool windowfocus --sync "$WIN" key Next
         for i in $(seq 10); do xdotool key Down; done
-        main=$WIN
-        if wait_window '^c.dds$'; then
-            xdotool key --window "$WIN" Return
-        else
-            fail "stopped load: no refusal box"
-        fi
-        WIN=$main
+        for i in $(seq 100); do xdotool search --name '^c.dds$' >/dev/null 2>&1 && break; sleep 0.05; done
+        xdotool search --name '^c.dds$' >/dev/null 2>&1 || fail "stopped load: no refusal box"
+        xdotool key --window "$(xdotool search --name '^c.dds$' | head -1)" Return
         sleep 0.3
         press KP_Multiply
         sleep 1.5 # a crash takes a moment to end the process
