@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
+#include "view/Settings.h"
 #include "view/FileList.h"
 #include "view/View.h"
 

@@ -440,4 +440,63 @@ TEST_P(DxgiPixels, ShowAsStored) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, DxgiPixels, ::testing::ValuesIn(kDxgiCases));
 
+// ---- threads: bands of rows on every core give the one thread's bytes
+
+struct ThreadCase {
+    const char* name;
+    std::vector<uint8_t> file;
+};
+std::vector<uint8_t> BlockFile(uint32_t w, uint32_t h, uint32_t fourCC, uint32_t blockBytes) {
+    const size_t blocks = size_t(std::max(1u, w / 4)) * std::max(1u, h / 4);
+    return testkit::FileBytes(testkit::HeadFourCC(w, h, fourCC),
+                              testkit::Pattern(blocks * blockBytes, w));
+}
+std::vector<uint8_t> Dx10File(uint32_t w, uint32_t h, uint32_t dxgi, size_t bytes) {
+    return testkit::Dx10FileBytes(testkit::HeadFourCC(w, h, 0), testkit::Dx10(dxgi),
+                                  testkit::Pattern(bytes, dxgi));
+}
+std::vector<uint8_t> MaskFile(uint32_t w, uint32_t h, const Masks& m) {
+    return testkit::FileBytes(testkit::HeadMasks(w, h, m.bits, m.red, m.green, m.blue, m.alpha),
+                              testkit::Pattern(size_t(w) * h * m.bits / 8, m.bits));
+}
+const ThreadCase kThreadCases[] = {
+    {"Dxt1", BlockFile(256, 256, dds::FOURCC_DXT1, 8)},
+    {"Dxt5Uneven", BlockFile(254, 130, dds::FOURCC_DXT5, 16)},
+    {"Dxt3Narrow", BlockFile(2, 32768, dds::FOURCC_DXT3, 16)},
+    {"Bc7", Dx10File(256, 128, 98, 256 * 128)},
+    {"Bc6h", Dx10File(128, 256, 95, 128 * 256)},
+    {"Dxgi", Dx10File(256, 192, 87, 256 * 192 * 4)},
+    {"A8R8G8B8", MaskFile(256, 130, kA8R8G8B8)},
+    {"R5G6B5", MaskFile(256, 130, kR5G6B5)},
+    {"R8G8B8", MaskFile(256, 130, kR8G8B8)},
+    {"Half4", testkit::FileBytes(testkit::HeadFourCC(256, 128, dds::FOURCC_A16B16G16R16F),
+                                 testkit::Pattern(256 * 128 * 8))},
+};
+
+class Threads : public ::testing::TestWithParam<ThreadCase> {};
+TEST_P(Threads, SameBytesAsOneThread) {
+    const std::string path = testkit::WriteTempFile("threads.dds", GetParam().file);
+    std::vector<uint32_t> want[4];
+    for (uint32_t threads : {1u, 2u, 0u}) {
+        CFileEx reader;
+        CDdsTexture tex(reader);
+        tex.m_nThreads = threads;
+        ASSERT_TRUE(tex.Load(path.c_str(), 0, 0, nullptr, false));
+        tex.DecodeSurface();
+        std::vector<uint32_t> got[4];
+        got[3].assign(tex.m_pWorkImage, tex.m_pWorkImage + WorkImageBytes(tex) / 4);
+        for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA}) {
+            tex.Compose(mode, 0x20, 0x40, 0x60);
+            got[mode].assign(tex.m_pDisplayImage,
+                             tex.m_pDisplayImage + tex.m_nWidth * tex.m_nHeight);
+        }
+        for (int i = 0; i < 4; ++i) {
+            if (threads == 1) want[i] = got[i];
+            EXPECT_EQ(got[i], want[i]) << "threads " << threads << ", image " << i;
+        }
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Formats, Threads, ::testing::ValuesIn(kThreadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace

@@ -356,9 +356,9 @@ TEST_F(Record, RefusedMagicKeepsEverything) {
 }
 
 TEST_F(Record, CancelledReadLeavesTheRestZero) {
-    // 300 x 300 at 32 bits: 360000 bytes, two requests; stop after the first.
+    // 600 x 600 at 32 bits: 1440000 bytes, two requests; stop after the first.
     std::vector<uint8_t> bytes =
-        WithPayload(HeadMasks(300, 300, 32, 0xFF0000, 0xFF00, 0xFF, 0), 360000);
+        WithPayload(HeadMasks(600, 600, 32, 0xFF0000, 0xFF00, 0xFF, 0), 1440000);
     static std::vector<std::pair<uint32_t, uint32_t>> calls;
     calls.clear();
     ASSERT_TRUE(LoadBytes(bytes, 0, 0, "record.dds", [](uint32_t done, uint32_t total, uintptr_t) {
@@ -366,9 +366,9 @@ TEST_F(Record, CancelledReadLeavesTheRestZero) {
         return 0;
     }));
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0], std::make_pair(204800u, 360000u));
-    EXPECT_EQ(std::memcmp(tex.m_pRawData, bytes.data() + 128, 204800), 0);
-    for (uint32_t i = 204800; i < 360000; ++i) ASSERT_EQ(tex.m_pRawData[i], 0) << i;
+    EXPECT_EQ(calls[0], std::make_pair(kSurfaceRequestBytes, 1440000u));
+    EXPECT_EQ(std::memcmp(tex.m_pRawData, bytes.data() + 128, kSurfaceRequestBytes), 0);
+    for (uint32_t i = kSurfaceRequestBytes; i < 1440000; ++i) ASSERT_EQ(tex.m_pRawData[i], 0) << i;
 }
 
 TEST_F(Record, RefusedHeaderThenGoodFile) {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/Settings.h"
+#include "view/Settings.h"
 
 namespace {
 

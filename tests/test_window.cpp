@@ -16,7 +16,7 @@
 #include "../res/resource.h"
 #include "DdsBuilder.h"
 #include "HostileCorpus.h"
-#include "app/Settings.h"
+#include "view/Settings.h"
 #include "view/FileList.h"
 #include "view/StatusText.h"
 #include "view/View.h"

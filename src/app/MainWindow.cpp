@@ -11,7 +11,7 @@
 #include "../../res/resource.h"
 #include "app/BusyRule.h"
 #include "app/CommandLine.h"
-#include "app/Settings.h"
+#include "view/Settings.h"
 #include "view/FileList.h"
 #include "view/Placement.h"
 #include "view/View.h"
@@ -32,10 +32,6 @@ static_assert(kCmdExit == IDM_EXIT && kCmdWheelFirst == IDM_WHEEL_CYCLE &&
 static_assert(kStretchHalftone == HALFTONE && kStretchColorOnColor == COLORONCOLOR,
               "stretch modes");
 
-HINSTANCE g_hInst = nullptr;
-HWND g_hWndMain = nullptr;
-HWND g_hStatusBar = nullptr;
-HWND g_hProgressBar = nullptr;
 HMENU g_hMenu = nullptr;
 HACCEL g_hAccel = nullptr;
 char g_szTitle[100] = "";
@@ -307,7 +303,7 @@ ATOM RegisterMainClass(HINSTANCE instance) {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = MainWndProc;
+    wc.lpfnWndProc = g_pfnMainWndProc = MainWndProc;
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_BRIXA));
     wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/Settings.h"
+#include "view/Settings.h"
 #include "app/Shell.h"
 
 HKEY g_hSettingsKey = nullptr;

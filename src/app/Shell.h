@@ -1,24 +1,13 @@
 // The program's start-up, main window, settings store and About box (Win32).
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "view/Window.h"
 
-// Process-wide shell state, alive for the whole run.
-extern HINSTANCE g_hInst;
-extern HWND g_hWndMain;
-extern HWND g_hStatusBar;
-extern HWND g_hProgressBar;
+// The program's own state beside the window's handles, alive for the whole run.
 extern HMENU g_hMenu;
 extern HACCEL g_hAccel;
 extern char g_szTitle[100];
 extern char g_szWindowClass[100];
-
-// The two private messages of long operations.
-constexpr UINT WM_BRIXA_PROGRESS = WM_USER + 10;
-constexpr UINT WM_BRIXA_CONTINUE = WM_USER + 11;
 
 // Start-up up to the message loop: strings, class, window, accelerators, menu states, the
 // argument text. False when the main window cannot be created.

@@ -197,6 +197,9 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
     const bool inFile = loc.offset <= dataSize && rawSize <= dataSize - loc.offset;
     if (!AllocRaw(uint32_t(rawSize), inFile ? uint32_t(rawSize) : 0)) return false;
     if (inFile) {
+        // Each request costs a round trip to the system (a server call under Wine): the
+        // surface goes in few large ones, still cancellable between them.
+        m_Reader.m_nChunkSize = std::max(m_Reader.m_nChunkSize, kSurfaceRequestBytes);
         m_Reader.m_nBaseOffset = m_nDataStart + loc.offset;
         m_Reader.Read(m_pRawData, m_nRawHeld, progress, 0, 1);
     }

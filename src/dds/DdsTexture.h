@@ -53,7 +53,8 @@ class CDdsTexture {
     bool AllocRaw(uint32_t bytes, uint32_t held);
     void ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat, bool treatDxt5AsNm);
 
-    // Both report each row to `progress` (null: go on) and pump the reader's messages.
+    // Both report their rows to `progress` (null: go on) and pump the reader's messages on the
+    // calling thread, also when the rows run on m_nThreads threads.
     // Compose may run again with another mode or background on the same decoded surface.
     void DecodeSurface(ProgressCallback progress = nullptr);
     void DecodeDXT1(ProgressCallback progress);
@@ -96,6 +97,8 @@ class CDdsTexture {
     int32_t m_nLevel = 0;
     int32_t m_nLayer = 0;
     LoadError m_LastError;
+    // Threads decoding and composition may use: 0 for one per core (RowBands.h).
+    uint32_t m_nThreads = 0;
 
   private:
     // The steps after classification: locate, size, allocate and read the selected surface.
@@ -115,6 +118,8 @@ class CDdsTexture {
 // image would have more than kMaxImagePixels pixels (1 GiB): such a header is refused rather
 // than allocated.
 constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
+// Bytes the reader asks for at a time while it reads the selected surface.
+constexpr uint32_t kSurfaceRequestBytes = uint32_t(1) << 20;
 // Largest DX10 array size accepted (Direct3D's own limit); 0, or more, is a broken header.
 constexpr uint32_t kMaxArraySize = 2048;
 bool ImageBytes(uint32_t width, uint32_t height, uint32_t& workBytes, uint32_t& displayBytes);

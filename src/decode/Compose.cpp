@@ -4,6 +4,7 @@
 
 #include "decode/Compose.h"
 #include "decode/PixelConvert.h"
+#include "decode/RowBands.h"
 #include "dds/DdsTexture.h"
 #include "io/Progress.h"
 
@@ -340,10 +341,10 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     c.bgBlueUnit = BackgroundUnit(blue);
 
     const uint32_t height = uint32_t(m_nHeight);
-    for (uint32_t k = 1; k <= height; ++k) {
-        if (!CallProgress(progress, k, height, 0)) return;
-        m_Reader.PumpMessagesIfDue();
-        // Bottom-up: the top source row is the last display row.
-        composeRow(c, k - 1, m_pDisplayImage + size_t(height - k) * c.width);
-    }
+    // Bottom-up: the top source row is the last display row.
+    RunRows({height, c.width, 1, false}, m_nThreads, progress, m_Reader,
+            [&](uint32_t first, uint32_t end) {
+                for (uint32_t y = first; y < end; ++y)
+                    composeRow(c, y, m_pDisplayImage + size_t(height - 1 - y) * c.width);
+            });
 }

@@ -6,6 +6,7 @@
 #include "decode/BlockDecode.h"
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
+#include "decode/RowBands.h"
 #include "dds/DdsTexture.h"
 #include "io/Progress.h"
 
@@ -33,19 +34,22 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
     const uint32_t blockRows = std::max<uint32_t>(1, height / 4);
     const uint64_t heldBlocks = m_nRawHeld / blockBytes, sizeBlocks = m_nRawSize / blockBytes;
     const size_t rowLength = width;
-    for (uint32_t i = 0; i < blockRows; ++i) {
-        if (!CallProgress(progress, i, blockRows, 0)) return;
-        m_Reader.PumpMessagesIfDue();
-        const uint64_t first = uint64_t(i) * across;
-        const uint32_t held = BlocksWithin(heldBlocks, first, across);
-        const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, across));
-        uint32_t* dest = m_pWorkImage + size_t(4) * i * rowLength;
-        if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, uint32_t(rowLength));
-        for (uint32_t j = held; j < sized; ++j)
-            for (uint32_t y = 0; y < 4; ++y)
-                std::memcpy(dest + 4 * size_t(j) + y * rowLength, zeroTile + 4 * y, 16);
-        for (uint32_t j = sized; j < across; ++j) ClearBlock(dest + 4 * size_t(j), width);
-    }
+    auto decodeRows = [&](uint32_t firstRow, uint32_t endRow) {
+        for (uint32_t i = firstRow; i < endRow; ++i) {
+            const uint64_t first = uint64_t(i) * across;
+            const uint32_t held = BlocksWithin(heldBlocks, first, across);
+            const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, across));
+            uint32_t* dest = m_pWorkImage + size_t(4) * i * rowLength;
+            if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, uint32_t(rowLength));
+            for (uint32_t j = held; j < sized; ++j)
+                for (uint32_t y = 0; y < 4; ++y)
+                    std::memcpy(dest + 4 * size_t(j) + y * rowLength, zeroTile + 4 * y, 16);
+            for (uint32_t j = sized; j < across; ++j) ClearBlock(dest + 4 * size_t(j), width);
+        }
+    };
+    // Narrower than a block, each block row spills into the next one's pixels.
+    const RowLoop loop{blockRows, 4 * across * 4, 0, width < 4};
+    RunRows(loop, m_nThreads, progress, m_Reader, decodeRows);
 }
 
 void CDdsTexture::DecodeDXT1(ProgressCallback progress) {
@@ -124,12 +128,12 @@ void CDdsTexture::DecodeSurface(ProgressCallback progress) {
         if (!rowBytes) return;
         // Rows the file did not supply stay zero.
         const uint64_t rows = std::min<uint64_t>(height, m_nRawHeld / rowBytes);
-        for (uint32_t y = 0; y < rows; ++y) {
-            if (!CallProgress(progress, y, uint32_t(rows), 0)) return;
-            m_Reader.PumpMessages();
-            ConvertDxgiRow(m_Dx10.dxgiFormat, m_pWorkImage + size_t(y) * width,
-                           m_pRawData + y * rowBytes, width);
-        }
+        RunRows({uint32_t(rows), width, 0, false}, m_nThreads, progress, m_Reader,
+                [&](uint32_t first, uint32_t end) {
+                    for (uint32_t y = first; y < end; ++y)
+                        ConvertDxgiRow(m_Dx10.dxgiFormat, m_pWorkImage + size_t(y) * width,
+                                       m_pRawData + y * rowBytes, width);
+                });
         break;
     }
     default: break; // float surfaces are read by composition, unknown ones not at all

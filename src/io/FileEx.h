@@ -1,5 +1,6 @@
-// Chunked reader: one request of at most 204800 bytes in flight, progress after each,
-// window messages dispatched while waiting, cancellable through Close.
+// Chunked reader: one request of at most m_nChunkSize bytes (204800 unless the owner asks for
+// more) in flight, progress after each, window messages dispatched while waiting, cancellable
+// through Close.
 #pragma once
 
 #include <cstdint>

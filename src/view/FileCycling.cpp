@@ -1,5 +1,5 @@
 // The folder's file list and the ways a file is chosen: steps, the open dialog, a drop.
-#include "app/Shell.h"
+#include "view/Window.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "app/Settings.h"
+#include "view/Settings.h"
 #include "view/FileList.h"
 #include "view/StatusText.h"
 #include "view/View.h"

@@ -1,7 +1,7 @@
 // Painting the picture, the zoom operations, panning and the pixel under the cursor.
-#include "app/Settings.h"
-#include "app/Shell.h"
+#include "view/Settings.h"
 #include "view/View.h"
+#include "view/Window.h"
 #include "view/Zoom.h"
 
 float g_fZoomFactor = 1.0f;

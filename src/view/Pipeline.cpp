@@ -1,5 +1,5 @@
 // The load-and-show pipeline, its progress reports and the deferred request.
-#include "app/Shell.h"
+#include "view/Window.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -7,11 +7,16 @@
 #include <cctype>
 #include <cstring>
 
-#include "app/Settings.h"
+#include "view/Settings.h"
 #include "view/Progress.h"
 #include "view/StatusText.h"
 #include "view/View.h"
 
+HINSTANCE g_hInst = nullptr;
+HWND g_hWndMain = nullptr;
+HWND g_hStatusBar = nullptr;
+HWND g_hProgressBar = nullptr;
+WNDPROC g_pfnMainWndProc = nullptr;
 CFileEx g_Reader;
 CDdsTexture g_Texture(g_Reader);
 
@@ -177,5 +182,5 @@ void DeferMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void HandleDeferredMessage() {
     const MSG m = g_DeferredMessage;
     g_DeferredMessage = {};
-    if (m.message) MainWndProc(g_hWndMain, m.message, m.wParam, m.lParam);
+    if (m.message) g_pfnMainWndProc(g_hWndMain, m.message, m.wParam, m.lParam);
 }

@@ -1,8 +1,8 @@
 // The window's size and place on its monitor, and the progress bar's place in it.
-#include "app/Settings.h"
-#include "app/Shell.h"
 #include "view/Placement.h"
+#include "view/Settings.h"
 #include "view/View.h"
+#include "view/Window.h"
 
 namespace {
 // The frame around the client area: measured on the window itself, so that caption, menu bar

@@ -1,9 +1,9 @@
 // The title bar and the background colour dialog.
-#include "app/Shell.h"
+#include "view/Window.h"
 
 #include <commdlg.h>
 
-#include "app/Settings.h"
+#include "view/Settings.h"
 #include "view/FileList.h"
 #include "view/Title.h"
 #include "view/View.h"

@@ -42,7 +42,7 @@ const char kUsage[] =
     "  brixa-cli info FILE [--level N] [--face N] [--nm]\n"
     "  brixa-cli info --json FILE... [--level N] [--face N] [--nm]\n"
     "  brixa-cli export FILE OUT [--level N] [--face N] [--nm] [--view MODE]\n"
-    "                   [--background RRGGBB] [--raw]\n"
+    "                   [--background RRGGBB] [--raw] [--threads N]\n"
     "  brixa-cli export FILE... --out-dir DIR [--all-levels] [--all-faces] [options as above]\n"
     "  brixa-cli --version\n"
     "\n"
@@ -70,6 +70,8 @@ const char kUsage[] =
     "                     their own alpha, straight (an RGBA PNG)\n"
     "  --background HEX   background colour as RRGGBB (default ff00ff)\n"
     "  --raw              write the .bgra bytes whatever OUT is called\n"
+    "  --threads N        threads that decode and compose (default 0: one per core; never\n"
+    "                     more than the cores)\n"
     "  --out-dir DIR      export several files into DIR (which must exist)\n"
     "  --all-levels       export every mipmap level (with --out-dir)\n"
     "  --all-faces        export every face, layer or slice (with --out-dir)\n"
@@ -89,7 +91,7 @@ struct Options {
     std::string command;
     std::vector<std::string> files;
     std::string out, outDir;
-    int32_t level = 0, face = 0;
+    int32_t level = 0, face = 0, threads = 0;
     bool nm = false, raw = false, json = false, allLevels = false, allFaces = false;
     int32_t mode = COMPOSE_BLEND;
     bool keepAlpha = false; // --view rgba
@@ -160,6 +162,10 @@ const ValueOption kValueOptions[] = {
     {"--face",
      [](const char* v, Options& o) -> std::string {
          return ParseInt(v, o.face) ? "" : "--face needs a whole number from 0";
+     }},
+    {"--threads",
+     [](const char* v, Options& o) -> std::string {
+         return ParseInt(v, o.threads) ? "" : "--threads needs a whole number from 0";
      }},
     {"--view", ParseView},
     {"--background",
@@ -422,6 +428,7 @@ std::string InfoJson(const CDdsTexture& t, const std::string& file) {
 int Run(const Options& o) {
     CFileEx reader;
     CDdsTexture texture(reader);
+    texture.m_nThreads = uint32_t(o.threads);
     g_progress.terminal = isatty(fileno(stderr)) != 0;
     int worst = kExitOk;
     for (size_t i = 0; i < o.files.size(); ++i) {

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "view/Settings.h"
 
 #include <cstring>
 

@@ -1,0 +1,20 @@
+// The main window's handles and private messages: what the view draws into and sends.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+// Process-wide window state, alive for the whole run.
+extern HINSTANCE g_hInst;
+extern HWND g_hWndMain;
+extern HWND g_hStatusBar;
+extern HWND g_hProgressBar;
+// The window's procedure, set when its class is registered: a deferred request is replayed
+// through it even when the window has gone meanwhile (a WM_DESTROY during a load).
+extern WNDPROC g_pfnMainWndProc;
+
+// The two private messages of long operations.
+constexpr UINT WM_BRIXA_PROGRESS = WM_USER + 10;
+constexpr UINT WM_BRIXA_CONTINUE = WM_USER + 11;
