@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "decode/RowBands.h"
+#include "view/Progress.h"
 #include "view/Settings.h"
 #include "view/FileList.h"
 #include "view/View.h"
@@ -59,6 +61,41 @@ bool Show(const char* path) {
     return OpenByName() == 0 && g_Texture.m_pDisplayImage;
 }
 
+// The pipeline's stages one by one, as LoadAndShow runs them: busy, the progress bar not yet
+// due, every report counted. Prints each stage and their sum.
+void Stages(const char* path, int32_t level) {
+    g_reports = 0;
+    g_nLoadState = kLoadBusy;
+    g_dwLoadStartTime = GetTickCount();
+    g_nProgressStage = kStageRead;
+    const double start = NowMs();
+    double t = start;
+    auto stage = [&t](const char* name) {
+        const double now = NowMs();
+        Report(name, now - t, "ms");
+        t = now;
+    };
+    g_Texture.Load(path, level, 0, g_hWndMain, false, CountingProgress);
+    stage("  read (Load, reports included)");
+    PlaceWindow();
+    stage("  placement (window sized to it)");
+    g_nProgressStage = kStageDecode;
+    g_Texture.DecodeSurface(CountingProgress);
+    stage("  decode");
+    g_nProgressStage = kStageCompose;
+    g_Texture.Compose(COMPOSE_BLEND, 255, 0, 255, CountingProgress);
+    stage("  compose");
+    RepaintNow();
+    GdiFlush();
+    stage("  paint (as fitted)");
+    FillStatusBar();
+    UpdateTitle();
+    stage("  status bar and title");
+    Report("  sum of the stages above", NowMs() - start, "ms");
+    Report("  progress reports in them", g_reports, "calls");
+    g_nLoadState = kLoadIdle;
+}
+
 int Pipeline(const char* path, int reps) {
     std::vector<double> window, core, step;
     for (int i = 0; i < reps; ++i) {
@@ -66,7 +103,9 @@ int Pipeline(const char* path, int reps) {
         if (!Show(path)) return std::fprintf(stderr, "cannot show %s\n", path), 1;
         window.push_back(NowMs() - t0);
     }
-    Report("window: open, decode, compose, paint", Median(window), "ms");
+    Report("window: open to paint (median)", Median(window), "ms");
+    std::printf("one open's stages in the window (a run of its own):\n");
+    Stages(path, 0);
 
     // The same steps on a record of its own, reporting nothing: the core alone.
     CFileEx reader;
@@ -78,34 +117,8 @@ int Pipeline(const char* path, int reps) {
         texture.Compose(COMPOSE_BLEND, 255, 0, 255);
         core.push_back(NowMs() - t0);
     }
-    Report("core alone in this process", Median(core), "ms");
-
-    // The window's steps one by one, with every report counted.
-    g_reports = 0;
+    Report("core in this process (median)", Median(core), "ms");
     double t = NowMs();
-    g_Texture.Load(path, 0, 0, g_hWndMain, false, CountingProgress);
-    Report("  read", NowMs() - t, "ms");
-    t = NowMs();
-    g_Texture.DecodeSurface(CountingProgress);
-    Report("  decode", NowMs() - t, "ms");
-    t = NowMs();
-    g_Texture.Compose(COMPOSE_BLEND, 255, 0, 255, CountingProgress);
-    Report("  compose", NowMs() - t, "ms");
-    Report("  progress reports (and pumps)", g_reports, "calls");
-    t = NowMs();
-    RepaintNow();
-    GdiFlush();
-    Report("  paint (as fitted)", NowMs() - t, "ms");
-    t = NowMs();
-    g_dwLoadStartTime = GetTickCount();
-    for (uint32_t i = 0; i < 1000; ++i) ReportProgress(i, 1000, 0);
-    Report("  one progress report", (NowMs() - t) * 1000.0 / 1000, "us");
-    ShowWindow(g_hProgressBar, SW_HIDE);
-    t = NowMs();
-    for (int i = 0; i < 1000; ++i) g_Reader.PumpMessages();
-    Report("  one pump with nothing waiting", (NowMs() - t) * 1000.0 / 1000, "us");
-    // And the core's own steps without the window's reports.
-    t = NowMs();
     texture.Load(path, 0, 0, nullptr, false);
     Report("  core: read", NowMs() - t, "ms");
     t = NowMs();
@@ -114,14 +127,26 @@ int Pipeline(const char* path, int reps) {
     t = NowMs();
     texture.Compose(COMPOSE_BLEND, 255, 0, 255);
     Report("  core: compose", NowMs() - t, "ms");
+    Report("  core: threads", ThreadsFor(texture.m_nThreads), "");
+
+    t = NowMs();
+    g_dwLoadStartTime = GetTickCount();
+    for (uint32_t i = 0; i < 1000; ++i) ReportProgress(i, 1000, 0);
+    Report("one progress report (bar shown)", (NowMs() - t) * 1000.0 / 1000, "us");
+    ShowWindow(g_hProgressBar, SW_HIDE);
+    t = NowMs();
+    for (int i = 0; i < 1000; ++i) g_Reader.PumpMessages();
+    Report("one pump with nothing waiting", (NowMs() - t) * 1000.0 / 1000, "us");
 
     for (int i = 0; i < reps; ++i) {
         const double t0 = NowMs();
-        SendMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1); // loads level 2 and repaints
+        SendMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1); // loads level 1 and repaints
         step.push_back(NowMs() - t0);
         SendMessageA(g_hWndMain, WM_KEYDOWN, VK_LEFT, 1);
     }
     Report("mip step (Right) to the repaint", Median(step), "ms");
+    std::printf("level 1's stages in the window (a run of its own):\n");
+    Stages(path, 1);
     return 0;
 }
 

@@ -218,7 +218,7 @@ inline void CheckBlockRuns(ByteInput& in) {
         const uint8_t* b = src.get() + size_t(k) * blockBytes;
         uint32_t* d = want.data() + 4 * size_t(k);
         const uint8_t* color = kind == 0 ? b : b + 8;
-        ExpandColorIndices(d, color, rowLength, DecodeColorBlock(color));
+        ExpandColorIndices(d, color, rowLength, DecodeColorBlock(color, kind != 0));
         if (kind == 1) ApplyExplicitAlpha(d, b, rowLength);
         if (kind >= 2) ApplyInterpolatedAlpha(d, b, rowLength);
         if (kind == 3) ReconstructNormalBlock(d, rowLength);
@@ -337,6 +337,7 @@ constexpr FourCCFacts kFourCCs[] = {
     {dds::FOURCC_DXT3, TF_DXT3, 0},
     {dds::FOURCC_DXT4, TF_DXT4, 0},
     {dds::FOURCC_DXT5, TF_DXT5, 0},
+    {dds::FOURCC_RXGB, TF_RXGB, 0},
     {dds::FOURCC_ATI1, TF_BC4, 0},
     {dds::FOURCC_BC4U, TF_BC4, 0},
     {dds::FOURCC_BC4S, TF_BC4_SNORM, 0},
@@ -380,9 +381,12 @@ inline Wide RefSurfaceSize(uint32_t w, uint32_t h, int32_t format, uint32_t bits
     case TF_BC5_SNORM:
     case TF_BC6H:
     case TF_BC6H_SF16:
-    case TF_BC7: {
+    case TF_BC7:
+    case TF_RXGB: {
+        // Partial blocks count, and there is at least one.
         const bool half = format == TF_DXT1 || format == TF_BC4 || format == TF_BC4_SNORM;
-        return CapMul(Wide(w / 4 ? w / 4 : 1) * (h / 4 ? h / 4 : 1), half ? 8 : 16);
+        return CapMul(std::max<Wide>((Wide(w) + 3) / 4, 1) * std::max<Wide>((Wide(h) + 3) / 4, 1),
+                      half ? 8 : 16);
     }
     default: return 0;
     }
@@ -476,19 +480,25 @@ inline void CheckClassifier(ByteInput& in) {
     const int32_t code = ClassifyHead(classified.text, head, nm);
     CheckName(classified.text, "format name");
     classified.CheckGuard("format name guard");
-    if (code < TF_RGB || code > TF_DXGI_PIXELS) Fail("format code", uint32_t(code));
+    if (code < TF_RGB || code > TF_RXGB) Fail("format code", uint32_t(code));
 
     // What the classification must have done to the head, and nothing else.
     dds::DdsHead want = original;
     const uint32_t fourCC = original.ddspf.dwFourCC;
     int32_t wantCode = TF_UNKNOWN;
-    if (fourCC == 0) {
+    // dwFourCC names the format with its flag, or when no flag names the masks.
+    const uint32_t pfFlags = original.ddspf.dwFlags;
+    const bool byFourCC =
+        fourCC != 0 &&
+        ((pfFlags & dds::DDPF_FOURCC) ||
+         !(pfFlags & (dds::DDPF_RGB | dds::DDPF_ALPHA | dds::DDPF_LUMINANCE | dds::DDPF_BUMPDUDV)));
+    if (!byFourCC) {
         wantCode = (original.ddspf.dwFlags & dds::DDPF_BUMPDUDV) ? TF_BUMP_UVW : TF_RGB;
         if (std::strcmp(classified.text, wantCode == TF_RGB ? mask.text : bump.text) != 0)
             Fail("mask or bump name differs");
     }
     for (const FourCCFacts& f : kFourCCs) {
-        if (f.fourCC != fourCC) continue;
+        if (!byFourCC || f.fourCC != fourCC) continue;
         wantCode = f.code == TF_DXT5 && nm ? TF_DXT5_NM : f.code;
         want.ddspf.dwRGBBitCount = f.bits;
         if (f.bits == 0) want.dwFlags |= dds::DDSD_LINEARSIZE;

@@ -81,9 +81,9 @@ inline void ResetProgress(uint32_t cancelAfter) {
 constexpr uint32_t kGoodSize = 8;
 constexpr uint8_t kGoodRed = 0, kGoodGreen = 0, kGoodBlue = 255;
 
-// Colour block A: 0xF800 over 0x001F (four colours); block B: the reverse (three colours).
+// Colour block A: 0xF800 over 0x001F; block B: the reverse, which DXT5 reads in four colours too.
 constexpr uint32_t kPaletteA[4] = {0xF80000, 0x0000F8, 0xA50052, 0x5200A5};
-constexpr uint32_t kPaletteB[4] = {0x0000F8, 0xF80000, 0x7C007C, 0x00FFFF};
+constexpr uint32_t kPaletteB[4] = {0x0000F8, 0xF80000, 0x5200A5, 0xA50052};
 // Alpha block A: 255 over 0 (eight values); B: 0 under 255 (six values, then 0 and 255).
 constexpr uint8_t kAlphaA[8] = {255, 0, 218, 182, 145, 109, 72, 36};
 constexpr uint8_t kAlphaB[8] = {0, 255, 51, 102, 153, 204, 0, 255};

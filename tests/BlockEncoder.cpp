@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "DdsBuilder.h"
+#include "dds/DdsFormat.h"
 
 namespace testkit {
 
@@ -105,7 +106,7 @@ void InterpolatedAlphaBlock(const uint32_t px[16], std::vector<uint8_t>& out) {
 std::vector<uint8_t> EncodeBlocks(const std::vector<uint32_t>& bgra, uint32_t width,
                                   uint32_t height, uint32_t fourCC) {
     std::vector<uint8_t> out;
-    const uint32_t across = std::max(1u, width / 4), rows = std::max(1u, height / 4);
+    const uint32_t across = BlockCount(width), rows = BlockCount(height);
     for (uint32_t by = 0; by < rows; ++by) {
         for (uint32_t bx = 0; bx < across; ++bx) {
             uint32_t px[16];

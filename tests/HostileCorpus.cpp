@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "DdsBuilder.h"
+#include "dds/DdsFormat.h"
 
 namespace testkit {
 
@@ -144,7 +145,7 @@ std::vector<HostileCase> HostileCases() {
         for (int b = 0; b < 8192; ++b) Append(strip, SolidBlock(0xF800));
         add("dxt1-32768x4", FileBytes(HeadFourCC(32768, 4, FOURCC_DXT1), strip));
         strip.clear();
-        for (int b = 0; b < 16383; ++b) Append(strip, SolidBlock(0x001F));
+        for (int b = 0; b < 16384; ++b) Append(strip, SolidBlock(0x001F));
         add("dxt1-65535x1", FileBytes(HeadFourCC(65535, 1, FOURCC_DXT1), strip));
         strip.clear();
         for (int x = 0; x < 20000; ++x) Put32(strip, 0xFF102030);
@@ -230,7 +231,7 @@ std::vector<HostileCase> HostileCases() {
         for (const auto& f : formats) {
             for (const auto& s : sizes) {
                 std::vector<uint8_t> data;
-                const uint32_t blocks = std::max(1u, s.first / 4) * std::max(1u, s.second / 4);
+                const uint32_t blocks = BlockCount(s.first) * BlockCount(s.second);
                 for (uint32_t b = 0; b < blocks; ++b) Append(data, PatternBlock(f.second));
                 add(std::string(f.first) + "-" + std::to_string(s.first) + "x" +
                         std::to_string(s.second),

@@ -73,6 +73,10 @@ TEST_P(BC4Pixels, ArePaletteEntriesByIndex) {
     const uint32_t blockBytes = c.bc5 ? 16 : 8, count = 64, width = 4 * count;
     std::vector<uint8_t> blocks(blockBytes * count);
     for (uint8_t& b : blocks) b = uint8_t(rng());
+    // Endpoints of -128 (0x80), first or second, in every channel of every other block.
+    for (uint32_t k = 0; k < count; k += 2)
+        for (uint32_t channel = 0; channel < blockBytes; channel += 8)
+            blocks[k * blockBytes + channel + k / 2 % 2] = 0x80;
     std::vector<uint32_t> image(size_t(width) * 4);
     if (c.bc5)
         DecodeBC5Blocks(image.data(), blocks.data(), count, width, c.isSigned);

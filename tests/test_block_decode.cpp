@@ -84,11 +84,13 @@ TEST(Divisions, ExactOverTheirWholeRange) {
 struct PaletteCase {
     uint16_t c0, c1;
     uint32_t entry[4];
+    bool fourColorOnly = false, exact = false;
 };
 class ColorPaletteTest : public ::testing::TestWithParam<PaletteCase> {};
 TEST_P(ColorPaletteTest, Entries) {
     const PaletteCase& c = GetParam();
-    const ColorPalette p = DecodeColorBlock(ColorBlock(c.c0, c.c1, {0, 0, 0, 0}).data());
+    const ColorPalette p =
+        DecodeColorBlock(ColorBlock(c.c0, c.c1, {0, 0, 0, 0}).data(), c.fourColorOnly, c.exact);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(p.entry[i], c.entry[i]) << "entry " << i;
 }
 INSTANTIATE_TEST_SUITE_P(
@@ -101,7 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
         // three-colour: the half-way colour and transparent cyan
         PaletteCase{0x001F, 0xF800, {B, R, 0xFF7C007C, 0x0000FFFF}},
         PaletteCase{0x0000, 0xFFFF, {0xFF000000, 0xFFF8FCF8, 0xFF7C7E7C, 0x0000FFFF}},
-        PaletteCase{0x1234, 0x1234, {0xFF1044A0, 0xFF1044A0, 0xFF1044A0, 0x0000FFFF}}));
+        PaletteCase{0x1234, 0x1234, {0xFF1044A0, 0xFF1044A0, 0xFF1044A0, 0x0000FFFF}},
+        // DXT3 and DXT5: four colours whatever the order
+        PaletteCase{0x001F, 0xF800, {B, R, Q, P}, true},
+        // GPU-exact: round(v x 255 / 31) and / 63 (3 is 25); the clear entry is black
+        PaletteCase{0xFFFF, 0x0000, {0xFFFFFFFF, 0xFF000000, 0xFFAAAAAA, 0xFF555555}, false, true},
+        PaletteCase{0x1800, 0x1800, {0xFF190000, 0xFF190000, 0xFF190000, 0}, false, true}));
 
 TEST(Dxt1, PaletteFollowsTheRuleForManyPairs) {
     for (uint32_t c0 = 0; c0 < 65536; c0 += 3) {
@@ -227,7 +234,7 @@ TEST(Dxt5Nm, EveryByteComesBackAndBlueMatchesTheDoubleRule) {
 bool RunEqualsHelpers(int format, const uint8_t* block, uint32_t rowLength) {
     std::vector<uint32_t> want(40, 0x5A5A5A5A), got(want);
     const uint8_t* colour = format == 1 ? block : block + 8;
-    ExpandColorIndices(want.data(), colour, rowLength, DecodeColorBlock(colour));
+    ExpandColorIndices(want.data(), colour, rowLength, DecodeColorBlock(colour, format != 1));
     if (format == 1) DecodeDXT1Blocks(got.data(), block, 1, rowLength);
     if (format == 3) {
         ApplyExplicitAlpha(want.data(), block, rowLength);
@@ -278,14 +285,14 @@ struct SurfaceCase {
     uint32_t width, height;
 };
 class Dxt1Surface : public ::testing::TestWithParam<SurfaceCase> {};
-TEST_P(Dxt1Surface, VisiblePixelsPackedAtTheWidthAndTheRestZero) {
-    // One block only (floor(6/4) = 1): a 6 x 6 surface keeps columns and rows 4, 5 zero.
+TEST_P(Dxt1Surface, VisiblePixelsPackedAtTheWidthFromWholeBlocks) {
+    // Partial blocks are decoded and cropped: a 6 x 6 surface holds 2 x 2 blocks.
     const SurfaceCase& c = GetParam();
-    Surface s(TF_DXT1, c.width, c.height, kPictureBlock);
+    Surface s(TF_DXT1, c.width, c.height, Repeat(kPictureBlock, 4));
     s.tex.DecodeSurface(g_progress);
     for (uint32_t y = 0; y < c.height; ++y)
         for (uint32_t x = 0; x < c.width; ++x)
-            EXPECT_EQ(s.At(x, y), x < 4 && y < 4 ? kPicture[y * 4 + x] : 0u) << x << "," << y;
+            EXPECT_EQ(s.At(x, y), kPicture[y % 4 * 4 + x % 4]) << x << "," << y;
 }
 INSTANTIATE_TEST_SUITE_P(Dxt1, Dxt1Surface,
                          ::testing::Values(SurfaceCase{1, 1}, SurfaceCase{2, 2}, SurfaceCase{3, 3},
@@ -324,6 +331,7 @@ const AlphaFormatCase kAlphaFormats[] = {
     {TF_DXT5, {255, 0, 0x08}, 0xFFF80000, 0x000000F8},
     {TF_DXT4, {255, 0, 0x08}, 0xFFF80000, 0x000000F8},
     {TF_DXT5_NM, {200, 100, 0x08}, 0xFFC80000, 0xFF640000},
+    {TF_RXGB, {255, 0, 0x08}, 0xFFFF0000, 0xFF0000F8}, // alpha is red
 };
 INSTANTIATE_TEST_SUITE_P(Dxt3Dxt5, AlphaFormats, ::testing::ValuesIn(kAlphaFormats));
 
@@ -418,7 +426,7 @@ TEST_P(ShortRaw, BlocksBeyondTheDataAreZero) {
     raw.resize(c.rawSize);
     Surface s(TF_DXT1, c.width, c.height, raw);
     s.tex.DecodeSurface(g_progress);
-    const uint32_t across = std::max(1u, c.width / 4);
+    const uint32_t across = BlockCount(c.width);
     for (uint32_t y = 0; y < c.height; ++y) {
         for (uint32_t x = 0; x < c.width; ++x) {
             const uint32_t block = (y / 4) * across + x / 4;
@@ -435,7 +443,7 @@ INSTANTIATE_TEST_SUITE_P(Dxt1, ShortRaw,
 
 TEST(Rgb, CopyLimitedToTheRawDataAndTheWorkImage) {
     // 2 x 2 at 32 bits, 6 bytes held: 6 bytes copied, the rest zero.
-    Surface a(TF_RGB, 2, 2, {1, 2, 3, 4, 5, 6}, 32);
+    Surface a(TF_BUMP_UVW, 2, 2, {1, 2, 3, 4, 5, 6}, 32);
     a.tex.DecodeSurface(g_progress);
     EXPECT_EQ(a.At(0, 0), 0x04030201u);
     EXPECT_EQ(a.At(1, 0), 0x00000605u);

@@ -20,6 +20,11 @@ std::vector<uint8_t> U16(std::vector<uint16_t> values) {
     for (uint16_t v : values) testkit::Put16(out, v);
     return out;
 }
+std::vector<uint8_t> U32(uint32_t value) {
+    std::vector<uint8_t> out;
+    testkit::Put32(out, value);
+    return out;
+}
 std::vector<uint8_t> F32(std::vector<float> values) {
     std::vector<uint8_t> out;
     for (float v : values) testkit::PutFloat(out, v);
@@ -33,6 +38,7 @@ ProgressCallback g_progress = nullptr;
 
 struct Masks {
     uint32_t bits, red, green, blue, alpha;
+    uint32_t flags = 0; // the pixel format's dwFlags
 };
 
 // A record holding `raw` as its surface, decoded.
@@ -40,9 +46,10 @@ struct Surface {
     CFileEx reader;
     CDdsTexture tex{reader};
     Surface(int32_t format, const Masks& m, bool hasAlpha, uint32_t width, uint32_t height,
-            const std::vector<uint8_t>& raw) {
+            const std::vector<uint8_t>& raw, bool exact = false) {
         dds::DdsPixelFormat& pf = tex.m_Header.ddspf;
-        pf = {32, 0, 0, m.bits, m.red, m.green, m.blue, m.alpha};
+        pf = {32, m.flags, 0, m.bits, m.red, m.green, m.blue, m.alpha};
+        tex.m_bExact = exact;
         tex.m_Header.dwWidth = width;
         tex.m_Header.dwHeight = height;
         tex.m_nFormat = format;
@@ -69,6 +76,14 @@ constexpr Masks kA8 = {8, 0, 0, 0, 0xFF};
 constexpr Masks kR8G8B8 = {24, 0xFF0000, 0xFF00, 0xFF, 0};
 constexpr Masks kA8R8G8B8 = {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000};
 constexpr Masks kU8V8 = {16, 0xFF, 0xFF00, 0, 0};
+constexpr Masks kA8B8G8R8 = {32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000};
+constexpr Masks kA2R10G10B10 = {32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000};
+constexpr Masks kG16R16 = {32, 0xFFFF, 0xFFFF0000, 0, 0};
+constexpr Masks kR3G3B2 = {8, 0xE0, 0x1C, 0x03, 0};
+constexpr Masks kA8R3G3B2 = {16, 0xE0, 0x1C, 0x03, 0xFF00};
+constexpr Masks kR8 = {8, 0xFF, 0, 0, 0};
+constexpr Masks kA8L8 = {16, 0xFF, 0, 0, 0xFF00, dds::DDPF_LUMINANCE};
+constexpr Masks kA4L4 = {8, 0x0F, 0, 0, 0xF0, dds::DDPF_LUMINANCE};
 constexpr Masks k16 = {16, 0, 0, 0, 0}, k32 = {32, 0, 0, 0, 0}, k64 = {64, 0, 0, 0, 0},
                 k128 = {128, 0, 0, 0, 0};
 
@@ -156,6 +171,7 @@ struct PixelCase {
     int32_t mode;
     uint32_t background; // 0xRRGGBB
     uint32_t display;    // 0xAARRGGBB; 0 where the view composes nothing
+    bool exact = false;  // GPU-exact colours
 };
 void PrintTo(const PixelCase& c, std::ostream* os) {
     *os << c.name;
@@ -163,7 +179,7 @@ void PrintTo(const PixelCase& c, std::ostream* os) {
 class OnePixel : public ::testing::TestWithParam<PixelCase> {};
 TEST_P(OnePixel, Display) {
     const PixelCase& c = GetParam();
-    Surface s(c.format, c.masks, c.hasAlpha, 1, 1, c.raw);
+    Surface s(c.format, c.masks, c.hasAlpha, 1, 1, c.raw, c.exact);
     EXPECT_EQ(s.Compose(c.mode, c.background)[0], c.display) << std::hex << s.Compose(c.mode)[0];
 }
 const std::vector<uint8_t> kCyanTexel = {0, 0, 0, 0, 3, 3, 3, 3}; // three-colour, index 3
@@ -171,7 +187,7 @@ const PixelCase kPixels[] = {
     // 16-bit masks: each channel's bits at the top of its byte
     {"R5G6B5_White", TF_RGB, kR5G6B5, false, U16({0xFFFF}), COMPOSE_COLOR, 0, 0xFFF8FCF8},
     {"X1R5G5B5_White", TF_RGB, kX1R5G5B5, false, U16({0x7FFF}), COMPOSE_COLOR, 0, 0xFFF8F8F8},
-    {"A4R4G4B4_Color", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_COLOR, 0, 0xFFF00000},
+    {"A4R4G4B4_Color", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_COLOR, 0, 0x88F00000},
     {"A4R4G4B4_Blend", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_BLEND, 0, 0x88800000},
     {"A4R4G4B4_Alpha", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_ALPHA, 0, 0x88888888},
     {"A1R5G5B5_Opaque", TF_RGB, kA1R5G5B5, true, U16({0xFC00}), COMPOSE_BLEND, 0x0A141E,
@@ -185,7 +201,24 @@ const PixelCase kPixels[] = {
     {"A8_Blend", TF_RGB, kA8, true, {0x40}, COMPOSE_BLEND, 0x0A141E, 0x40474E56},
     {"A8_Alpha", TF_RGB, kA8, true, {0x40}, COMPOSE_ALPHA, 0, 0x40404040},
     {"R8G8B8", TF_RGB, kR8G8B8, false, {1, 2, 3}, COMPOSE_BLEND, 0, 0xFF030201},
-    {"R8G8B8_AlphaFlag_Blend", TF_RGB, kR8G8B8, true, {1, 2, 3}, COMPOSE_BLEND, 0, 0},
+    {"R8G8B8_AlphaFlag_Blend", TF_RGB, kR8G8B8, true, {1, 2, 3}, COMPOSE_BLEND, 0, 0xFF030201},
+    // Every layout through its masks: channels shifted down, n <= 8 bits at the top of the byte,
+    // wider ones their top 8 bits; alpha v x 255 / (2^n - 1); luminance grey.
+    {"A8B8G8R8", TF_RGB, kA8B8G8R8, true, {1, 2, 3, 4}, COMPOSE_COLOR, 0, 0x04010203},
+    {"A2R10G10B10", TF_RGB, kA2R10G10B10, true, U32(0xE00FFC01), COMPOSE_COLOR, 0, 0xFF80FF00},
+    {"G16R16", TF_RGB, kG16R16, false, U32(0x12345678), COMPOSE_COLOR, 0, 0xFF561200},
+    {"R3G3B2", TF_RGB, kR3G3B2, false, {0x6D}, COMPOSE_COLOR, 0, 0xFF606040},
+    {"A8R3G3B2", TF_RGB, kA8R3G3B2, true, U16({0x80E3}), COMPOSE_BLEND, 0, 0x80700060},
+    {"A8L8", TF_RGB, kA8L8, true, U16({0x40C0}), COMPOSE_COLOR, 0, 0x40C0C0C0},
+    {"A4L4", TF_RGB, kA4L4, true, {0x5A}, COMPOSE_ALPHA, 0, 0x55555555},
+    // GPU-exact: round(v x 255 / (2^n - 1)) for every channel; A8 black, R8 red
+    {"Exact_R5G6B5", TF_RGB, kR5G6B5, false, U16({0x1FE3}), COMPOSE_COLOR, 0, 0xFF19FF19, true},
+    {"Exact_A4R4G4B4", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_BLEND, 0, 0x88880000, true},
+    {"Exact_A2R10G10B10", TF_RGB, kA2R10G10B10, true, U32(0x80300C01), COMPOSE_COLOR, 0, 0xAA010100,
+     true},
+    {"Exact_A8_Color", TF_RGB, kA8, true, {0x40}, COMPOSE_COLOR, 0, 0x40000000, true},
+    {"Exact_R8", TF_RGB, kR8, false, {0x40}, COMPOSE_COLOR, 0, 0xFF400000, true},
+    {"Exact_Dxt1Clear_Color", TF_DXT1, kNone, true, kCyanTexel, COMPOSE_COLOR, 0x0A141E, 0, true},
     // 32 bits, from the work image
     {"A8R8G8B8_Color",
      TF_RGB,
@@ -313,10 +346,10 @@ TEST_F(Rows, Dxt1BlockRowsLandBottomUp) {
 // -----------------------------------------------------------------------------------------
 
 TEST(BadInput, ReadingStopsAtTheRawSize) {
-    // 16-bit 4 x 2 holding 5 bytes: the top row's first two pixels only.
+    // 16-bit 4 x 2 holding 5 bytes: the top row from them and zero bytes, the next not at all.
     Surface s(TF_RGB, kR5G6B5, false, 4, 2, {0xFF, 0xFF, 0x1F, 0x00, 0xFF});
     EXPECT_EQ(s.Compose(COMPOSE_COLOR),
-              (std::vector<uint32_t>{0, 0, 0, 0, 0xFFF8FCF8, 0xFF0000F8, 0, 0}));
+              (std::vector<uint32_t>{0, 0, 0, 0, 0xFFF8FCF8, 0xFF0000F8, 0xFF001CF8, 0xFF000000}));
     // 128-bit float 2 x 1 holding 20 bytes: one pixel.
     Surface f(TF_FLOAT32, k128, true, 2, 1, F32({1, 1, 1, 1, 1}));
     EXPECT_EQ(f.Compose(COMPOSE_ALPHA), (std::vector<uint32_t>{0xFFFFFFFF, 0}));
@@ -324,7 +357,8 @@ TEST(BadInput, ReadingStopsAtTheRawSize) {
     Surface big(TF_RGB, kR8G8B8, false, 1024, 1024, {1, 2, 3});
     const auto image = big.Compose(COMPOSE_COLOR);
     EXPECT_EQ(image[1023 * 1024], 0xFF030201u);
-    EXPECT_EQ(image[1023 * 1024 + 1], 0u);
+    EXPECT_EQ(image[1023 * 1024 + 1], 0xFF000000u);
+    EXPECT_EQ(image[1022 * 1024], 0u);
 }
 
 // Every format, bit count and small size over raw data of the wrong length, decoded into a
@@ -397,6 +431,7 @@ struct DxgiCase {
     uint32_t dxgi;
     std::vector<uint32_t> words; // the pixel's bytes as little-endian 32-bit words
     uint32_t pixel;
+    bool exact = false; // GPU-exact colours: round(v x 255 / (2^n - 1))
 };
 
 uint32_t F(float f) {
@@ -410,6 +445,9 @@ uint32_t F(float f) {
 const DxgiCase kDxgiCases[] = {
     {28, {0x40302010}, 0x40102030},                // R8G8B8A8: bytes r, g, b, a
     {24, {0x801803FF}, 0xAAFF8000},                // R10G10B10A2: alpha 2 x 85
+    {24, {0x00000200}, 0x00800000},                // R10G10B10A2: red 0x200, top 8 bits
+    {24, {0x40000003}, 0x55010000, true},          // exact: red 3 is 1
+    {56, {0x00FF}, 0xFF010101, true},              // exact R16: 255 is 1
     {49, {0x2211}, 0xFF112200},                    // R8G8
     {56, {0x1234}, 0xFF121212},                    // R16: grey from the top byte
     {35, {0x56781234}, 0xFF125600},                // R16G16
@@ -434,7 +472,7 @@ TEST_P(DxgiPixels, ShowAsStored) {
     for (uint32_t w : c.words) testkit::Put32(bytes, w);
     ASSERT_GE(bytes.size(), DxgiPixelBits(c.dxgi) / 8);
     uint32_t pixel = 0;
-    ConvertDxgiRow(c.dxgi, &pixel, bytes.data(), 1);
+    ConvertDxgiRow(c.dxgi, &pixel, bytes.data(), 1, c.exact);
     EXPECT_EQ(pixel, c.pixel) << std::hex << pixel;
 }
 

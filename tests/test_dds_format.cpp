@@ -5,6 +5,7 @@
 
 #include "DdsBuilder.h"
 #include "dds/DdsFormat.h"
+#include "decode/PixelConvert.h"
 
 using namespace dds;
 
@@ -14,6 +15,7 @@ struct MaskCase {
     uint32_t flags, bits, r, g, b, a;
     const char* name;
     int32_t code;
+    uint32_t fourCC = 0; // a tag the masks' flags overrule
 };
 
 class MaskNames : public ::testing::TestWithParam<MaskCase> {};
@@ -21,7 +23,7 @@ class MaskNames : public ::testing::TestWithParam<MaskCase> {};
 TEST_P(MaskNames, NameAndCode) {
     const MaskCase& c = GetParam();
     DdsHead head = {};
-    head.ddspf = {32, c.flags, 0, c.bits, c.r, c.g, c.b, c.a};
+    head.ddspf = {32, c.flags, c.fourCC, c.bits, c.r, c.g, c.b, c.a};
     char name[kFormatNameSize];
     EXPECT_EQ(ClassifyHead(name, head, false), c.code);
     EXPECT_STREQ(name, c.name);
@@ -57,7 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{RGB, 16, 0x7C00, 0x03E0, 0x801F, 0, "16bit-  R5G5B6", TF_RGB},
         MaskCase{DDPF_BUMPDUDV, 16, 0xFF, 0xFF00, 0, 0, "16bit-U8V8  ", TF_BUMP_UVW},
         MaskCase{DDPF_BUMPDUDV, 16, 0x1F, 0x3E0, 0xFC00, 0, "16bit-U5V5W6", TF_BUMP_UVW},
-        MaskCase{DDPF_BUMPDUDV, 32, 0xFFFF, 0xFFFF0000, 0, 0, "32bit-U16V16  ", TF_BUMP_UVW}));
+        MaskCase{DDPF_BUMPDUDV, 32, 0xFFFF, 0xFFFF0000, 0, 0, "32bit-U16V16  ", TF_BUMP_UVW},
+        // Without DDPF_FOURCC, flagged masks decide over a tag.
+        MaskCase{RGB, 8, 0xFF, 0, 0, 0, "8bit-  R8    ", TF_RGB, FOURCC_DXT1},
+        MaskCase{DDPF_ALPHA, 8, 0, 0, 0, 0xFF, "8bit-A8      ", TF_RGB, FOURCC_DX10},
+        MaskCase{DDPF_LUMINANCE, 8, 0xFF, 0, 0, 0, "8bit-  R8    ", TF_RGB, FOURCC_DX10},
+        MaskCase{DDPF_BUMPDUDV, 16, 0xFF, 0xFF00, 0, 0, "16bit-U8V8  ", TF_BUMP_UVW, FOURCC_DXT5}));
 
 struct FourCCCase {
     uint32_t fourCC;
@@ -67,6 +74,7 @@ struct FourCCCase {
     uint32_t bits;        // bit count afterwards
     bool linearSize;      // DDSD_LINEARSIZE set afterwards
     bool alphaFlagForced; // DDPF_ALPHAPIXELS set afterwards
+    uint32_t flags = 0;   // the pixel format's dwFlags
 };
 
 class FourCCNames : public ::testing::TestWithParam<FourCCCase> {};
@@ -74,7 +82,8 @@ class FourCCNames : public ::testing::TestWithParam<FourCCCase> {};
 TEST_P(FourCCNames, NameCodeAndHeaderEdits) {
     const FourCCCase& c = GetParam();
     DdsHead head = {};
-    head.ddspf.dwFourCC = c.fourCC; // the FourCC flag is deliberately left clear
+    head.ddspf.dwFourCC = c.fourCC; // the FourCC flag is left clear unless the case sets it
+    head.ddspf.dwFlags = c.flags;
     head.ddspf.dwRGBBitCount = 24;
     char name[kFormatNameSize];
     EXPECT_EQ(ClassifyHead(name, head, c.nm), c.code);
@@ -98,6 +107,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FourCCCase{FOURCC_DXT4, false, "DXT4", TF_DXT4, 0, true, false},
                       FourCCCase{FOURCC_DXT5, false, "DXT5", TF_DXT5, 0, true, false},
                       FourCCCase{FOURCC_DXT5, true, "DXT5_NM", TF_DXT5_NM, 0, true, false},
+                      FourCCCase{FOURCC_RXGB, true, "RXGB", TF_RXGB, 0, true, false},
+                      // With its flag the tag decides over flagged masks.
+                      FourCCCase{FOURCC_DXT1, false, "DXT1", TF_DXT1, 0, true, false,
+                                 DDPF_FOURCC | DDPF_RGB},
                       FourCCCase{FOURCC_ATI1, false, "BC4_UNORM", TF_BC4, 0, true, false},
                       FourCCCase{FOURCC_BC4U, false, "BC4_UNORM", TF_BC4, 0, true, false},
                       FourCCCase{FOURCC_BC4S, false, "BC4_SNORM", TF_BC4_SNORM, 0, true, false},
@@ -121,6 +134,37 @@ TEST(FormatNames, OptionDoesNotTouchOtherFormats) {
     EXPECT_EQ(head.ddspf.dwFlags, DDPF_ALPHAPIXELS) << "111 keeps the file's alpha flag";
 }
 
+// The DXGI formats shown by the mask rules, and one pixel of each through them.
+TEST(FormatNames, DxgiMaskRows) {
+    const struct {
+        uint32_t dxgi, bits, red, green, blue, alpha, value, pixel;
+    } rows[] = {
+        {61, 8, 0xFF, 0, 0, 0, 0x80, 0xFF800000},
+        {65, 8, 0, 0, 0, 0xFF, 0x80, 0x80000000},
+        {85, 16, 0xF800, 0x07E0, 0x001F, 0, 0xF800, 0xFFF80000},
+        {86, 16, 0x7C00, 0x03E0, 0x001F, 0x8000, 0x801F, 0xFF0000F8},
+        {87, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x01020304, 0x01020304},
+        {88, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x01020304, 0xFF020304},
+        {90, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x01020304, 0x01020304},
+        {91, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x01020304, 0x01020304},
+        {92, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x01020304, 0xFF020304},
+        {93, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x01020304, 0xFF020304},
+        {115, 16, 0x0F00, 0x00F0, 0x000F, 0xF000, 0x8421, 0x88402010},
+    };
+    for (const auto& r : rows) {
+        DdsHead head = {};
+        char name[kFormatNameSize];
+        EXPECT_EQ(ClassifyDxgi(name, head, r.dxgi), TF_RGB) << r.dxgi;
+        const DdsPixelFormat& pf = head.ddspf;
+        const uint32_t got[] = {pf.dwRGBBitCount, pf.dwRBitMask,
+                                pf.dwGBitMask,    pf.dwBBitMask,
+                                pf.dwABitMask,    MaskPixel(MakeMaskRule(pf, false), r.value)};
+        EXPECT_EQ(std::vector<uint32_t>(got, got + 6),
+                  std::vector<uint32_t>({r.bits, r.red, r.green, r.blue, r.alpha, r.pixel}))
+            << r.dxgi;
+    }
+}
+
 struct SizeCase {
     uint32_t w, h;
     int32_t format;
@@ -134,7 +178,9 @@ TEST(SurfaceSizes, Table) {
         {4, 4, TF_DXT1, 0, 8},
         {2, 2, TF_DXT1, 0, 8},
         {1, 1, TF_DXT1, 0, 8},
-        {6, 6, TF_DXT1, 0, 8}, // one block, not four
+        {6, 6, TF_DXT1, 0, 32}, // partial blocks count: four
+        {5, 9, TF_BC7, 0, 96},
+        {4, 5, TF_BC4, 0, 16},
         {0, 0, TF_DXT1, 0, 8},
         {2, 2, TF_DXT5, 0, 16},
         {8, 4, TF_DXT3, 0, 32},
@@ -225,8 +271,10 @@ TEST(SurfaceLayout, Offsets) {
         {"volume depth 0", Head(16, 16, 5, 32, 0), TF_RGB, false, true, 0, 3, 0, 16, 16, 0, 0, 0},
         // Odd sides halve with truncation: 5 x 5, then 2 x 2; 13 x 7, then 6 x 3, then 3 x 1.
         {"level 1 of 5x5", Head(5, 5, 3, 32), TF_RGB, false, false, 1, 0, 100, 2, 2, 0, 1, 0},
-        {"level 1 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 1, 0, 24, 6, 3, 0, 1, 0},
-        {"level 2 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 2, 0, 32, 3, 1, 0, 2, 0},
+        {"level 1 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 1, 0, 64, 6, 3, 0, 1, 0},
+        {"level 2 of 13x7", Head(13, 7, 4), TF_DXT1, false, false, 2, 0, 80, 3, 1, 0, 2, 0},
+        {"level 1 of 100x100", Head(100, 100, 3), TF_DXT5, false, false, 2, 0, 10000 + 2704, 25, 25,
+         0, 2, 0},
         {"level 3 of 13x7 at 24 bits", Head(13, 7, 4, 24), TF_RGB, false, false, 3, 0, 273 + 54 + 9,
          1, 1, 0, 3, 0},
         // A mip count of 0 is one level: every face and layer is its own surface.

@@ -93,9 +93,12 @@ const size_t kDxt1Chain = 43704;
 INSTANTIATE_TEST_SUITE_P(
     Surfaces, Loading,
     ::testing::Values(
-        LoadCase{"DXT1 level 0 reads the file's linear size",
+        LoadCase{"DXT1 level 0 ignores the file's linear size",
                  [] { return WithPayload(Dxt1Mips(256, 256, 9, 1000), kDxt1Chain); }, 0, 0, true,
-                 128, 1000, 256, 256, 0, true, false, false},
+                 128, 32768, 256, 256, 0, true, false, false},
+        LoadCase{"10 x 10 DXT1 level 1 after 3 x 3 blocks",
+                 [] { return WithPayload(Dxt1Mips(10, 10, 4, 16), 72 + 32 + 8 + 8); }, 1, 0, true,
+                 128 + 72, 32, 5, 5, 0, true, false, false},
         LoadCase{"DXT1 level 1 reads the computed size",
                  [] { return WithPayload(Dxt1Mips(256, 256, 9, 1000), kDxt1Chain); }, 1, 0, true,
                  128 + 32768, 8192, 128, 128, 0, true, false, false},
@@ -135,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                      head.dwPitchOrLinearSize = 40;
                      return WithPayload(head, 64);
                  },
-                 0, 0, true, 128, 40, 4, 4, 0, false, false, false},
+                 0, 0, true, 128, 64, 4, 4, 0, false, false, false},
         LoadCase{"block format without DDPF_RGB has alpha",
                  [] {
                      DdsHead head = HeadFourCC(4, 4, FOURCC_DXT1);
@@ -143,6 +146,14 @@ INSTANTIATE_TEST_SUITE_P(
                      return WithPayload(head, 8);
                  },
                  0, 0, true, 128, 8, 4, 4, 0, true, false, false},
+        LoadCase{"\"DX10\" beside an A8 mask flagged DDPF_ALPHA: the masks decide, with alpha",
+                 [] {
+                     DdsHead head = HeadMasks(4, 4, 8, 0, 0, 0, 0xFF);
+                     head.ddspf.dwFlags = DDPF_ALPHA;
+                     head.ddspf.dwFourCC = FOURCC_DX10;
+                     return WithPayload(head, 16);
+                 },
+                 0, 0, true, 128, 16, 4, 4, 0, true, false, false},
         LoadCase{"128-byte file", [] { return FileBytes(HeadFourCC(4, 4, FOURCC_DXT1)); }, 0, 0,
                  true, kZero, 0, 4, 4, 0, true, false, false, 8},
         LoadCase{"cube face 2, level 1",
@@ -274,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [] { return WithPayload(Dxt1Mips(8, 8, 1, 8), 32); }, 0, 0},
         ReuseCase{"big then small", [] { return WithPayload(Argb(16, 16), 1024); },
                   [] { return WithPayload(Argb(4, 4), 64); }, 0, 0},
-        ReuseCase{"big then 6 x 6 DXT1 (one block, the rest never written)",
+        ReuseCase{"big then 6 x 6 DXT1 (four blocks, the file holds one)",
                   [] { return WithPayload(Argb(16, 16), 1024); },
                   [] { return WithPayload(HeadFourCC(6, 6, FOURCC_DXT1), 8); }, 0, 0},
         ReuseCase{"32-bit then truncated 16-bit", [] { return WithPayload(Argb(4, 4), 64); },
@@ -471,10 +482,39 @@ INSTANTIATE_TEST_SUITE_P(
                  kZero},
         Dx10Case{"R8G8B8A8 converted", Plain(4, 4), Dx10(28), 64, 0, true, "R8G8B8A8_UNORM", 148,
                  64, 4, 4, true},
-        Dx10Case{"array size 0", Plain(4, 4), Dx10(98, 0), 16, 0, false},
+        Dx10Case{"array size 0 is 1", Plain(4, 4), Dx10(98, 0), 16, 0, true, "BC7_UNORM", 148, 16,
+                 4, 4, true},
+        Dx10Case{"array of 2048 slices", Plain(4, 4), Dx10(71, 2048), 2048 * 8, 2047, true,
+                 "BC1_UNORM", 148 + 2047 * 8, 8, 4, 4, true, " Array: 2048/2048"},
+        Dx10Case{"array of 2049 slices", Plain(4, 4), Dx10(71, 2049), 2049 * 8, 0, false},
         Dx10Case{"array size 0xFFFFFFFF", Plain(4, 4), Dx10(98, 0xFFFFFFFFu), 16, 0, false},
         Dx10Case{"cube bit with 2^30 cubes", Plain(4, 4), Dx10(98, 1u << 30, kCube), 16, 0, false},
         Dx10Case{"unknown dimension", Plain(4, 4), Dx10(98, 1, 0, 7), 16, 0, false},
         Dx10Case{"zeroed extension (dimension 0)", Plain(4, 4), Dx10(98, 1, 0, 0), 0, 0, false}));
+
+// Storage kept across loads: a smaller picture reuses it zero-filled; a much smaller one after
+// a large one gives the surplus back.
+struct KeepCase {
+    size_t first, second;
+    bool surplusFreed;
+};
+class Storage : public ::testing::TestWithParam<KeepCase> {};
+TEST_P(Storage, SmallerReusesAndMuchSmallerFreesTheSurplus) {
+    const KeepCase& c = GetParam();
+    ImageBuffer buffer;
+    auto* bytes = static_cast<uint8_t*>(buffer.Acquire(c.first));
+    ASSERT_NE(bytes, nullptr);
+    std::memset(bytes, 0xAB, c.second + 1);
+    bytes = static_cast<uint8_t*>(buffer.Acquire(c.second));
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_GE(buffer.Capacity(), c.second);
+    EXPECT_EQ(buffer.Capacity() < c.first, c.surplusFreed || buffer.Capacity() == c.second);
+    for (size_t at : {size_t(0), c.second / 2, c.second - 1}) EXPECT_EQ(bytes[at], 0) << at;
+}
+constexpr size_t kMiB = size_t(1) << 20;
+INSTANTIATE_TEST_SUITE_P(Sizes, Storage,
+                         ::testing::Values(KeepCase{100 * kMiB, 10 * kMiB + 5, true},
+                                           KeepCase{100 * kMiB, 30 * kMiB, false},
+                                           KeepCase{8 * kMiB, kMiB, false}));
 
 } // namespace

@@ -19,7 +19,7 @@ TEST(Settings, DefaultsAreWrittenAsTheFirstRunStore) {
     const auto values = SettingsValues(s);
     const char* names[] = {"RegVer", "BackgroundColor", "WindowPos",
                            "Flags",  "LastPath",        "MouseWheel"};
-    const uint32_t numbers[] = {2, 0x00FF00FF, 0x00320032, 0xDE, 0, 0};
+    const uint32_t numbers[] = {3, 0x00FF00FF, 0x00320032, 0xDE, 0, 0};
     for (size_t i = 0; i < values.size(); ++i) {
         EXPECT_STREQ(values[i].name, names[i]);
         EXPECT_EQ(values[i].isText, i == 4) << names[i];
@@ -38,6 +38,7 @@ TEST(Settings, FlagBits) {
         {&ViewerSettings::filterShrink, 0x010},  {&ViewerSettings::filterEnlarge, 0x020},
         {&ViewerSettings::wrapAround, 0x040},    {&ViewerSettings::autoZoom, 0x080},
         {&ViewerSettings::alwaysOnTop, 0x100},   {&ViewerSettings::dxt5AsNormalMap, 0x200},
+        {&ViewerSettings::gpuExact, 0x400},
     };
     for (const Case& c : cases) {
         ViewerSettings s;
@@ -45,7 +46,7 @@ TEST(Settings, FlagBits) {
         EXPECT_EQ(EncodeFlags(s) ^ 0xDEu, c.mask);
         ViewerSettings read;
         read.*c.field = false;
-        DecodeFlags(c.mask, 2, read);
+        DecodeFlags(c.mask, 3, read);
         EXPECT_TRUE(read.*c.field) << c.mask;
     }
 }
@@ -56,10 +57,11 @@ TEST(Settings, FlagsReadByVersion) {
         uint32_t flags;
         uint32_t expected; // the record's Flags afterwards
     } cases[] = {
-        {0, 0x1FF, 0x0DF}, // bits 0-2 taken, the rest keep their defaults (0xD8)
-        {0, 0x000, 0x0D8}, // showAlpha, useAlpha and clipToMonitor off
-        {1, 0x3FF, 0x1FF}, // version 1 does not know bit 9
-        {1, 0x000, 0x000}, {2, 0x3FF, 0x3FF}, {2, 0xFFFFFC00, 0}, // unknown bits are ignored
+        {0, 0x1FF, 0x0DF},                    // bits 0-2 taken, the rest keep their defaults (0xD8)
+        {0, 0x000, 0x0D8},                    // showAlpha, useAlpha and clipToMonitor off
+        {1, 0x3FF, 0x1FF},                    // version 1 does not know bit 9
+        {1, 0x000, 0x000}, {2, 0x7FF, 0x3FF}, // version 2 does not know bit 10
+        {3, 0x7FF, 0x7FF}, {3, 0xFFFFF800, 0}, // unknown bits are ignored
     };
     for (const Case& c : cases) {
         ViewerSettings s;
@@ -114,7 +116,7 @@ TEST(Settings, StoreWithoutRegVer) {
     EXPECT_EQ(EncodeFlags(s), 0x0DFu);
     EXPECT_EQ(s.mouseWheelMode, 0u); // not read below version 1
     EXPECT_STREQ(s.lastPath, "C:\\tex\\");
-    EXPECT_EQ(Number(s, "RegVer"), 2u);
+    EXPECT_EQ(Number(s, "RegVer"), 3u);
     EXPECT_EQ(s.backgroundColor.red, 0x80);
     EXPECT_EQ(s.windowPos.x, 100);
 }

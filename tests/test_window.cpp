@@ -271,7 +271,7 @@ TEST_F(Window, FirstRunWritesTheDefaults) {
     const struct {
         const char* name;
         DWORD value;
-    } values[] = {{"RegVer", 2},
+    } values[] = {{"RegVer", 3},
                   {"BackgroundColor", 0x00FF00FF},
                   {"WindowPos", 0x00320032},
                   {"Flags", 0xDE},
@@ -305,7 +305,8 @@ TEST_F(Window, MenuFollowsTheDefaults) {
         {IDM_FILTER_SHRINK, true, false},    {IDM_FILTER_ENLARGE, false, false},
         {IDM_WRAP_AROUND, true, false},      {IDM_AUTO_ZOOM, true, false},
         {IDM_ALWAYS_ON_TOP, false, false},   {IDM_DXT5_AS_NM, false, false},
-        {IDM_WHEEL_CYCLE, true, false},      {IDM_WHEEL_ZOOM5, false, false},
+        {IDM_GPU_EXACT, false, false},       {IDM_WHEEL_CYCLE, true, false},
+        {IDM_WHEEL_ZOOM5, false, false},
     };
     for (const auto& i : items) {
         EXPECT_EQ(Checked(i.id), i.checked) << i.id;
@@ -338,7 +339,7 @@ TEST_F(Window, StoreWithoutRegVer) {
     Start();
     DWORD v = 0;
     ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", v));
-    EXPECT_EQ(v, 2u);
+    EXPECT_EQ(v, 3u);
     ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", v));
     EXPECT_EQ(v, 0xDFu); // only bits 0-2 taken from a version 0 store
     ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "BackgroundColor", v));
@@ -370,7 +371,7 @@ TEST_F(Window, StandardUserKeepsSettingsInTheUserStore) {
     ASSERT_TRUE(ReadDword(HKEY_CURRENT_USER, m_subkey, "BackgroundColor", v));
     EXPECT_EQ(v, 0x00123456u);
     ASSERT_TRUE(ReadDword(HKEY_CURRENT_USER, m_subkey, "RegVer", v));
-    EXPECT_EQ(v, 2u);
+    EXPECT_EQ(v, 3u);
     Command(IDM_WRAP_AROUND);
     KeyDown(VK_ESCAPE);
     ASSERT_TRUE(ReadDword(HKEY_CURRENT_USER, m_subkey, "Flags", v));
@@ -599,6 +600,15 @@ TEST_F(Window, OptionCommands) {
     EXPECT_EQ(Status(1), " Format: DXT5_NM");
     Command(IDM_DXT5_AS_NM);
     EXPECT_EQ(Status(1), " Format: DXT5");
+    // GPU-exact colours: a DXT1 red of 3 shows 24, and 25 as Direct3D widens it.
+    Open(WriteTempFile("exact.dds",
+                       FileBytes(HeadFourCC(4, 4, FOURCC_DXT1), {0, 0x18, 0, 0x18, 0, 0, 0, 0})));
+    EXPECT_EQ(Picture()[0], 0x180000u);
+    KeyUp('G');
+    EXPECT_TRUE(Checked(IDM_GPU_EXACT));
+    EXPECT_EQ(Picture()[0], 0x190000u);
+    Command(IDM_GPU_EXACT);
+    EXPECT_EQ(Picture()[0], 0x180000u);
     const struct {
         UINT id;
         bool ViewerSettings::*field;

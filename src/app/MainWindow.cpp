@@ -185,6 +185,7 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     case 'B': ChooseBackgroundColour(); break;
     case 'C': FORWARD_WM_COMMAND(hwnd, IDM_CLIP_TO_MONITOR, nullptr, 0, SendMessageA); break;
     case 'N': FORWARD_WM_COMMAND(hwnd, IDM_DXT5_AS_NM, nullptr, 0, SendMessageA); break;
+    case 'G': FORWARD_WM_COMMAND(hwnd, IDM_GPU_EXACT, nullptr, 0, SendMessageA); break;
     case VK_MULTIPLY: SetZoomFactor(1.0f); break;
     case VK_ADD:
         if (g_fZoomFactor < kMaxZoom) SetZoomFactor(ZoomIn(g_fZoomFactor));
@@ -240,6 +241,7 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_AUTO_ZOOM: ToggleOption(g_Settings.autoZoom, id, FitOrNot); break;
     case IDM_ALWAYS_ON_TOP: ToggleOption(g_Settings.alwaysOnTop, id, ApplyAlwaysOnTop); break;
     case IDM_DXT5_AS_NM: ToggleOption(g_Settings.dxt5AsNormalMap, id, ReloadSurface); break;
+    case IDM_GPU_EXACT: ToggleOption(g_Settings.gpuExact, id, ReloadSurface); break;
     default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcA); break;
     }
 }
@@ -353,6 +355,7 @@ void SetInitialMenuStates() {
     Check(IDM_ALWAYS_ON_TOP, s.alwaysOnTop);
     ApplyAlwaysOnTop();
     Check(IDM_DXT5_AS_NM, s.dxt5AsNormalMap);
+    Check(IDM_GPU_EXACT, s.gpuExact);
     if (s.mouseWheelMode < kMouseWheelModes) Check(IDM_WHEEL_CYCLE + s.mouseWheelMode, true);
 }
 

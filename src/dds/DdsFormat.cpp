@@ -60,6 +60,7 @@ const FourCCRow kFourCCTable[] = {
     {FOURCC_DXT3, "DXT3", TF_DXT3, 0, true, false},
     {FOURCC_DXT4, "DXT4", TF_DXT4, 0, true, false},
     {FOURCC_DXT5, "DXT5", TF_DXT5, 0, true, false},
+    {FOURCC_RXGB, "RXGB", TF_RXGB, 0, true, false},
     {FOURCC_ATI1, "BC4_UNORM", TF_BC4, 0, true, false},
     {FOURCC_BC4U, "BC4_UNORM", TF_BC4, 0, true, false},
     {FOURCC_BC4S, "BC4_SNORM", TF_BC4_SNORM, 0, true, false},
@@ -143,7 +144,12 @@ int CountBits(uint32_t mask) {
 }
 
 bool IsBlockFormat(int32_t format) {
-    return (format >= TF_DXT1 && format <= TF_DXT5_NM) || (format >= TF_BC4 && format <= TF_BC7);
+    return (format >= TF_DXT1 && format <= TF_DXT5_NM) || (format >= TF_BC4 && format <= TF_BC7) ||
+           format == TF_RXGB;
+}
+
+uint32_t BlockCount(uint32_t pixels) {
+    return pixels > 4 ? uint32_t((uint64_t(pixels) + 3) / 4) : 1;
 }
 
 uint32_t BlockBytes(int32_t format) {
@@ -164,10 +170,8 @@ uint64_t SurfaceSize(uint32_t width, uint32_t height, int32_t format, uint32_t b
     case TF_DXGI_PIXELS: return SatMul(SatMul(width, height), bitsPerPixel) / 8;
     default:
         if (!IsBlockFormat(format)) return 0;
-        // Block counts round down: a 6-pixel-wide level has one block column.
-        uint64_t bw = width / 4 ? width / 4 : 1;
-        uint64_t bh = height / 4 ? height / 4 : 1;
-        return bw * bh * BlockBytes(format);
+        // Writers store the partial blocks of the right and bottom edges whole.
+        return uint64_t(BlockCount(width)) * BlockCount(height) * BlockBytes(format);
     }
 }
 
@@ -197,10 +201,15 @@ void FormatBumpName(char* nameOut, const DdsPixelFormat& pf) {
     CopyName(nameOut, name);
 }
 
+bool FourCCDecides(const DdsPixelFormat& pf) {
+    // Some writers leave a stale tag beside masks they flag; others set a tag without its flag.
+    return (pf.dwFlags & DDPF_FOURCC) ||
+           !(pf.dwFlags & (DDPF_RGB | DDPF_ALPHA | DDPF_LUMINANCE | DDPF_BUMPDUDV));
+}
+
 int32_t ClassifyHead(char* nameOut, DdsHead& head, bool treatDxt5AsNm) {
     DdsPixelFormat& pf = head.ddspf;
-    // dwFourCC alone decides; the FourCC flag is not consulted.
-    if (pf.dwFourCC == 0) {
+    if (pf.dwFourCC == 0 || !FourCCDecides(pf)) {
         if (pf.dwFlags & DDPF_BUMPDUDV) {
             FormatBumpName(nameOut, pf);
             return TF_BUMP_UVW;

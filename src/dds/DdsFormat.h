@@ -29,6 +29,8 @@ enum : int32_t {
     // Uncompressed DXGI formats the mask rules cannot show: converted row by row into the
     // work image (by the DX10 header's DXGI number), then composed like the block formats.
     TF_DXGI_PIXELS = 18,
+    // DXT5 blocks whose alpha block holds red (alpha is 255): decoded by the DXT5 loop.
+    TF_RXGB = 19,
 };
 
 constexpr int kFormatNameSize = 256;
@@ -40,13 +42,21 @@ bool IsBlockFormat(int32_t format);
 // Bytes per 4x4 block of a block format, 0 for the others.
 uint32_t BlockBytes(int32_t format);
 
-// Byte size of one surface. Block counts are rounded down, then raised to 1. Computed in
-// 64 bits so that no legitimate surface size overflows.
+// Blocks across (or down) a side of `pixels` pixels: partial blocks count, and there is at
+// least one.
+uint32_t BlockCount(uint32_t pixels);
+
+// Byte size of one surface; block formats hold BlockCount(width) x BlockCount(height) blocks.
+// Computed in 64 bits so that no legitimate surface size overflows.
 uint64_t SurfaceSize(uint32_t width, uint32_t height, int32_t format, uint32_t bitsPerPixel);
 
 // Writes the display name of a mask-described (code 0) or bump (code 1) pixel format.
 void FormatMaskName(char* nameOut, const dds::DdsPixelFormat& pf);
 void FormatBumpName(char* nameOut, const dds::DdsPixelFormat& pf);
+
+// Whether dwFourCC names the format: when DDPF_FOURCC is set, or when no flag says the masks
+// describe it (DDPF_RGB, DDPF_ALPHA, DDPF_LUMINANCE, DDPF_BUMPDUDV).
+bool FourCCDecides(const dds::DdsPixelFormat& pf);
 
 // Classifies the pixel format of a head: returns the code, writes the name and makes the
 // edits of the head the loader relies on (linear-size flag, bit count, alpha-pixels flag).

@@ -20,8 +20,10 @@ constexpr uint32_t DDSD_LINEARSIZE = 0x80000;
 
 // Pixel-format dwFlags.
 constexpr uint32_t DDPF_ALPHAPIXELS = 0x1;
+constexpr uint32_t DDPF_ALPHA = 0x2;
 constexpr uint32_t DDPF_FOURCC = 0x4;
 constexpr uint32_t DDPF_RGB = 0x40;
+constexpr uint32_t DDPF_LUMINANCE = 0x20000;
 constexpr uint32_t DDPF_ALPHAPREMULT = 0x8000;
 constexpr uint32_t DDPF_BUMPDUDV = 0x80000;
 
@@ -42,6 +44,8 @@ constexpr uint32_t FOURCC_DXT2 = MakeFourCC('D', 'X', 'T', '2');
 constexpr uint32_t FOURCC_DXT3 = MakeFourCC('D', 'X', 'T', '3');
 constexpr uint32_t FOURCC_DXT4 = MakeFourCC('D', 'X', 'T', '4');
 constexpr uint32_t FOURCC_DXT5 = MakeFourCC('D', 'X', 'T', '5');
+// DXT5 blocks with red in the alpha block (normal maps).
+constexpr uint32_t FOURCC_RXGB = MakeFourCC('R', 'X', 'G', 'B');
 // The extended header: 20 more bytes after the head, then the surfaces.
 constexpr uint32_t FOURCC_DX10 = MakeFourCC('D', 'X', '1', '0');
 // Older tags of the BC4 and BC5 blocks.

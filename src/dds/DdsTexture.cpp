@@ -81,12 +81,14 @@ bool CDdsTexture::Load(const char* fileName, int32_t mipLevel, int32_t faceOrLay
         } else {
             m_Reader.m_nBaseOffset = DDS_HEAD_SIZE;
             const uint64_t fileSize = m_Reader.GetSize();
-            // The DX10 extension follows the head; a file too short for it reads as zeros,
-            // whose array size of 0 is refused below.
+            // The DX10 extension follows the head; a file too short for it ends in the reader's
+            // end-of-file error.
             DdsHeadDx10 dx10;
             std::memset(&dx10, 0, sizeof dx10);
-            const bool hasDx10 = head.ddspf.dwFourCC == FOURCC_DX10;
+            const bool hasDx10 = head.ddspf.dwFourCC == FOURCC_DX10 && FourCCDecides(head.ddspf);
             if (hasDx10) m_Reader.Read(&dx10, sizeof dx10, nullptr, 0, 1);
+            // Writers store 0 for a single texture; it means one.
+            if (dx10.arraySize == 0) dx10.arraySize = 1;
             const uint32_t dataStart = DDS_HEAD_SIZE + (hasDx10 ? DDS_DX10_SIZE : 0);
             m_nFileDataSize = int64_t(fileSize) - int64_t(dataStart);
 
@@ -102,8 +104,7 @@ bool CDdsTexture::Load(const char* fileName, int32_t mipLevel, int32_t faceOrLay
             ClassifyFormat(m_szFormatName, m_Header.ddspf, treatDxt5AsNm);
             const bool dimensionKnown = dx10.resourceDimension >= DX10_DIMENSION_TEXTURE1D &&
                                         dx10.resourceDimension <= DX10_DIMENSION_TEXTURE3D;
-            if (hasDx10 &&
-                (!dimensionKnown || dx10.arraySize == 0 || dx10.arraySize > kMaxArraySize)) {
+            if (hasDx10 && (!dimensionKnown || dx10.arraySize > kMaxArraySize)) {
                 // No real texture has such an extension: refused like a header no buffer
                 // can be made for, before anything is sized from it.
                 m_nFormat = TF_UNKNOWN;
@@ -170,22 +171,17 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
 
     const DdsPixelFormat& pf = m_Header.ddspf;
     uint64_t rawSize;
-    if (m_Header.dwFlags & DDSD_LINEARSIZE) {
-        const uint64_t computed =
-            SurfaceSize(m_Header.dwWidth, m_Header.dwHeight, m_nFormat, pf.dwRGBBitCount);
-        // The file's linear size is trusted at level 0, unless the file cannot even hold it:
-        // then it is a lie, and believing it would only allocate memory for zeros.
-        const uint64_t fileData = m_nFileDataSize > 0 ? uint64_t(m_nFileDataSize) : 0;
-        if (loc.level > 0 || m_Header.dwPitchOrLinearSize == 0 ||
-            m_Header.dwPitchOrLinearSize > fileData) {
-            if (computed > UINT32_MAX) return false;
-            m_Header.dwPitchOrLinearSize = uint32_t(computed);
-        }
+    if (IsBlockFormat(m_nFormat)) {
+        // Sized from the picture alone: writers get dwPitchOrLinearSize wrong too often (a row's
+        // pitch, the first block row, or nothing) for it to be believed.
+        rawSize = SurfaceSize(m_Header.dwWidth, m_Header.dwHeight, m_nFormat, pf.dwRGBBitCount);
+        if (rawSize > UINT32_MAX) return false;
+        m_Header.dwPitchOrLinearSize = uint32_t(rawSize);
         m_bHasAlpha = (pf.dwFlags & DDPF_RGB) ? (pf.dwFlags & DDPF_ALPHAPIXELS) != 0 : true;
-        rawSize = m_Header.dwPitchOrLinearSize;
     } else {
         const uint64_t bytesPerRow = uint64_t(pf.dwRGBBitCount) * m_Header.dwWidth / 8;
-        m_bHasAlpha = (pf.dwFlags & DDPF_ALPHAPIXELS) != 0;
+        // A8 and its kin may flag their alpha with DDPF_ALPHA alone.
+        m_bHasAlpha = (pf.dwFlags & (DDPF_ALPHAPIXELS | DDPF_ALPHA)) != 0;
         rawSize = bytesPerRow * m_Header.dwHeight;
         if (bytesPerRow == 0 || rawSize > UINT32_MAX) return false;
     }

@@ -93,6 +93,11 @@ class CDdsTexture {
     dds::DdsHeadDx10 m_Dx10 = {};
     uint32_t m_nDataStart = dds::DDS_HEAD_SIZE;
 
+    // GPU-exact colours: every UNORM channel widened as Direct3D does (DecodeSurface reads it).
+    bool m_bExact = false;
+    // The work image holds the mask-converted pixels of a mask format (set by DecodeSurface).
+    bool m_bMasksInWork = false;
+
     // The selection on show (after clamping): level, and cube face or volume layer.
     int32_t m_nLevel = 0;
     int32_t m_nLayer = 0;
@@ -105,6 +110,8 @@ class CDdsTexture {
     // False when the header is refused or the buffer cannot be allocated.
     bool LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize,
                      ProgressCallback progress);
+    // Mask formats through the mask rule, and the DXGI pixel formats, into the work image.
+    template <class RowFn> void DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row);
     template <class BlockFn>
     void DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeBlock);
 
@@ -120,6 +127,7 @@ class CDdsTexture {
 constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
 // Bytes the reader asks for at a time while it reads the selected surface.
 constexpr uint32_t kSurfaceRequestBytes = uint32_t(1) << 20;
-// Largest DX10 array size accepted (Direct3D's own limit); 0, or more, is a broken header.
+// Largest DX10 array size accepted (Direct3D's own limit); more is a broken header. An array
+// size of 0 reads as 1.
 constexpr uint32_t kMaxArraySize = 2048;
 bool ImageBytes(uint32_t width, uint32_t height, uint32_t& workBytes, uint32_t& displayBytes);

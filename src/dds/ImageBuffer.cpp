@@ -58,6 +58,20 @@ void Unmap(void* p, size_t bytes) {
 #endif
 }
 
+#ifndef BRIXA_HEAP_STORAGE
+constexpr size_t kPageBytes = 4096;
+
+// Gives the pages from `keep` to `bytes` back to the system; the first `keep` bytes stay as
+// they are. `keep` is a multiple of the page size.
+void UnmapTail(void* p, size_t keep, size_t bytes) {
+#if defined(_WIN32)
+    VirtualFree(static_cast<char*>(p) + keep, bytes - keep, MEM_DECOMMIT);
+#else
+    munmap(static_cast<char*>(p) + keep, bytes - keep);
+#endif
+}
+#endif
+
 } // namespace
 
 void SetAllocationLimit(size_t bytes) {
@@ -81,12 +95,17 @@ void* ImageBuffer::Acquire(size_t bytes, bool zeroFill) {
     if (g_allocationLimit != 0 && bytes > g_allocationLimit) return nullptr;
     // Never hand out a null pointer for an empty image: null means "not allocated".
     size_t want = bytes ? bytes : 1;
-    // Reuse what fits, unless it would keep far more memory than needed.
+    // Reuse what fits: its pages are mapped already. When that would keep far more memory than
+    // needed, the surplus goes back to the system and the head stays.
 #ifdef BRIXA_HEAP_STORAGE
     const bool fits = m_pStore && want == m_nCapacity;
 #else
-    const bool fits = m_pStore && want <= m_nCapacity &&
-                      !(m_nCapacity > (size_t(64) << 20) && want < m_nCapacity / 4);
+    const bool fits = m_pStore && want <= m_nCapacity;
+    const size_t keep = (want + kPageBytes - 1) / kPageBytes * kPageBytes;
+    if (fits && m_nCapacity > (size_t(64) << 20) && want < m_nCapacity / 4) {
+        UnmapTail(m_pStore, keep, m_nCapacity);
+        m_nCapacity = keep;
+    }
 #endif
     if (fits) {
         if (zeroFill) std::memset(m_pStore, 0, want);

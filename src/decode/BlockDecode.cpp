@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "decode/PixelConvert.h"
+
 // x86-64 always has SSE2, and the i686 build turns it on for this file.
 #if defined(__SSE2__)
 #define BLOCK_DECODE_SSE2 1
@@ -60,7 +62,9 @@ struct Rgb {
 };
 
 // Shift only: the top bits are not repeated into the low bits, so white is 248, 252, 248.
-Rgb Expand565(uint32_t c) {
+// Exact: as Direct3D reads UNORM fields, round(v x 255 / 31) and round(v x 255 / 63).
+Rgb Expand565(uint32_t c, bool exact) {
+    if (exact) return {ExactUnorm(c >> 11, 5), ExactUnorm((c >> 5) & 63, 6), ExactUnorm(c & 31, 5)};
     return {(c >> 11) << 3, ((c >> 5) & 63) << 2, (c & 31) << 3};
 }
 
@@ -68,20 +72,20 @@ uint32_t PackOpaque(uint32_t r, uint32_t g, uint32_t b) {
     return kOpaque | r << 16 | g << 8 | b;
 }
 
-ColorPalette PortableColorPalette(const uint8_t* colorBlock) {
+ColorPalette PortableColorPalette(const uint8_t* colorBlock, bool fourColorOnly, bool exact) {
     const uint32_t c0 = Load16(colorBlock), c1 = Load16(colorBlock + 2);
-    const Rgb p0 = Expand565(c0), p1 = Expand565(c1);
+    const Rgb p0 = Expand565(c0, exact), p1 = Expand565(c1, exact);
     ColorPalette palette;
     palette.entry[0] = PackOpaque(p0.r, p0.g, p0.b);
     palette.entry[1] = PackOpaque(p1.r, p1.g, p1.b);
-    if (c0 > c1) {
+    if (c0 > c1 || fourColorOnly) {
         palette.entry[2] = PackOpaque(DivideBy3(2 * p0.r + p1.r), DivideBy3(2 * p0.g + p1.g),
                                       DivideBy3(2 * p0.b + p1.b));
         palette.entry[3] = PackOpaque(DivideBy3(p0.r + 2 * p1.r), DivideBy3(p0.g + 2 * p1.g),
                                       DivideBy3(p0.b + 2 * p1.b));
     } else {
         palette.entry[2] = PackOpaque((p0.r + p1.r) >> 1, (p0.g + p1.g) >> 1, (p0.b + p1.b) >> 1);
-        palette.entry[3] = kTransparentCyan;
+        palette.entry[3] = exact ? 0 : kTransparentCyan;
     }
     return palette;
 }
@@ -112,7 +116,7 @@ BLOCK_INLINE __m128i Lanes(const uint16_t (&v)[8]) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
 }
 
-BLOCK_INLINE ColorPalette FastColorPalette(const uint8_t* colorBlock) {
+BLOCK_INLINE ColorPalette FastColorPalette(const uint8_t* colorBlock, bool fourColorOnly) {
     const uint32_t c0 = Load16(colorBlock), c1 = Load16(colorBlock + 2);
     // Lanes blue, green, red, alpha of colour 0, then of colour 1: blue = c << 3, green = c >> 3,
     // red = c >> 8 (as multiply-low and multiply-high by powers of two), then masked.
@@ -130,7 +134,7 @@ BLOCK_INLINE ColorPalette FastColorPalette(const uint8_t* colorBlock) {
     const __m128i half = _mm_srli_epi16(_mm_add_epi16(p, swapped), 1);
     const __m128i halfAndCyan =
         _mm_unpacklo_epi64(_mm_or_si128(half, opaque), _mm_setr_epi16(255, 255, 0, 0, 0, 0, 0, 0));
-    const __m128i fourColor = _mm_set1_epi16(short(0 - int(c0 > c1)));
+    const __m128i fourColor = _mm_set1_epi16(short(0 - int(c0 > c1 || fourColorOnly)));
     const __m128i last = Pick(fourColor, _mm_or_si128(thirds, opaque), halfAndCyan);
     ColorPalette palette;
     _mm_storeu_si128(reinterpret_cast<__m128i*>(palette.entry),
@@ -157,8 +161,8 @@ BLOCK_INLINE void FastAlphaPalette(uint32_t a0, uint32_t a1, uint32_t palette[8]
     _mm_storeu_si128(reinterpret_cast<__m128i*>(palette + 4), _mm_unpackhi_epi16(zero, entries));
 }
 #else
-BLOCK_INLINE ColorPalette FastColorPalette(const uint8_t* colorBlock) {
-    return PortableColorPalette(colorBlock);
+BLOCK_INLINE ColorPalette FastColorPalette(const uint8_t* colorBlock, bool fourColorOnly) {
+    return PortableColorPalette(colorBlock, fourColorOnly, false);
 }
 BLOCK_INLINE void FastAlphaPalette(uint32_t a0, uint32_t a1, uint32_t palette[8]) {
     PortableAlphaPalette(a0, a1, palette, 24);
@@ -202,22 +206,30 @@ BLOCK_INLINE void ExpandWithAlpha(uint32_t* dest, const uint8_t* colorBlock, uin
     }
 }
 
-BLOCK_INLINE void DecodeDXT3Block(uint32_t* dest, const uint8_t* block, uint32_t rowLength) {
-    ExpandWithAlpha<4>(dest, block + 8, rowLength, FastColorPalette(block + 8), kNibbleAlpha.entry,
-                       Load64(block));
+// The colour block of a DXT3 or DXT5 block: always four colours, as every GPU reads them.
+BLOCK_INLINE ColorPalette FourColorPalette(const uint8_t* colorBlock, bool exact) {
+    return exact ? PortableColorPalette(colorBlock, true, true)
+                 : FastColorPalette(colorBlock, true);
 }
 
-BLOCK_INLINE void DecodeDXT5Block(uint32_t* dest, const uint8_t* block, uint32_t rowLength) {
+BLOCK_INLINE void DecodeDXT3Block(uint32_t* dest, const uint8_t* block, uint32_t rowLength,
+                                  bool exact) {
+    ExpandWithAlpha<4>(dest, block + 8, rowLength, FourColorPalette(block + 8, exact),
+                       kNibbleAlpha.entry, Load64(block));
+}
+
+BLOCK_INLINE void DecodeDXT5Block(uint32_t* dest, const uint8_t* block, uint32_t rowLength,
+                                  bool exact) {
     uint32_t alpha[8];
     FastAlphaPalette(block[0], block[1], alpha);
-    ExpandWithAlpha<3>(dest, block + 8, rowLength, FastColorPalette(block + 8), alpha,
+    ExpandWithAlpha<3>(dest, block + 8, rowLength, FourColorPalette(block + 8, exact), alpha,
                        Load64(block) >> 16);
 }
 
 } // namespace
 
-ColorPalette DecodeColorBlock(const uint8_t* colorBlock) {
-    return PortableColorPalette(colorBlock);
+ColorPalette DecodeColorBlock(const uint8_t* colorBlock, bool fourColorOnly, bool exact) {
+    return PortableColorPalette(colorBlock, fourColorOnly, exact);
 }
 
 void ExpandColorIndices(uint32_t* dest, const uint8_t* colorBlock, uint32_t rowLength,
@@ -278,20 +290,29 @@ void ClearBlock(uint32_t* dest, uint32_t rowLength) {
         for (uint32_t x = 0; x < 4; ++x) dest[x] = 0;
 }
 
-void DecodeDXT1Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+void DecodeDXT1Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength,
+                      bool exact) {
     for (uint32_t k = 0; k < count; ++k, dest += 4, blocks += 8)
-        Expand(dest, blocks, rowLength, FastColorPalette(blocks));
+        Expand(dest, blocks, rowLength,
+               exact ? PortableColorPalette(blocks, false, true) : FastColorPalette(blocks, false));
 }
 
-void DecodeDXT3Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+void DecodeDXT3Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength,
+                      bool exact) {
     for (uint32_t k = 0; k < count; ++k, dest += 4, blocks += 16)
-        DecodeDXT3Block(dest, blocks, rowLength);
+        DecodeDXT3Block(dest, blocks, rowLength, exact);
 }
 
 void DecodeDXT5Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength,
-                      bool normalMap) {
+                      bool normalMap, bool exact) {
     for (uint32_t k = 0; k < count; ++k, dest += 4, blocks += 16) {
-        DecodeDXT5Block(dest, blocks, rowLength);
+        DecodeDXT5Block(dest, blocks, rowLength, exact);
         if (normalMap) ReconstructNormalBlock(dest, rowLength);
     }
+}
+
+void MoveAlphaToRed(uint32_t* dest, uint32_t count, uint32_t rowLength) {
+    for (uint32_t y = 0; y < 4; ++y, dest += rowLength)
+        for (uint32_t x = 0; x < 4 * count; ++x)
+            dest[x] = kOpaque | (dest[x] >> 24) << 16 | (dest[x] & 0xFFFF);
 }

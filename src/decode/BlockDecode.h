@@ -26,8 +26,11 @@ constexpr uint32_t DivideBy7(uint32_t x) {
 }
 
 // Palette of an 8-byte colour block (two 5-6-5 colours, shift-only expansion; three-colour
-// mode when colour 0 <= colour 1, with entry 3 the transparent cyan 0x0000FFFF).
-ColorPalette DecodeColorBlock(const uint8_t* colorBlock);
+// mode when colour 0 <= colour 1, with entry 3 the transparent cyan 0x0000FFFF). DXT3 and DXT5
+// read theirs with `fourColorOnly`. `exact`: endpoints widened as Direct3D widens UNORM fields
+// (round(v x 255 / (2^n - 1))), and the transparent entry is black.
+ColorPalette DecodeColorBlock(const uint8_t* colorBlock, bool fourColorOnly = false,
+                              bool exact = false);
 
 // Writes the 16 pixels of a block, rows 0 to 3 in order, rowLength pixels apart.
 void ExpandColorIndices(uint32_t* dest, const uint8_t* colorBlock, uint32_t rowLength,
@@ -53,8 +56,14 @@ void ReconstructNormalBlock(uint32_t* dest, uint32_t rowLength);
 void ClearBlock(uint32_t* dest, uint32_t rowLength);
 
 // A run of `count` blocks of one block row: `blocks` points at the first block's bytes, `dest`
-// at its top-left pixel; block k goes 4k pixels to the right.
-void DecodeDXT1Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength);
-void DecodeDXT3Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength);
+// at its top-left pixel; block k goes 4k pixels to the right. `exact` as for DecodeColorBlock.
+void DecodeDXT1Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength,
+                      bool exact = false);
+void DecodeDXT3Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength,
+                      bool exact = false);
 void DecodeDXT5Blocks(uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength,
-                      bool normalMap);
+                      bool normalMap, bool exact = false);
+
+// RXGB: the alpha of `count` decoded blocks (rowLength of at least 4 x count) becomes their red,
+// and alpha is 255.
+void MoveAlphaToRed(uint32_t* dest, uint32_t count, uint32_t rowLength);

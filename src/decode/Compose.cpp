@@ -31,10 +31,6 @@ struct ComposeContext {
     const uint32_t* work;
     uint32_t width;
     uint32_t bytesPerPixel; // of the raw surface
-    uint32_t redMask, greenMask, blueMask, alphaMask;
-    // Shift counts of the 16-bit mask rules, already taken modulo 32.
-    uint32_t redShift, greenShift, blueShift, alphaShift;
-    uint32_t alphaDivisor; // 0 when the alpha mask is empty: such pixels show opaque
     uint8_t bgRed, bgGreen, bgBlue;
     float bgRedUnit, bgGreenUnit, bgBlueUnit;
 };
@@ -102,53 +98,7 @@ void Alpha8(const ComposeContext& c, uint32_t row, uint32_t* dest) {
     RawRow(c, row, dest, [](const ComposeContext&, const uint8_t* p) { return Grey(*p); });
 }
 
-// ---- 16-bit mask surfaces --------------------------------------------------------------------
-
-// Each channel's bits at the top of its byte, for layouts packed blue lowest, then green, red.
-void Color16(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
-        const uint32_t v = Load16(p);
-        const uint32_t r = ((v & c.redMask) >> c.redShift) & 255;
-        const uint32_t g = ((v & c.greenMask) >> c.greenShift) & 255;
-        const uint32_t b = ((v & c.blueMask & 255) << c.blueShift) & 255;
-        return Pack(255, r, g, b);
-    });
-}
-
-// The alpha bits taken as the top bits of the value, scaled to 0..255.
-inline uint32_t Alpha16Value(const ComposeContext& c, uint32_t v) {
-    if (c.alphaDivisor == 0) return 255;
-    return ((v & c.alphaMask) >> c.alphaShift) * 255 / c.alphaDivisor;
-}
-
-// Odd layouts can give channels and alphas beyond a byte; unsigned arithmetic keeps them
-// defined, and only the low 8 bits of each result are stored.
-void Blend16(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
-        const uint32_t v = Load16(p);
-        const uint32_t a = Alpha16Value(c, v), rest = 255 - a;
-        const uint32_t r = (v & c.redMask) >> c.redShift;
-        const uint32_t g = (v & c.greenMask) >> c.greenShift;
-        const uint32_t b = (v & c.blueMask) << c.blueShift;
-        return Pack(a & 255, ((r * a + c.bgRed * rest) / 255) & 255,
-                    ((g * a + c.bgGreen * rest) / 255) & 255,
-                    ((b * a + c.bgBlue * rest) / 255) & 255);
-    });
-}
-
-void Alpha16(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
-        return Grey(Alpha16Value(c, Load16(p)) & 255);
-    });
-}
-
-// ---- 24-bit mask surfaces and the bump format -------------------------------------------------
-
-// Bytes blue, green, red, whatever the masks say.
-void Color24(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    RawRow(c, row, dest,
-           [](const ComposeContext&, const uint8_t* p) { return Pack(255, p[2], p[1], p[0]); });
-}
+// ---- the bump format ------------------------------------------------------------------------
 
 void ColorBump(const ComposeContext& c, uint32_t row, uint32_t* dest) {
     RawRow(c, row, dest,
@@ -215,15 +165,14 @@ constexpr FloatLayout kSingleLayouts[] = {
     {128, ColorFloat<Single, 4>, BlendFloat<Single>, AlphaFloat<Single>},
 };
 
-// Mask formats (and block formats, of bit count 0) by bits per pixel.
+// The work image (block formats, converted pixels), and 8-bit bytes read as they are.
 struct MaskLayout {
     uint32_t bits;
     RowFn color, blend, alpha;
 };
 constexpr MaskLayout kMaskLayouts[] = {
-    {0, ColorWork, BlendWork, AlphaWork}, {32, ColorWork, BlendWork, AlphaWork},
-    {8, Color8, Blend8, Alpha8},          {16, Color16, Blend16, Alpha16},
-    {24, Color24, nullptr, nullptr},
+    {0, ColorWork, BlendWork, AlphaWork},
+    {8, Color8, Blend8, Alpha8},
 };
 
 template <class Layout, size_t N> RowFn Pick(const Layout (&table)[N], uint32_t bits, View view) {
@@ -234,19 +183,15 @@ template <class Layout, size_t N> RowFn Pick(const Layout (&table)[N], uint32_t 
     return nullptr;
 }
 
-RowFn ChooseRow(int32_t format, uint32_t bits, View view) {
+RowFn ChooseRow(int32_t format, uint32_t bits, bool masksInWork, View view) {
     switch (format) {
+    case TF_RGB: return Pick(kMaskLayouts, masksInWork ? 0 : bits == 8 ? 8 : ~0u, view);
     case TF_BUMP_UVW: return bits == 16 ? ColorBump : nullptr; // always the colour view
     case TF_FLOAT16: return Pick(kHalfLayouts, bits, view);
     case TF_FLOAT32: return Pick(kSingleLayouts, bits, view);
     case TF_DXGI_PIXELS: return Pick(kMaskLayouts, 0, view); // converted into the work image
-    default: return Pick(kMaskLayouts, bits, view);
+    default: return Pick(kMaskLayouts, bits == 0 ? 0 : ~0u, view);
     }
-}
-
-uint32_t AlphaDivisor(int alphaBits) {
-    if (alphaBits == 0) return 0;
-    return alphaBits >= 8 ? 255 : (1u << alphaBits) - 1;
 }
 
 } // namespace
@@ -312,7 +257,7 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
                       : mode == COMPOSE_BLEND ? View::Blend
                                               : View::Alpha;
     const dds::DdsPixelFormat& pf = m_Header.ddspf;
-    const RowFn composeRow = ChooseRow(m_nFormat, pf.dwRGBBitCount, view);
+    const RowFn composeRow = ChooseRow(m_nFormat, pf.dwRGBBitCount, m_bMasksInWork, view);
     if (!composeRow) return;
 
     ComposeContext c;
@@ -322,17 +267,6 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     c.work = m_pWorkImage;
     c.width = uint32_t(m_nWidth);
     c.bytesPerPixel = std::max<uint32_t>(1, pf.dwRGBBitCount / 8);
-    c.redMask = pf.dwRBitMask;
-    c.greenMask = pf.dwGBitMask;
-    c.blueMask = pf.dwBBitMask;
-    c.alphaMask = pf.dwABitMask;
-    const uint32_t nR = CountBits(pf.dwRBitMask), nG = CountBits(pf.dwGBitMask),
-                   nB = CountBits(pf.dwBBitMask), nA = CountBits(pf.dwABitMask);
-    c.redShift = (nR + nG + nB - 8) & 31;
-    c.greenShift = (nG + nB - 8) & 31;
-    c.blueShift = (8 - nB) & 31;
-    c.alphaShift = (16 - nA) & 31;
-    c.alphaDivisor = AlphaDivisor(int(nA));
     c.bgRed = red;
     c.bgGreen = green;
     c.bgBlue = blue;

@@ -1,11 +1,13 @@
 // The block loops and the decoding dispatcher of the texture record.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "decode/BcnDecode.h"
 #include "decode/BlockDecode.h"
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
+#include "decode/PixelConvert.h"
 #include "decode/RowBands.h"
 #include "dds/DdsTexture.h"
 #include "io/Progress.h"
@@ -20,55 +22,100 @@ uint32_t BlocksWithin(uint64_t blocks, uint64_t first, uint32_t across) {
 
 // `decodeRun(dest, blocks, count, rowLength)` decodes a run of blocks of one block row. Blocks
 // of the surface that the file did not supply decode as zero bytes; blocks beyond the surface's
-// size are cleared, never read.
+// size are cleared, never read. Partial blocks at the right and bottom edges are decoded whole
+// into a strip of whole blocks, and only the picture's part of them is kept.
 template <class BlockFn>
 void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeRun) {
     if (!m_pRawData || !ImagesMatchHeader(*this)) return;
-    // Blocks the file did not supply are all the same: decoded once, then copied row by row in
-    // the decoders' order (so narrow surfaces overlap as theirs do).
+    // Blocks the file did not supply are all the same: decoded once, then copied.
     static const uint8_t kZeroBlock[16] = {};
     uint32_t zeroTile[16];
     decodeRun(zeroTile, kZeroBlock, 1, 4);
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
-    const uint32_t across = std::max<uint32_t>(1, width / 4);
-    const uint32_t blockRows = std::max<uint32_t>(1, height / 4);
+    const uint32_t across = BlockCount(width), blockRows = BlockCount(height);
     const uint64_t heldBlocks = m_nRawHeld / blockBytes, sizeBlocks = m_nRawSize / blockBytes;
-    const size_t rowLength = width;
+    const bool wholeColumns = width >= 4 && width % 4 == 0;
+    const size_t stripLength = size_t(across) * 4;
     auto decodeRows = [&](uint32_t firstRow, uint32_t endRow) {
+        std::vector<uint32_t> strip; // each band its own
         for (uint32_t i = firstRow; i < endRow; ++i) {
+            const uint32_t rows = std::min<uint32_t>(4, height - std::min(height, 4 * i));
+            uint32_t* image = m_pWorkImage + size_t(4) * i * width;
+            const bool direct = wholeColumns && rows == 4;
+            if (!direct && strip.empty()) strip.resize(4 * stripLength);
+            uint32_t* dest = direct ? image : strip.data();
+            const size_t rowLength = direct ? width : stripLength;
             const uint64_t first = uint64_t(i) * across;
             const uint32_t held = BlocksWithin(heldBlocks, first, across);
             const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, across));
-            uint32_t* dest = m_pWorkImage + size_t(4) * i * rowLength;
             if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, uint32_t(rowLength));
             for (uint32_t j = held; j < sized; ++j)
                 for (uint32_t y = 0; y < 4; ++y)
                     std::memcpy(dest + 4 * size_t(j) + y * rowLength, zeroTile + 4 * y, 16);
-            for (uint32_t j = sized; j < across; ++j) ClearBlock(dest + 4 * size_t(j), width);
+            for (uint32_t j = sized; j < across; ++j)
+                ClearBlock(dest + 4 * size_t(j), uint32_t(rowLength));
+            if (!direct)
+                for (uint32_t y = 0; y < rows; ++y)
+                    std::memcpy(image + size_t(y) * width, strip.data() + y * stripLength,
+                                size_t(width) * 4);
         }
     };
-    // Narrower than a block, each block row spills into the next one's pixels.
-    const RowLoop loop{blockRows, 4 * across * 4, 0, width < 4};
-    RunRows(loop, m_nThreads, progress, m_Reader, decodeRows);
+    // Cropped through the strip, no block row writes another's pixels.
+    RunRows({blockRows, 4 * across * 4, 0, false}, m_nThreads, progress, m_Reader, decodeRows);
+}
+
+// `row(dest, src)` converts one source row. The bytes of a row that the file did not supply are
+// zero; rows beyond the surface's size are left as they are.
+template <class RowFn>
+void CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row) {
+    if (!ImagesMatchHeader(*this) || !rowBytes) return;
+    const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
+    const uint64_t rows = std::min<uint64_t>(height, (m_nRawSize + rowBytes - 1) / rowBytes);
+    RunRows({uint32_t(rows), width, 0, false}, m_nThreads, progress, m_Reader,
+            [&](uint32_t firstRow, uint32_t endRow) {
+                std::vector<uint8_t> partRow;
+                for (uint32_t y = firstRow; y < endRow; ++y) {
+                    const uint64_t offset = y * rowBytes;
+                    const uint8_t* src = m_pRawData + offset;
+                    if (offset + rowBytes > m_nRawHeld) {
+                        partRow.assign(size_t(rowBytes), 0);
+                        if (offset < m_nRawHeld)
+                            std::memcpy(partRow.data(), src, size_t(m_nRawHeld - offset));
+                        src = partRow.data();
+                    }
+                    row(m_pWorkImage + size_t(y) * width, src);
+                }
+            });
 }
 
 void CDdsTexture::DecodeDXT1(ProgressCallback progress) {
-    DecodeBlocks(8, progress, DecodeDXT1Blocks);
+    const bool exact = m_bExact;
+    DecodeBlocks(
+        8, progress,
+        [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+            DecodeDXT1Blocks(dest, blocks, count, rowLength, exact);
+        });
 }
 
 // DXT2 comes here too: its colour stays premultiplied, as nothing in the viewer undoes that.
 void CDdsTexture::DecodeDXT3(ProgressCallback progress) {
-    DecodeBlocks(16, progress, DecodeDXT3Blocks);
-}
-
-// DXT4 and DXT5_NM come here too; only DXT5_NM rebuilds normals.
-void CDdsTexture::DecodeDXT5(ProgressCallback progress) {
-    const bool normalMap = m_nFormat == TF_DXT5_NM;
+    const bool exact = m_bExact;
     DecodeBlocks(
         16, progress,
-        [normalMap](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
-            DecodeDXT5Blocks(dest, blocks, count, rowLength, normalMap);
+        [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+            DecodeDXT3Blocks(dest, blocks, count, rowLength, exact);
         });
+}
+
+// DXT4, DXT5_NM and RXGB come here too; DXT5_NM rebuilds normals, RXGB moves alpha to red.
+void CDdsTexture::DecodeDXT5(ProgressCallback progress) {
+    const bool normalMap = m_nFormat == TF_DXT5_NM, rxgb = m_nFormat == TF_RXGB;
+    const bool exact = m_bExact;
+    DecodeBlocks(16, progress,
+                 [=](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+                     DecodeDXT5Blocks(dest, blocks, count, rowLength, normalMap, exact);
+                     if (rxgb) MoveAlphaToRed(dest, count, rowLength);
+                 });
 }
 
 // BC4 to BC7: `isSigned` picks the SNORM (BC4, BC5) or SF16 (BC6H) reading.
@@ -96,8 +143,20 @@ void CDdsTexture::DecodeSurface(ProgressCallback progress) {
     if (!m_pWorkImage || !m_pDisplayImage) {
         if (!AllocImages()) return;
     }
+    m_bMasksInWork = false;
     switch (m_nFormat) {
     case TF_RGB:
+        if (UsesMaskRule(m_Header.ddspf, m_bExact)) {
+            const MaskRule rule = MakeMaskRule(m_Header.ddspf, m_bExact);
+            const uint32_t width = m_Header.dwWidth;
+            m_bMasksInWork = true;
+            DecodeRows(uint64_t(rule.bytesPerPixel) * width, progress,
+                       [&](uint32_t* dest, const uint8_t* src) {
+                           ConvertMaskRow(rule, dest, src, width);
+                       });
+            break;
+        }
+        [[fallthrough]];
     case TF_BUMP_UVW: {
         if (!ImagesMatchHeader(*this)) return;
         // Only 32-bit surfaces are read back from the work image; wider ones are cut to it.
@@ -113,7 +172,8 @@ void CDdsTexture::DecodeSurface(ProgressCallback progress) {
     case TF_DXT3: DecodeDXT3(progress); break;
     case TF_DXT4:
     case TF_DXT5:
-    case TF_DXT5_NM: DecodeDXT5(progress); break;
+    case TF_DXT5_NM:
+    case TF_RXGB: DecodeDXT5(progress); break;
     case TF_BC4:
     case TF_BC4_SNORM:
     case TF_BC5:
@@ -122,18 +182,12 @@ void CDdsTexture::DecodeSurface(ProgressCallback progress) {
     case TF_BC6H_SF16:
     case TF_BC7: DecodeBCn(progress); break;
     case TF_DXGI_PIXELS: {
-        if (!ImagesMatchHeader(*this)) return;
-        const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
-        const uint64_t rowBytes = uint64_t(DxgiPixelBits(m_Dx10.dxgiFormat)) / 8 * width;
-        if (!rowBytes) return;
-        // Rows the file did not supply stay zero.
-        const uint64_t rows = std::min<uint64_t>(height, m_nRawHeld / rowBytes);
-        RunRows({uint32_t(rows), width, 0, false}, m_nThreads, progress, m_Reader,
-                [&](uint32_t first, uint32_t end) {
-                    for (uint32_t y = first; y < end; ++y)
-                        ConvertDxgiRow(m_Dx10.dxgiFormat, m_pWorkImage + size_t(y) * width,
-                                       m_pRawData + y * rowBytes, width);
-                });
+        const uint32_t format = m_Dx10.dxgiFormat, width = m_Header.dwWidth;
+        const bool exact = m_bExact;
+        DecodeRows(uint64_t(DxgiPixelBits(format) / 8) * width, progress,
+                   [=](uint32_t* dest, const uint8_t* src) {
+                       ConvertDxgiRow(format, dest, src, width, exact);
+                   });
         break;
     }
     default: break; // float surfaces are read by composition, unknown ones not at all

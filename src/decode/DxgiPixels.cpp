@@ -78,17 +78,40 @@ uint16_t SmallFloatToHalf(uint32_t v, uint32_t mantissa) {
     return uint16_t(v << (10 - mantissa));
 }
 
-uint32_t Convert(const Row& r, const uint8_t* p) {
+uint32_t Exact16(const uint8_t* p) {
+    return ExactUnorm(Load16(p), 16);
+}
+
+// The UNORM layouts whose channels are wider than 8 bits, as Direct3D rounds them.
+uint32_t ConvertExact(const Row& r, const uint8_t* p) {
+    switch (r.layout) {
+    case kRGB10A2: {
+        const uint32_t v = Load32(p);
+        return Pack(ExactUnorm(v & 1023, 10), ExactUnorm((v >> 10) & 1023, 10),
+                    ExactUnorm((v >> 20) & 1023, 10), (v >> 30) * 85);
+    }
+    case kR16: return Pack(Exact16(p), Exact16(p), Exact16(p), 255);
+    case kRG16: return Pack(Exact16(p), Exact16(p + 2), 0, 255);
+    default: return Pack(Exact16(p), Exact16(p + 2), Exact16(p + 4), Exact16(p + 6)); // kRGBA16
+    }
+}
+
+uint32_t Convert(const Row& r, const uint8_t* p, bool exact) {
     switch (r.layout) {
     case kRGBA8: return Pack(p[0], p[1], p[2], p[3]);
     case kRGB10A2: {
+        if (exact) return ConvertExact(r, p);
         const uint32_t v = Load32(p);
         return Pack((v >> 2) & 255, (v >> 12) & 255, (v >> 22) & 255, (v >> 30) * 85);
     }
     case kRG8: return Pack(p[0], p[1], 0, 255);
-    case kR16: return Pack(p[1], p[1], p[1], 255);
-    case kRG16: return Pack(p[1], p[3], 0, 255);
-    case kRGBA16: return Pack(p[1], p[3], p[5], p[7]);
+    case kR16:
+    case kRG16:
+    case kRGBA16:
+        if (exact) return ConvertExact(r, p);
+        return r.layout == kR16    ? Pack(p[1], p[1], p[1], 255)
+               : r.layout == kRG16 ? Pack(p[1], p[3], 0, 255)
+                                   : Pack(p[1], p[3], p[5], p[7]);
     case kHalf: {
         float v[4];
         for (uint32_t k = 0; k < r.channels; ++k) v[k] = HalfToFloat(uint16_t(Load16(p + 2 * k)));
@@ -130,9 +153,10 @@ bool DxgiPixelAlpha(uint32_t dxgiFormat) {
     return r && r->alpha;
 }
 
-void ConvertDxgiRow(uint32_t dxgiFormat, uint32_t* dest, const uint8_t* src, uint32_t count) {
+void ConvertDxgiRow(uint32_t dxgiFormat, uint32_t* dest, const uint8_t* src, uint32_t count,
+                    bool exact) {
     const Row* r = Find(dxgiFormat);
     if (!r) return;
     const uint32_t step = r->bits / 8;
-    for (uint32_t x = 0; x < count; ++x, src += step) dest[x] = Convert(*r, src);
+    for (uint32_t x = 0; x < count; ++x, src += step) dest[x] = Convert(*r, src, exact);
 }

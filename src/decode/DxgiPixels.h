@@ -12,5 +12,7 @@ uint32_t DxgiPixelBits(uint32_t dxgiFormat);
 // True when the format has an alpha channel.
 bool DxgiPixelAlpha(uint32_t dxgiFormat);
 
-// Converts `count` pixels of `src` (DxgiPixelBits / 8 bytes each, little-endian).
-void ConvertDxgiRow(uint32_t dxgiFormat, uint32_t* dest, const uint8_t* src, uint32_t count);
+// Converts `count` pixels of `src` (DxgiPixelBits / 8 bytes each, little-endian). `exact`: UNORM
+// channels wider than 8 bits as Direct3D rounds them (round(v x 255 / (2^n - 1))).
+void ConvertDxgiRow(uint32_t dxgiFormat, uint32_t* dest, const uint8_t* src, uint32_t count,
+                    bool exact = false);

@@ -3,12 +3,20 @@
 
 #include <cstdint>
 
+#include "dds/DdsHeader.h"
+
 // Re-biases the exponent of a 16-bit float without special cases (zero and subnormals come out
 // tiny, infinities and NaNs at least 65536), exactly as the display rules want.
 float HalfToFloat(uint16_t h);
 
 // Clamps to 0..1 (NaN to 0), scales by 255 and truncates.
 uint8_t UnitToByte(float x);
+
+// An n-bit UNORM value (n from 1 to 32) as Direct3D shows it in 8 bits: round(v x 255 / (2^n - 1)).
+constexpr uint32_t ExactUnorm(uint64_t v, uint32_t bits) {
+    const uint64_t max = (uint64_t(1) << bits) - 1;
+    return uint32_t((v * 510 + max) / (2 * max));
+}
 
 // Clamps to 0..1 as UnitToByte does.
 float ClampUnit(float x);
@@ -32,3 +40,32 @@ float BackgroundUnit(uint8_t background);
 // The float blend of one channel over a background from BackgroundUnit: alpha and colour
 // clamped to 0..1, evaluated in double precision in a fixed order, without fused operations.
 uint8_t BlendUnit(float alpha, float color, float background);
+
+// ---- mask-described pixels -------------------------------------------------------------------
+
+// One channel of a mask format: its mask, the position of its lowest bit and its width (from
+// the lowest to the highest set bit).
+struct MaskChannel {
+    uint32_t mask = 0, shift = 0, bits = 0;
+};
+
+// How the pixels of a mask format become work-image pixels. Each channel is its masked value
+// shifted down, widened to 8 bits: n <= 8 bits at the top of the byte, more keep their top 8
+// bits; alpha is scaled (v x 255 / (2^n - 1), rounded down), 255 without an alpha mask.
+// Luminance is grey. `exact` widens every channel as Direct3D does: round(v x 255 / (2^n - 1)).
+struct MaskRule {
+    MaskChannel red, green, blue, alpha;
+    uint32_t bytesPerPixel = 0;
+    bool luminance = false;
+    bool exact = false;
+};
+MaskRule MakeMaskRule(const dds::DdsPixelFormat& pf, bool exact);
+
+// Whether a mask format's pixels go through the mask rule: every 16-, 24- and 32-bit layout, and
+// 8-bit layouts of two or more masks (R3G3B2, A4L4). The 8-bit layouts of one mask (A8, L8, R8)
+// show their byte as grey, except with `exact`, where A8 is black with its alpha and R8 red.
+bool UsesMaskRule(const dds::DdsPixelFormat& pf, bool exact);
+
+uint32_t MaskPixel(const MaskRule& rule, uint32_t value);
+// `count` pixels of rule.bytesPerPixel bytes each (little-endian).
+void ConvertMaskRow(const MaskRule& rule, uint32_t* dest, const uint8_t* src, uint32_t count);

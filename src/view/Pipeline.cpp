@@ -120,6 +120,7 @@ int LoadAndShow() {
     PlaceWindow();
     if (g_Texture.m_pRawData) {
         g_nProgressStage = kStageDecode;
+        g_Texture.m_bExact = g_Settings.gpuExact;
         g_Texture.DecodeSurface(ReportProgress);
         if (Cancelled()) {
             FinishOperation(); // nothing half-decoded is ever painted

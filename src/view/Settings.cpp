@@ -16,6 +16,7 @@ constexpr FlagBit kFlagBits[] = {
     {&ViewerSettings::filterShrink, 1},  {&ViewerSettings::filterEnlarge, 1},
     {&ViewerSettings::wrapAround, 1},    {&ViewerSettings::autoZoom, 1},
     {&ViewerSettings::alwaysOnTop, 1},   {&ViewerSettings::dxt5AsNormalMap, 2},
+    {&ViewerSettings::gpuExact, 3},
 };
 } // namespace
 

@@ -19,6 +19,8 @@ struct ViewerSettings {
     bool autoZoom = true;
     bool alwaysOnTop = false;
     bool dxt5AsNormalMap = false;
+    // Channels widened as Direct3D does, instead of the viewer's own shift-only look.
+    bool gpuExact = false;
     struct Colour {
         uint8_t red = 255, green = 0, blue = 255;
     } backgroundColor;
@@ -32,7 +34,7 @@ struct ViewerSettings {
 // The program's one settings record.
 extern ViewerSettings g_Settings;
 
-constexpr uint32_t kSettingsVersion = 2;
+constexpr uint32_t kSettingsVersion = 3;
 constexpr uint32_t kMouseWheelModes = 5;
 
 // The four numeric encodings of the store.

@@ -41,7 +41,7 @@ const char kUsage[] =
     "Usage:\n"
     "  brixa-cli info FILE [--level N] [--face N] [--nm]\n"
     "  brixa-cli info --json FILE... [--level N] [--face N] [--nm]\n"
-    "  brixa-cli export FILE OUT [--level N] [--face N] [--nm] [--view MODE]\n"
+    "  brixa-cli export FILE OUT [--level N] [--face N] [--nm] [--exact] [--view MODE]\n"
     "                   [--background RRGGBB] [--raw] [--threads N]\n"
     "  brixa-cli export FILE... --out-dir DIR [--all-levels] [--all-faces] [options as above]\n"
     "  brixa-cli --version\n"
@@ -65,6 +65,9 @@ const char kUsage[] =
     "  --face N           cube face (counting the faces present), volume layer or array slice,\n"
     "                     from 0\n"
     "  --nm               treat DXT5 as DXT5_NM (normal map)\n"
+    "  --exact            GPU-exact colours: every channel widened as Direct3D does\n"
+    "                     (round(v x 255 / (2^n - 1))), DXT1's clear texels black, A8 black\n"
+    "                     with its alpha, R8 red\n"
     "  --view MODE        color: colours alone; blend: colours over the background by alpha\n"
     "                     (the default); alpha: the alpha channel as grey; rgba: colours with\n"
     "                     their own alpha, straight (an RGBA PNG)\n"
@@ -92,7 +95,7 @@ struct Options {
     std::vector<std::string> files;
     std::string out, outDir;
     int32_t level = 0, face = 0, threads = 0;
-    bool nm = false, raw = false, json = false, allLevels = false, allFaces = false;
+    bool nm = false, exact = false, raw = false, json = false, allLevels = false, allFaces = false;
     int32_t mode = COMPOSE_BLEND;
     bool keepAlpha = false; // --view rgba
     uint8_t bg[3] = {0xFF, 0x00, 0xFF};
@@ -144,6 +147,7 @@ struct Flag {
 };
 const Flag kFlags[] = {
     {"--nm", &Options::nm},
+    {"--exact", &Options::exact},
     {"--raw", &Options::raw},
     {"--json", &Options::json},
     {"--all-levels", &Options::allLevels},
@@ -313,6 +317,7 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
         return kExitNoSurface;
     }
     g_progress.stage = 1;
+    texture.m_bExact = o.exact;
     texture.DecodeSurface(ShowProgress);
     if (!texture.m_pDisplayImage) {
         PrintError(file, "Not enough memory for the images of this surface !");
