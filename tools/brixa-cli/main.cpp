@@ -1,5 +1,6 @@
 // brixa-cli: the viewer's loading, decoding and composition on the command line.
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -198,6 +199,10 @@ std::string CheckCommand(const std::vector<std::string>& positional, Options& o)
         if (o.files.size() != 2) return "wrong number of arguments for export";
         o.out = o.files.back();
         o.files.pop_back();
+        // `export a.dds b.dds` without --out-dir would write over the second texture.
+        std::string ext = o.out.size() >= 4 ? o.out.substr(o.out.size() - 4) : "";
+        for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".dds") return "OUT " + o.out + " is a .dds file: several files need --out-dir";
     }
     if (o.files.empty() || (!several && o.files.size() != 1))
         return "wrong number of arguments for " + o.command;
