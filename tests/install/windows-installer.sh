@@ -17,6 +17,20 @@ trap 'rm -rf "$work"' EXIT
 classes='HKCU\Software\Classes'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Brixa'
 
+# A program through Wine, once more when Wine failed to start it (status 1, no output at all:
+# it happens now and then on a busy machine).
+run() {
+    local out rc try
+    for try in 1 2; do
+        rc=0
+        out=$("$wine" "$@" 2>"$work/stderr") || rc=$?
+        [ "$rc" = 1 ] && [ -z "$out" ] && [ ! -s "$work/stderr" ] || break
+    done
+    [ -z "$out" ] || printf '%s\n' "$out"
+    cat "$work/stderr" >&2
+    return $rc
+}
+
 fail() {
     echo "FAIL  installer: $*" >&2
     exit 1
@@ -26,9 +40,9 @@ fail() {
 reg_value() {
     local out
     if [ $# = 1 ]; then
-        out=$("$wine" reg query "$1" /ve 2>/dev/null) || return 0
+        out=$(run reg query "$1" /ve 2>/dev/null) || return 0
     else
-        out=$("$wine" reg query "$1" /v "$2" 2>/dev/null) || return 0
+        out=$(run reg query "$1" /v "$2" 2>/dev/null) || return 0
     fi
     out=$(grep -m1 'REG_' <<<"${out//$'\r'/}") || return 0
     sed -E 's/^ +[^ ].*  +REG_[A-Z_]+ {4}//' <<<"$out"
@@ -36,7 +50,7 @@ reg_value() {
 
 unix_path() {
     local p
-    p=$("$wine" winepath -u "$1")
+    p=$(run winepath -u "$1")
     echo "${p//$'\r'/}"
 }
 
@@ -45,7 +59,7 @@ unix_path() {
 snapshot() {
     local key
     for key in HKEY_CURRENT_USER 'HKEY_LOCAL_MACHINE\Software'; do
-        "$wine" regedit /E "$(winepath_of "$work/export.reg")" "$key" >/dev/null 2>&1
+        run regedit /E "$(winepath_of "$work/export.reg")" "$key" >/dev/null 2>&1
         iconv -f UTF-16LE -t UTF-8 "$work/export.reg" | tr -d '\r' |
             awk '/^\[/ { skip = index($0, "\\Software\\Wine") > 0 } !skip'
     done >"$1"
@@ -62,18 +76,18 @@ wait_for() { # SECONDS COMMAND...: until the command succeeds
 }
 
 # ---- before: another program owns .dds
-"$wine" reg add "$classes\\.dds" /ve /d OtherViewer.dds /f >/dev/null
+run reg add "$classes\\.dds" /ve /d OtherViewer.dds /f >/dev/null
 snapshot "$work/before.txt"
 
 # ---- silent install
-"$wine" "$installer" /S || fail "the installer exited with $?"
+run "$installer" /S || fail "the installer exited with $?"
 location=$(reg_value "$uninstall_key" InstallLocation)
 [ -n "$location" ] || fail "no InstallLocation in $uninstall_key"
 dir=$(unix_path "$location")
 for f in Brixa.exe brixa-cli.exe README.md LICENSE Uninstall.exe; do
     [ -f "$dir/$f" ] || fail "$location has no $f"
 done
-appdata=$(unix_path "$("$wine" cmd /c echo %APPDATA% | tr -d '\r')")
+appdata=$(unix_path "$(run cmd /c echo %APPDATA% | tr -d '\r')")
 shortcut="$appdata/Microsoft/Windows/Start Menu/Programs/Brixa.lnk"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut $shortcut"
 command=$(reg_value "$classes\\Brixa.DdsFile\\shell\\open\\command")
@@ -84,7 +98,7 @@ for check in ".dds||Brixa.DdsFile" ".dds\\OpenWithProgids|Brixa.DdsFile|" \
     "Applications\\Brixa.exe\\SupportedTypes|.dds|"; do
     IFS='|' read -r key name want <<<"$check"
     if [ -n "$name" ]; then
-        "$wine" reg query "$classes\\$key" /v "$name" >/dev/null 2>&1 ||
+        run reg query "$classes\\$key" /v "$name" >/dev/null 2>&1 ||
             fail "no value $name in $classes\\$key"
     fi
     got=$(if [ -n "$name" ]; then reg_value "$classes\\$key" "$name"; else reg_value "$classes\\$key"; fi)
@@ -107,8 +121,8 @@ xdotool windowfocus --sync "$window" key Escape
 wait_for 15 eval '! kill -0 $viewer 2>/dev/null' || fail "Brixa did not close on Esc"
 
 # ---- silent uninstall (the uninstaller runs a copy of itself and returns at once)
-"$wine" "$dir/Uninstall.exe" /S /REMOVESETTINGS
-gone() { [ ! -e "$dir" ] && ! "$wine" reg query "$uninstall_key" >/dev/null 2>&1; }
+run "$dir/Uninstall.exe" /S /REMOVESETTINGS
+gone() { [ ! -e "$dir" ] && ! run reg query "$uninstall_key" >/dev/null 2>&1; }
 wait_for 30 gone || fail "$location or $uninstall_key is still there after the uninstall"
 [ ! -e "$shortcut" ] || fail "the shortcut is still there"
 [ "$(reg_value "$classes\\.dds")" == OtherViewer.dds ] || fail "the previous .dds default is not back"

@@ -396,10 +396,15 @@ std::string InfoJson(const CDdsTexture& t, const std::string& file) {
     const dds::DdsHead& h = t.m_Header;
     const uint32_t fourCC = h.ddspf.dwFourCC;
     const std::string fourCCText(reinterpret_cast<const char*>(&fourCC), 4);
+    // A FourCC of four printable characters as text, any other as its number.
+    const bool printable = std::all_of(fourCCText.begin(), fourCCText.end(),
+                                       [](char c) { return c >= 0x20 && c < 0x7F; });
     std::string json =
         "{\"file\":" + JsonString(file) + ",\"format\":" + JsonString(t.m_szFormatName) +
-        ",\"formatCode\":" + std::to_string(t.m_nFormat) +
-        ",\"fourCC\":" + (fourCC ? JsonString(fourCCText) : "null") +
+        ",\"formatCode\":" + std::to_string(t.m_nFormat) + ",\"fourCC\":" +
+        (!fourCC     ? "null"
+         : printable ? JsonString(fourCCText)
+                     : std::to_string(fourCC)) +
         ",\"dxgiFormat\":" + (t.m_bDx10 ? std::to_string(t.m_Dx10.dxgiFormat) : "null");
     const std::pair<const char*, int64_t> numbers[] = {
         {"width", t.m_nWidth},
