@@ -41,7 +41,7 @@ TEST(BusyRule, Table) {
         {"wheel cycling files", wm::kMouseWheel, 0x00780000, 0, false, kAct, kDefer},
         {"wheel zooming", wm::kMouseWheel, 0x00780000, 2, false, kAct, kIgnore},
         {"right button down", wm::kRButtonDown, 0, 0, false, kAct, kIgnore},
-        {"right button up", wm::kRButtonUp, 0, 0, false, kAct, kIgnore},
+        {"right button up: the drag ends", wm::kRButtonUp, 0, 0, false, kAct, kAct},
         {"dropped file", wm::kDropFiles, 1234, 0, false, kAct, kDefer},
         {"exit command", wm::kCommand, kCmdExit, 0, false, kAct, kAct},
         {"wheel mode command", wm::kCommand, 32791, 0, false, kAct, kAct},

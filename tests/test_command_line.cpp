@@ -27,6 +27,18 @@ TEST(CommandLine, FirstPath) {
     EXPECT_EQ(FirstPathOf(nullptr), "");
 }
 
+TEST(CommandLine, ArgumentsOfTheWholeLine) {
+    const struct {
+        const char *line, *arguments;
+    } cases[] = {
+        {"\"c:\\a b\\brixa.exe\" \"c:\\t\\x.dds\"", "\"c:\\t\\x.dds\""},
+        {"brixa.exe  x.dds y", "x.dds y"},
+        {"\"c:\\brixa.exe\"", ""},
+        {"\"c:\\open", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ArgumentsOf(c.line), c.arguments) << c.line;
+}
+
 TEST(CommandLine, FolderAndName) {
     const struct {
         const char* path;

@@ -54,6 +54,9 @@ TEST(Placement, Table) {
         {"partly off stays",
          Input(100, 100, 1, big, false, false, -100, -10),
          {-100, -10, 640, 480}},
+        {"a crafted width at 100 times", // 3.4e9 pixels wide: the drawn length's limit
+         Input(33554432, 4, 100, big, false, false, 0, 0),
+         {0, 0, 6 + (1 << 30), 480}},
     };
     for (const auto& c : cases) {
         const Placement p = ComputePlacement(c.in);

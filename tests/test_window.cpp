@@ -15,6 +15,7 @@
 
 #include "../res/resource.h"
 #include "DdsBuilder.h"
+#include "dds/ImageBuffer.h"
 #include "HostileCorpus.h"
 #include "view/Settings.h"
 #include "view/FileList.h"
@@ -204,7 +205,9 @@ class Window : public ::testing::Test {
         g_DeferredMessage = {};
         g_bPaintingEnabled = true;
         g_nLevel = g_nFaceOrLayer = 0;
-        g_szCurrentFileName[0] = '\0';
+        g_szCurrentFileName[0] = g_szShownFileName[0] = '\0';
+        g_nShownIndex = -1;
+        g_bPlacementPostponed = false;
         g_fZoomFactor = g_fFitFactor = 1.0f;
         g_PanOffset = {0, 0};
         g_DragAnchor = {-1, 0};
@@ -523,6 +526,17 @@ TEST_F(Window, AutoZoomFitsALargePicture) {
     EXPECT_FALSE(Checked(IDM_AUTO_ZOOM));
 }
 
+TEST_F(Window, MinimisedStartPlacesAndFitsOnRestore) {
+    Start();
+    ShowWindow(g_hWndMain, SW_MINIMIZE);
+    Open(Dxt1File("2048x512.dds", 2048, 512));
+    ASSERT_TRUE(IsIconic(g_hWndMain));
+    ShowWindow(g_hWndMain, SW_RESTORE);
+    Pump(20);
+    EXPECT_FLOAT_EQ(g_fFitFactor, float(ClientSize().cx) / 2048);
+    EXPECT_EQ(ClientSize().cx, WorkArea().right - WorkArea().left - 6);
+}
+
 TEST_F(Window, TitleShowsThePixelUnderTheCursor) {
     Start();
     Open(Dxt1File("64x32.dds", 64, 32));
@@ -582,6 +596,14 @@ TEST_F(Window, RightButtonDragPansALargePicture) {
     EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
     SendMessageA(g_hWndMain, WM_RBUTTONUP, 0, MAKELPARAM(10, 100));
     moveTo(origin.x + 400); // no drag any more
+    EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
+    // Pressed, and released during a load: the drag ends all the same.
+    SendMessageA(g_hWndMain, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(400, 100));
+    EXPECT_EQ(GetCapture(), g_hWndMain);
+    g_nLoadState = kLoadBusy;
+    SendMessageA(g_hWndMain, WM_RBUTTONUP, 0, MAKELPARAM(400, 100));
+    g_nLoadState = kLoadIdle;
+    moveTo(origin.x + 500);
     EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
 }
 
@@ -713,7 +735,9 @@ TEST_F(Window, TwoStepsDuringALoadMakeOne) {
     ASSERT_EQ(Status(4), " MipMap: 1/9");
     PostMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
     PostMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
-    LoadAndShow(); // the keys arrive while it runs
+    LoadAndShow();          // the keys arrive while it runs
+    EXPECT_EQ(g_nLevel, 0); // the request waiting is replayed from the loop, not in the load
+    Pump(10);
     EXPECT_EQ(g_nLevel, 1);
     EXPECT_EQ(Status(4), " MipMap: 2/9");
     EXPECT_EQ(Status(2), " Size: 128x128");
@@ -724,6 +748,20 @@ TEST_F(Window, TwoStepsDuringALoadMakeOne) {
     KeyDown(VK_LEFT);
     KeyDown(VK_LEFT); // nothing below the first level
     EXPECT_EQ(Status(4), " MipMap: 1/9");
+}
+
+TEST_F(Window, ZAndXStepThroughCubeFaces) {
+    DdsHead head = HeadFourCC(8, 8, FOURCC_DXT1);
+    head.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+    Start();
+    Open(WriteTempFile("cube.dds", FileBytes(head, Pattern(6 * 32))));
+    SendMessageA(g_hStatusBar, SB_SETTEXTA, 3, LPARAM("stale"));
+    KeyDown('Z'); // the first face: no load at all
+    EXPECT_EQ(Status(3), "stale");
+    KeyDown('X');
+    EXPECT_EQ(Status(3), " Side: 2/6");
+    KeyDown('Z');
+    EXPECT_EQ(Status(3), " Side: 1/6");
 }
 
 TEST_F(Window, StepOnTheLastLevelIsDroppedNotDeferred) {
@@ -803,6 +841,16 @@ TEST_F(Window, UnknownFormatShowsItsOwnFacts) {
     EXPECT_EQ(Title(), "Brixa - [unknown.dds] Zoom:100%");
 }
 
+TEST_F(Window, PictureTooLargeForTheMemorySaysSo) {
+    Start();
+    SetAllocationLimit(1 << 20); // the 512 KiB surface fits, its 4 MiB images do not
+    Open(Dxt1File("1024.dds", 1024, 1024));
+    SetAllocationLimit(0);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].text,
+              "Not enough memory to show this picture.\n\nSize: 1024x1024, images: 8.0 MB");
+}
+
 TEST_F(Window, FileThatCannotBeReadKeepsThePicture) {
     Start();
     Open(SmallArgb());
@@ -820,7 +868,7 @@ TEST_F(Window, FileThatCannotBeReadKeepsThePicture) {
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].caption, "text.dds");
     EXPECT_EQ(g_dialogs[0].text, "Error loading file !");
-    EXPECT_EQ(Title(), "Brixa - [missing.dds] Zoom:100%");
+    EXPECT_EQ(Title(), "Brixa - [small.dds] Zoom:100%"); // neither failed load took it
     EXPECT_EQ(g_nLoadState, kLoadIdle);
 }
 
@@ -860,7 +908,7 @@ HDROP MakeDrop(const std::vector<std::string>& names, bool wide = false) {
     std::wstring list16;
     for (const std::string& n : names) {
         list8 += n + '\0';
-        list16 += std::wstring(n.begin(), n.end()) + L'\0';
+        list16 += Wide(n) + L'\0';
     }
     const size_t bytes = wide ? (list16.size() + 1) * 2 : list8.size() + 1;
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
@@ -923,7 +971,7 @@ TEST_F(Window, StartedWithoutAFileEndOpensTheLast) {
     // A file deleted after the list was made is seen only after the next choice.
     ASSERT_TRUE(DeleteFileA((folder + "a.dds").c_str())) << GetLastError();
     KeyDown(VK_HOME);
-    EXPECT_EQ(Title(), "Brixa - [a.dds - 1/3] Zoom:100%");
+    EXPECT_EQ(Title(), "Brixa - [c.dds - 3/3] Zoom:100%");
     EXPECT_EQ(Status(2), " Size: 12x16"); // its load failed and said so; c stays on show
     // The next step moves on from it.
     KeyDown(VK_NEXT);
@@ -966,6 +1014,7 @@ TEST_F(Window, WheelKeepsTheLevelPageDownResetsIt) {
     EXPECT_EQ(g_nLevel, 1);
     // In a zoom mode the wheel zooms and stays on the file.
     Command(IDM_WHEEL_ZOOM50);
+    EXPECT_TRUE(Checked(IDM_WHEEL_ZOOM50));
     SendMessageA(g_hWndMain, WM_MOUSEWHEEL, Wheel(-120), 0);
     EXPECT_EQ(Title(), "Brixa - [m3.dds - 3/3] Zoom:150%");
 }
@@ -1053,6 +1102,33 @@ TEST_F(Window, DroppedFiles) {
     EXPECT_EQ(g_dialogs.size(), 1u);
 }
 
+TEST_F(Window, NamesOutsideTheCodePage) {
+    const std::string old = MakeFolder("old", {{"brick.dds", 4}});
+    const std::string source = MakeFolder("source", {{"brick.dds", 8}});
+    const std::string folder =
+        TempDir() + "\\\xD0\xA2\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82\\"; // Cyrillic
+    CreateDirectoryW(Wide(folder).c_str(), nullptr);
+    CopyFileW(Wide(source + "brick.dds").c_str(), Wide(folder + "brick.dds").c_str(), FALSE);
+    Start();
+    Open(old + "brick.dds");
+    PostMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({folder + "brick.dds"}, true)), 0);
+    Pump(20);
+    EXPECT_EQ(Status(2), " Size: 8x16"); // that folder's brick, not the old one's
+    EXPECT_STREQ(g_Settings.lastPath, folder.c_str());
+    // A folder that cannot be entered is said so, and no other is used instead.
+    PostMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({folder + "gone\\brick.dds"}, true)), 0);
+    Pump(20);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, "Error...");
+    EXPECT_STREQ(g_Settings.lastPath, folder.c_str());
+    KeyDown(VK_ESCAPE); // saved beside LastPath, which the ANSI code page cannot hold
+    wchar_t stored[MAX_PATH] = L"";
+    DWORD size = sizeof stored;
+    RegGetValueW(HKEY_LOCAL_MACHINE, Wide(m_subkey).c_str(), L"LastPathW", RRF_RT_REG_SZ, nullptr,
+                 stored, &size);
+    EXPECT_EQ(Utf8(stored), folder);
+}
+
 TEST_F(Window, DropDuringALoadWaitsForIt) {
     const std::string folder = MakeFolder("dropbusy", {{"a.dds", 4}, {"c.dds", 12}});
     Dxt1File("big.dds", 4096, 4096);
@@ -1066,6 +1142,30 @@ TEST_F(Window, DropDuringALoadWaitsForIt) {
     EXPECT_EQ(Title(), "Brixa - [c.dds] Zoom:100%");
     EXPECT_EQ(Status(2), " Size: 12x16");
     EXPECT_EQ(g_nLoadState, kLoadIdle);
+}
+
+// The drop of a file that is no DDS, made once the load is past its reads (they take any
+// message at once): it lands in the decoding.
+HDROP g_lateDrop = nullptr;
+void CALLBACK DropLate(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    SendMessageA(g_hWndMain, WM_DROPFILES, WPARAM(g_lateDrop), 0);
+}
+
+TEST_F(Window, RefusedFileAfterAStoppedLoadPaintsNothingHalfMade) {
+    Start();
+    Open(SmallArgb());
+    const std::string big =
+        WriteTempFile("nodata.dds", FileBytes(HeadFourCC(4096, 4096, FOURCC_DXT1), {}));
+    g_lateDrop = MakeDrop({WriteTempFile("text128.dds", std::vector<uint8_t>(128, 'x'))});
+    SetTimer(nullptr, 0, 1, DropLate);
+    lstrcpynA(g_szCurrentFileName, big.c_str(), MAX_PATH);
+    OpenByName();
+    Pump(20);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].text, "Error loading file !");
+    RepaintNow();
+    EXPECT_EQ(g_Texture.m_pDisplayImage, nullptr); // the stopped picture's images are let go
 }
 
 // ---- the file association, on scratch keys ---------------------------------------------------
@@ -1129,7 +1229,7 @@ TEST_F(Association, WritesTheTwoKeysOnceAndRemovesThem) {
     for (const char* sub : {"\\OpenWithList", "\\OpenWithProgids"})
         WriteDword(g_hUserRoot, std::string(kFileExts) + sub, "x", 1);
     Command(IDM_ASSOCIATE);
-    const std::string command = ModulePath() + " \"%1\"";
+    const std::string command = "\"" + ModulePath() + "\" \"%1\"";
     const std::string expected = std::string("\\.dds\n.dds [] 1 Brixa.exe") + '\0' +
                                  "\n\\Brixa.exe\nBrixa.exe\\shell\nBrixa.exe\\shell\\Open\n"
                                  "Brixa.exe\\shell\\Open\\command\n"
@@ -1170,7 +1270,7 @@ TEST_F(Association, StandardUserRegistersInTheUserClasses) {
     EXPECT_EQ(ReadString(g_hUserRoot, "Software\\Classes\\.dds", nullptr), "Brixa.exe");
     EXPECT_EQ(
         ReadString(g_hUserRoot, "Software\\Classes\\Brixa.exe\\shell\\Open\\command", nullptr),
-        ModulePath() + " \"%1\"");
+        "\"" + ModulePath() + "\" \"%1\"");
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].caption, "Information...");
     g_boxAnswer = IDYES;
@@ -1183,6 +1283,21 @@ TEST_F(Association, StandardUserRegistersInTheUserClasses) {
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].caption, "Error...");
     EXPECT_EQ(g_dialogs[0].text, "Failed to open/create a registry key !");
+}
+
+TEST_F(Association, RemoveGivesBackWhatOthersRegistered) {
+    Start();
+    g_boxAnswer = IDYES;
+    RegSetKeyValueA(g_hClassesRoot, ".dds", nullptr, REG_SZ, "OtherViewer.dds", 16);
+    Command(IDM_REMOVE_ASSOCIATION); // not Brixa's: nothing goes
+    EXPECT_EQ(ReadString(g_hClassesRoot, ".dds", nullptr), "OtherViewer.dds");
+    WriteDword(g_hClassesRoot, ".dds\\OpenWithProgids", "x", 1);
+    const std::string before = Dump(g_hClassesRoot);
+    Command(IDM_ASSOCIATE);
+    Command(IDM_ASSOCIATE); // again: the class before is still the other program's
+    EXPECT_EQ(ReadString(g_hClassesRoot, ".dds", nullptr), "Brixa.exe");
+    Command(IDM_REMOVE_ASSOCIATION);
+    EXPECT_EQ(Dump(g_hClassesRoot), before);
 }
 
 } // namespace

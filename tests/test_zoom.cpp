@@ -47,6 +47,21 @@ TEST(Zoom, WheelSteps) {
     EXPECT_EQ(ZoomIn(z), 2.0f);
 }
 
+TEST(Zoom, DrawnLength) {
+    const struct {
+        int64_t pixels;
+        float scale;
+        double length;
+    } cases[] = {
+        {1024, 0.5f, 512.0},
+        {1, 0.94f, 1.0}, // a thin picture keeps one pixel
+        {0, 2.0f, 0.0},
+        {3, 0.25f, 1.0},
+        {33554432, 100.0f, kMaxDrawnLength}, // a crafted header's width, clamped
+    };
+    for (const auto& c : cases) EXPECT_EQ(DrawnLength(c.pixels, c.scale), c.length) << c.pixels;
+}
+
 TEST(Zoom, FitFactor) {
     const struct {
         int cw, vh, w, h;

@@ -27,8 +27,8 @@ BusyAnswer BusyRule(int32_t loadState, uint32_t message, uintptr_t wParam, uint3
         default: return BusyAnswer::kIgnore;
         }
     case wm::kKeyUp:
-    case wm::kRButtonDown:
-    case wm::kRButtonUp: return BusyAnswer::kIgnore;
+    case wm::kRButtonDown: return BusyAnswer::kIgnore;
+    case wm::kRButtonUp: return BusyAnswer::kAct; // a drag must never outlive its button
     case wm::kMouseWheel: return mouseWheelMode == 0 ? BusyAnswer::kDefer : BusyAnswer::kIgnore;
     case wm::kCommand: {
         const uint32_t id = uint32_t(wParam & 0xFFFF);

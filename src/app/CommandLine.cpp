@@ -22,6 +22,18 @@ std::string FirstPathOf(const char* text) {
     return path;
 }
 
+std::string ArgumentsOf(const std::string& commandLine) {
+    size_t i = 0;
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        i = commandLine.find('"', 1);
+        i = i == std::string::npos ? commandLine.size() : i + 1;
+    } else {
+        while (i < commandLine.size() && !IsBlank(commandLine[i])) ++i;
+    }
+    while (i < commandLine.size() && IsBlank(commandLine[i])) ++i;
+    return commandLine.substr(i);
+}
+
 FolderAndName SplitFolderAndName(const std::string& path) {
     const size_t slash = path.rfind('\\');
     if (slash == std::string::npos) return {std::string(), path};

@@ -8,6 +8,10 @@
 // text names no path.
 std::string FirstPathOf(const char* argumentText);
 
+// The argument text of a whole command line: what follows the program's path (in quotes, or
+// up to the first blank) and the blanks after it.
+std::string ArgumentsOf(const std::string& commandLine);
+
 struct FolderAndName {
     std::string folder; // up to and including the last backslash; empty without one
     std::string name;   // the rest

@@ -145,8 +145,9 @@ void OnMove(HWND hwnd, int, int) {
     g_Settings.windowPos = {int16_t(r.left), int16_t(r.top)};
 }
 
-void OnSize(HWND, UINT, int, int) {
+void OnSize(HWND, UINT state, int, int) {
     SendMessageA(g_hStatusBar, WM_SIZE, 0, 0);
+    if (state != SIZE_MINIMIZED) PlacePostponedPicture();
 }
 
 void OnPaint(HWND hwnd) {
@@ -196,12 +197,14 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     }
 }
 
-void OnRButtonDown(HWND, BOOL, int, int, UINT) {
+void OnRButtonDown(HWND hwnd, BOOL, int, int, UINT) {
     GetCursorPos(&g_DragAnchor);
+    SetCapture(hwnd); // the release comes here even off the window
 }
 
 void OnRButtonUp(HWND, int, int, UINT) {
     g_DragAnchor.x = -1;
+    ReleaseCapture();
 }
 
 void OnMouseWheel(HWND, int, int, int delta, UINT) {
@@ -242,7 +245,7 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_ALWAYS_ON_TOP: ToggleOption(g_Settings.alwaysOnTop, id, ApplyAlwaysOnTop); break;
     case IDM_DXT5_AS_NM: ToggleOption(g_Settings.dxt5AsNormalMap, id, ReloadSurface); break;
     case IDM_GPU_EXACT: ToggleOption(g_Settings.gpuExact, id, ReloadSurface); break;
-    default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcA); break;
+    default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcW); break;
     }
 }
 
@@ -280,7 +283,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_BRIXA_PROGRESS: return OnProgress(wParam);
     case WM_BRIXA_CONTINUE: return OnContinueQuery();
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 void ToggleUseAlpha() {
@@ -302,25 +305,28 @@ void ToggleShowAlpha() {
 // ---- start-up -----------------------------------------------------------------------------
 
 ATOM RegisterMainClass(HINSTANCE instance) {
-    WNDCLASSEXA wc = {};
+    // A Unicode window, so that its title can show any file name.
+    const std::wstring className = Wide(g_szWindowClass);
+    WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = g_pfnMainWndProc = MainWndProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_BRIXA));
-    wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_BRIXA));
+    wc.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_SMALL));
     wc.hbrBackground = HBRUSH(COLOR_SCROLLBAR + 1);
-    wc.lpszMenuName = MAKEINTRESOURCEA(IDC_BRIXA);
-    wc.lpszClassName = g_szWindowClass;
-    return RegisterClassExA(&wc);
+    wc.lpszMenuName = MAKEINTRESOURCEW(IDC_BRIXA);
+    wc.lpszClassName = className.c_str();
+    return RegisterClassExW(&wc);
 }
 
 BOOL InitMainWindow(HINSTANCE instance, int showCommand) {
     g_hInst = instance;
     LoadSettings();
-    g_hWndMain = CreateWindowExA(WS_EX_ACCEPTFILES, g_szWindowClass, g_szTitle, kMainStyle,
-                                 g_Settings.windowPos.x, g_Settings.windowPos.y, 640, 480, nullptr,
-                                 nullptr, instance, nullptr);
+    g_hWndMain =
+        CreateWindowExW(WS_EX_ACCEPTFILES, Wide(g_szWindowClass).c_str(), Wide(g_szTitle).c_str(),
+                        kMainStyle, g_Settings.windowPos.x, g_Settings.windowPos.y, 640, 480,
+                        nullptr, nullptr, instance, nullptr);
     if (!g_hWndMain) return FALSE;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
@@ -363,28 +369,25 @@ void HandleArgumentText(const char* argumentText) {
     std::string path = FirstPathOf(argumentText);
     char* lastPath = g_Settings.lastPath;
     if (path.empty()) {
-        if (lastPath[0]) {
-            SetCurrentDirectoryA(lastPath);
-            return;
-        }
-        const DWORD n = GetCurrentDirectoryA(kPathBufferSize, lastPath);
-        if (n == 0 || n >= kPathBufferSize - 1) {
-            lastPath[0] = '\0'; // no room for the backslash
-        } else if (lastPath[n - 1] != '\\') {
-            lastPath[n] = '\\';
-            lastPath[n + 1] = '\0';
-        }
+        // The stored folder, unless it has gone: then the current one, as on a first run.
+        if (lastPath[0] && SetCurrentDirectoryW(Wide(lastPath).c_str())) return;
+        wchar_t current[MAX_PATH];
+        const DWORD n = GetCurrentDirectoryW(MAX_PATH, current);
+        std::string folder = n != 0 && n < MAX_PATH ? Utf8(current) : std::string();
+        if (!folder.empty() && folder.back() != '\\') folder += '\\';
+        if (folder.size() >= kPathBufferSize) folder.clear(); // no room for it
+        std::memcpy(lastPath, folder.c_str(), folder.size() + 1);
         return;
     }
-    char longPath[MAX_PATH];
-    const DWORD n = GetLongPathNameA(path.c_str(), longPath, sizeof longPath);
-    if (n != 0 && n < sizeof longPath) path = longPath;
+    wchar_t longPath[MAX_PATH];
+    const DWORD n = GetLongPathNameW(Wide(path).c_str(), longPath, MAX_PATH);
+    if (n != 0 && n < MAX_PATH) path = Utf8(longPath);
     const FolderAndName split = SplitFolderAndName(path);
     std::string name = split.name;
     if (!split.folder.empty()) {
         if (split.folder.size() < kPathBufferSize) {
+            if (!EnterFolder(split.folder)) return;
             std::memcpy(lastPath, split.folder.c_str(), split.folder.size() + 1);
-            SetCurrentDirectoryA(lastPath);
         } else {
             name = path; // a folder longer than any path the system opens: the load says so
         }

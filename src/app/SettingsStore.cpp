@@ -34,6 +34,48 @@ std::optional<std::string> ReadText(HKEY key, const char* name) {
     return std::string(text, strnlen(text, size));
 }
 
+// The folder's name beside LastPath when the ANSI code page cannot hold it.
+const wchar_t kWidePathValue[] = L"LastPathW";
+
+// LastPath, as UTF-8: the wide value when there is one, else the ANSI one.
+std::optional<std::string> ReadLastPath(HKEY key) {
+    wchar_t wide[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH * sizeof(wchar_t), type = 0;
+    if (RegQueryValueExW(key, kWidePathValue, nullptr, &type, reinterpret_cast<BYTE*>(wide),
+                         &size) == ERROR_SUCCESS &&
+        type == REG_SZ)
+        return Utf8(wide);
+    const std::optional<std::string> ansi = ReadText(key, "LastPath");
+    if (!ansi || ansi->empty()) return ansi;
+    std::wstring converted(ansi->size() + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi->c_str(), -1, &converted[0], int(converted.size()));
+    return Utf8(converted.c_str());
+}
+
+// LastPath as today when the ANSI code page holds the folder's name; otherwise empty there
+// (an older version then starts in the current folder, not in a wrong one) and whole in the
+// wide value beside it.
+bool WriteLastPath(HKEY key, const char* name, const std::string& utf8) {
+    const std::wstring wide = Wide(utf8);
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0,
+                                      nullptr, &lossy);
+    std::string ansi(size_t(n > 0 ? n : 1), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, &ansi[0], n, nullptr,
+                        nullptr);
+    ansi.resize(std::strlen(ansi.c_str()));
+    if (lossy) ansi.clear();
+    bool written = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(ansi.c_str()),
+                                  DWORD(ansi.size() + 1)) == ERROR_SUCCESS;
+    if (!lossy) {
+        RegDeleteValueW(key, kWidePathValue);
+        return written;
+    }
+    return written && RegSetValueExW(key, kWidePathValue, 0, REG_SZ,
+                                     reinterpret_cast<const BYTE*>(wide.c_str()),
+                                     DWORD((wide.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
 // Reads the six values into the record; false when any was missing.
 bool ReadStore(HKEY key) {
     StoredSettings stored;
@@ -41,7 +83,7 @@ bool ReadStore(HKEY key) {
     stored.backgroundColor = ReadNumber(key, "BackgroundColor");
     stored.windowPos = ReadNumber(key, "WindowPos");
     stored.flags = ReadNumber(key, "Flags");
-    stored.lastPath = ReadText(key, "LastPath");
+    stored.lastPath = ReadLastPath(key);
     stored.mouseWheel = ReadNumber(key, "MouseWheel"); // taken from version 1 on
     return ApplyStoredSettings(stored, g_Settings);
 }
@@ -88,15 +130,13 @@ bool SaveSettings() {
     if (!g_hSettingsKey) return false;
     bool failed = false;
     for (const SettingsValue& v : SettingsValues(g_Settings)) {
-        LONG result;
-        if (v.isText)
-            result = RegSetValueExA(g_hSettingsKey, v.name, 0, REG_SZ,
-                                    reinterpret_cast<const BYTE*>(v.text.c_str()),
-                                    DWORD(v.text.size() + 1));
-        else
-            result = RegSetValueExA(g_hSettingsKey, v.name, 0, REG_DWORD,
-                                    reinterpret_cast<const BYTE*>(&v.number), sizeof v.number);
-        failed |= result != ERROR_SUCCESS;
+        if (v.isText) { // LastPath, the one text
+            failed |= !WriteLastPath(g_hSettingsKey, v.name, v.text);
+            continue;
+        }
+        failed |= RegSetValueExA(g_hSettingsKey, v.name, 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&v.number),
+                                 sizeof v.number) != ERROR_SUCCESS;
     }
     return failed;
 }

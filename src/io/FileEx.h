@@ -73,6 +73,8 @@ class CFileEx {
     CFileEx(const CFileEx&) = delete;
     CFileEx& operator=(const CFileEx&) = delete;
 
+    // The name is UTF-8 (on Windows, a name that is not valid UTF-8 is read in the ANSI code
+    // page).
     int Open(const char* name, uint32_t creationDisposition = fileex::kOpenExisting,
              uint32_t desiredAccess = fileex::kGenericRead,
              uint32_t shareMode = fileex::kFileShareRead, void* securityAttributes = nullptr);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 
 namespace fileex {
 ReadFileExFunction g_pfnReadFileEx = ::ReadFileEx;
@@ -88,7 +89,14 @@ CFileEx::~CFileEx() {
 
 uint32_t CFileEx::OpenHandle(const char* name, uint32_t creationDisposition, uint32_t desiredAccess,
                              uint32_t shareMode, void* securityAttributes) {
-    HANDLE file = CreateFileA(name, desiredAccess, shareMode,
+    // UTF-8, through the wide API, so that every name the system has can be opened; a name that
+    // is no UTF-8 at all comes from an ANSI caller and is read in its code page.
+    UINT codePage = CP_UTF8;
+    int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0);
+    if (length == 0) length = MultiByteToWideChar(codePage = CP_ACP, 0, name, -1, nullptr, 0);
+    std::wstring wide(size_t(length > 0 ? length : 1), L'\0');
+    if (length > 0) MultiByteToWideChar(codePage, 0, name, -1, &wide[0], length);
+    HANDLE file = CreateFileW(wide.c_str(), desiredAccess, shareMode,
                               static_cast<LPSECURITY_ATTRIBUTES>(securityAttributes),
                               creationDisposition, FILE_FLAG_OVERLAPPED, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

@@ -6,13 +6,14 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "view/Settings.h"
 #include "view/FileList.h"
 #include "view/StatusText.h"
 #include "view/View.h"
 
-static_assert(sizeof(void*) != 4 || offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+static_assert(sizeof(void*) != 4 || offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR) == 76,
               "the open dialog's structure without its later extension fields");
 
 FileList g_FileList;
@@ -25,12 +26,16 @@ bool RebuildFileList() {
     g_FileList.Clear();
     const std::string pattern = FolderSearchPattern(g_Settings.lastPath, kTextBufferSize);
     if (pattern.empty()) return false;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     do {
-        g_FileList.AddFound(found.cFileName, found.dwFileAttributes);
-    } while (FindNextFileA(search, &found));
+        // The pattern also matches short names ("X~1.DDS" of "x.ddsold"): the name itself
+        // must end in .dds.
+        const std::string name = Utf8(found.cFileName);
+        if (HasDdsExtension(name.c_str()))
+            g_FileList.AddFound(name.c_str(), found.dwFileAttributes);
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     g_FileList.Finish();
     return true;
@@ -48,9 +53,9 @@ void OpenChosen(const char* path, size_t folderLength) {
         return;
     }
     if (folderLength > 0 && folderLength < kPathBufferSize) {
+        if (!EnterFolder(std::string(path, folderLength))) return;
         std::memcpy(g_Settings.lastPath, path, folderLength);
         g_Settings.lastPath[folderLength] = '\0';
-        SetCurrentDirectoryA(g_Settings.lastPath);
         path += folderLength;
     }
     lstrcpynA(g_szCurrentFileName, path, sizeof g_szCurrentFileName);
@@ -74,28 +79,31 @@ void StepFile(int32_t step) {
 }
 
 void ShowOpenDialog() {
-    char path[MAX_PATH] = {};
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A; // without the later extension fields
+    wchar_t path[MAX_PATH] = {};
+    const std::wstring initialDir = Wide(g_Settings.lastPath);
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W; // without the later extension fields
     ofn.hwndOwner = g_hWndMain;
     ofn.hInstance = g_hInst;
-    ofn.lpstrFilter = "DDS files\0*.DDS\0\0";
+    ofn.lpstrFilter = L"DDS files\0*.DDS\0\0";
     ofn.lpstrFile = path;
-    ofn.nMaxFile = sizeof path;
-    ofn.lpstrInitialDir = g_Settings.lastPath;
-    ofn.lpstrTitle = "Open file...";
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = initialDir.c_str();
+    ofn.lpstrTitle = L"Open file...";
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER |
                 OFN_ENABLESIZING;
-    if (!GetOpenFileNameA(&ofn)) return;
-    OpenChosen(path, ofn.nFileOffset < sizeof path ? ofn.nFileOffset : 0);
+    if (!GetOpenFileNameW(&ofn)) return;
+    const std::string chosen = Utf8(path);
+    const size_t offset = ofn.nFileOffset < MAX_PATH ? ofn.nFileOffset : 0;
+    OpenChosen(chosen.c_str(), Utf8(std::wstring(path, offset).c_str()).size());
 }
 
 void OpenDroppedFile(HDROP drop) {
     SetForegroundWindow(g_hWndMain);
-    // Names in another code page or wide names arrive converted to the program's character set.
-    char path[MAX_PATH] = {};
-    DragQueryFileA(drop, 0, path, sizeof path);
+    wchar_t name[MAX_PATH] = {};
+    DragQueryFileW(drop, 0, name, MAX_PATH);
     DragFinish(drop);
-    const char* slash = std::strrchr(path, '\\');
-    OpenChosen(path, slash ? size_t(slash + 1 - path) : 0);
+    const std::string path = Utf8(name);
+    const size_t slash = path.rfind('\\');
+    OpenChosen(path.c_str(), slash == std::string::npos ? 0 : slash + 1);
 }

@@ -26,11 +26,11 @@ int CompareNames(const char* a, const char* b) {
 }
 
 bool HasDdsExtension(const char* path) {
-    const char* dot = std::strrchr(path, '.');
-    if (!dot) return false;
-    const char* ext = "dds";
-    for (int i = 0; i < 3; ++i)
-        if (Folded(dot[1 + i]) != static_cast<unsigned char>(ext[i])) return false;
+    static const char kTail[] = ".dds";
+    const size_t length = std::strlen(path), tail = sizeof kTail - 1;
+    if (length < tail) return false;
+    for (size_t i = 0; i < tail; ++i)
+        if (Folded(path[length - tail + i]) != static_cast<unsigned char>(kTail[i])) return false;
     return true;
 }
 
@@ -96,19 +96,13 @@ StepDecision StepAfterRebuild(const FileList& list, const char* currentName, int
     return StepFrom(found, count, step, wrapAround);
 }
 
-std::string AssociationCommand(const std::string& commandLine, const std::string& modulePath) {
-    static const std::string kName = "brixa.exe";
-    std::string path = modulePath;
-    if (!commandLine.empty() && commandLine[0] == '"') {
-        const size_t close = commandLine.find('"', 1);
-        const std::string quoted =
-            commandLine.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-        if (EndsWith(quoted, kName)) path = quoted;
-    }
-    return path + kCommandTail;
+std::string AssociationCommand(const std::string& modulePath) {
+    return '"' + modulePath + '"' + kCommandTail;
 }
 
 std::string AssociationPath(const std::string& command) {
-    const std::string tail = kCommandTail;
-    return EndsWith(command, tail) ? command.substr(0, command.size() - tail.size()) : command;
+    const std::string tail = std::string("\"") + kCommandTail;
+    if (command.size() < 1 + tail.size() || command[0] != '"' || !EndsWith(command, tail))
+        return command;
+    return command.substr(1, command.size() - 1 - tail.size());
 }

@@ -10,7 +10,7 @@
 // zero or above zero, as strcmp.
 int CompareNames(const char* a, const char* b);
 
-// Whether the last "." of the path is followed by d, d, s in any letter case.
+// Whether the path ends in ".dds", in any letter case.
 bool HasDdsExtension(const char* path);
 
 // The search pattern for the folder's files ("*.DDS" after the folder), or empty when it would
@@ -60,9 +60,8 @@ StepDecision StepFrom(int32_t index, int32_t count, int32_t step, bool wrapAroun
 StepDecision StepAfterRebuild(const FileList& list, const char* currentName, int32_t step,
                               bool wrapAround);
 
-// The association's command: the program path in lower case, a blank and "%1" in quotes. The
-// path comes from a command line that begins with the quoted path of brixa.exe; otherwise from
-// the module path. Both are expected in lower case already.
-std::string AssociationCommand(const std::string& commandLine, const std::string& modulePath);
-// The program path of a command text (the command without its " \"%1\"").
+// The association's command: the program path in quotes (a path with blanks must not be read
+// as a shorter program and its arguments), a blank and "%1" in quotes.
+std::string AssociationCommand(const std::string& modulePath);
+// The program path of a command text (the command without its quotes and " \"%1\"").
 std::string AssociationPath(const std::string& command);

@@ -17,6 +17,20 @@ float Scale() {
     return g_fFitFactor * g_fZoomFactor;
 }
 
+// Made at each paint from the image painted, never kept: a header that outlived its image
+// would make the system read a larger picture than the buffer holds.
+BITMAPINFO BitmapHeaderOf(const CDdsTexture& texture) {
+    BITMAPINFO info = {};
+    BITMAPINFOHEADER& h = info.bmiHeader;
+    h.biSize = sizeof h;
+    h.biWidth = texture.m_nWidth;
+    h.biHeight = texture.m_nHeight; // positive: bottom-up rows
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    h.biCompression = BI_RGB;
+    return info;
+}
+
 void SetArrowOrHand(bool hand) {
     SetCursor(LoadCursorA(nullptr, hand ? IDC_HAND : IDC_ARROW));
 }
@@ -34,8 +48,8 @@ void PaintImage(HDC dc) {
     GetClientRect(g_hWndMain, &client);
     const int32_t areaHeight = client.bottom - StatusBarHeight();
     const float scale = Scale();
-    const double width = g_Texture.m_nWidth * double(scale);
-    const double height = g_Texture.m_nHeight * double(scale);
+    const double width = DrawnLength(g_Texture.m_nWidth, scale);
+    const double height = DrawnLength(g_Texture.m_nHeight, scale);
 
     const AxisPlacement x = PlaceAxis(client.right, width, g_PanOffset.x);
     const AxisPlacement y = PlaceAxis(areaHeight, height, g_PanOffset.y);
@@ -51,9 +65,9 @@ void PaintImage(HDC dc) {
     const int mode = StretchModeFor(scale, g_Settings.filterShrink, g_Settings.filterEnlarge);
     SetStretchBltMode(dc, mode);
     if (mode == HALFTONE) SetBrushOrgEx(dc, 0, 0, nullptr);
+    const BITMAPINFO header = BitmapHeaderOf(g_Texture);
     StretchDIBits(dc, x.pos, y.pos, int(width), int(height), 0, 0, g_Texture.m_nWidth,
-                  g_Texture.m_nHeight, g_Texture.m_pDisplayImage, &g_PaintBitmapHeader,
-                  DIB_RGB_COLORS, SRCCOPY);
+                  g_Texture.m_nHeight, g_Texture.m_pDisplayImage, &header, DIB_RGB_COLORS, SRCCOPY);
     SetRect(&g_LastImageRect, x.pos, y.pos, int(width + x.pos), int(height + y.pos));
     // The picture may have been drawn over the status bar.
     InvalidateRect(g_hStatusBar, nullptr, TRUE);

@@ -4,10 +4,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <cctype>
 #include <cstring>
 
 #include "view/Settings.h"
+#include "view/FileList.h"
 #include "view/Progress.h"
 #include "view/StatusText.h"
 #include "view/View.h"
@@ -25,10 +25,12 @@ MSG g_DeferredMessage = {};
 int32_t g_nProgressStage = kStageRead;
 DWORD g_dwLoadStartTime = 0;
 bool g_bPaintingEnabled = true;
-BITMAPINFO g_PaintBitmapHeader = {};
+bool g_bPlacementPostponed = false;
 int32_t g_nLevel = 0;
 int32_t g_nFaceOrLayer = 0;
 char g_szCurrentFileName[MAX_PATH] = "";
+char g_szShownFileName[MAX_PATH] = "";
+int32_t g_nShownIndex = -1;
 
 namespace {
 // Whether the progress bar is on show: asking the window each row would cost a server round
@@ -64,15 +66,10 @@ void ClearImageArea() {
     ReleaseDC(g_hWndMain, dc);
 }
 
-void FillPaintBitmapHeader() {
-    BITMAPINFOHEADER& h = g_PaintBitmapHeader.bmiHeader;
-    h = {};
-    h.biSize = sizeof h;
-    h.biWidth = g_Texture.m_nWidth;
-    h.biHeight = g_Texture.m_nHeight; // positive: bottom-up rows
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    h.biCompression = BI_RGB;
+// A load stopped halfway leaves images that are neither the last picture nor the next: they
+// are let go (their storage stays for the next load), so that nothing paints them.
+void DropHalfMadeImages() {
+    g_Texture.FreeBuffers();
 }
 } // namespace
 
@@ -82,14 +79,11 @@ int32_t ComposeModeOfSettings() {
 }
 
 int OpenByName() {
-    char* dot = std::strrchr(g_szCurrentFileName, '.');
-    if (!dot) return -1;
-    const char* ext = "dds";
-    for (int i = 0; i < 3; ++i)
-        if (std::tolower(static_cast<unsigned char>(dot[1 + i])) != ext[i]) return -1;
-    dot[4] = '\0';
+    if (!HasDdsExtension(g_szCurrentFileName)) return -1; // never cut to a shorter name
     const int result = LoadAndShow();
     if (result < 0) return result;
+    lstrcpynA(g_szShownFileName, g_szCurrentFileName, sizeof g_szShownFileName);
+    g_nShownIndex = g_nCurrentIndex;
     UpdateTitle();
     return 0;
 }
@@ -100,11 +94,16 @@ int LoadAndShow() {
     const bool loaded = g_Texture.Load(g_szCurrentFileName, g_nLevel, g_nFaceOrLayer, g_hWndMain,
                                        g_Settings.dxt5AsNormalMap, ReportProgress);
     // Shown while still busy, so that what arrives meanwhile waits for the box as well.
-    if (g_Texture.m_LastError.kind == LoadError::kReader)
+    const bool readerFailed = g_Texture.m_LastError.kind == LoadError::kReader;
+    if (readerFailed)
         MessageBoxA(g_hWndMain, g_Texture.m_LastError.text.c_str(), "Error...", MB_ICONERROR);
-    if (!loaded) {
+    // A file that could not be read is a failed load like a refused one: the title and the
+    // status stay with what is on show.
+    if (!loaded || readerFailed) {
         g_bPaintingEnabled = true;
-        MessageBoxA(g_hWndMain, "Error loading file !", g_szCurrentFileName, MB_ICONWARNING);
+        if (!loaded)
+            MessageBoxW(g_hWndMain, L"Error loading file !", Wide(g_szCurrentFileName).c_str(),
+                        MB_ICONWARNING);
         FinishOperation();
         return -2;
     }
@@ -117,24 +116,37 @@ int LoadAndShow() {
         return 0;
     }
     g_fFitFactor = 1.0f;
-    PlaceWindow();
+    // A minimised window has no client area to place and fit the picture in: that waits until
+    // it is restored.
+    g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
+    if (!g_bPlacementPostponed) PlaceWindow();
     if (g_Texture.m_pRawData) {
         g_nProgressStage = kStageDecode;
         g_Texture.m_bExact = g_Settings.gpuExact;
         g_Texture.DecodeSurface(ReportProgress);
         if (Cancelled()) {
-            FinishOperation(); // nothing half-decoded is ever painted
+            DropHalfMadeImages(); // nothing half-decoded is ever painted
+            FinishOperation();
             return 0;
+        }
+        if (!g_Texture.m_pDisplayImage) { // the images could not be had: a failed load
+            MessageBoxA(
+                g_hWndMain,
+                OutOfMemoryText(g_Texture.m_Header.dwWidth, g_Texture.m_Header.dwHeight).c_str(),
+                "Error...", MB_ICONERROR);
+            g_bPaintingEnabled = true;
+            FinishOperation();
+            return -2;
         }
         g_nProgressStage = kStageCompose;
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
         g_Texture.Compose(ComposeModeOfSettings(), c.red, c.green, c.blue, ReportProgress);
         if (Cancelled()) {
+            DropHalfMadeImages();
             FinishOperation();
             return 0;
         }
-        FillPaintBitmapHeader();
-        if (g_Settings.autoZoom) ComputeFitFactor();
+        if (g_Settings.autoZoom && !g_bPlacementPostponed) ComputeFitFactor();
         g_bPaintingEnabled = true;
         RepaintNow();
     } else {
@@ -183,5 +195,12 @@ void DeferMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void HandleDeferredMessage() {
     const MSG m = g_DeferredMessage;
     g_DeferredMessage = {};
-    if (m.message) g_pfnMainWndProc(g_hWndMain, m.message, m.wParam, m.lParam);
+    if (!m.message) return;
+    // Posted, so that it runs from the message loop and not inside the frame of the load it
+    // stopped (a long run of stopped loads would otherwise nest ever deeper); a window that
+    // has gone meanwhile (a WM_DESTROY during the load) hears of it at once.
+    if (IsWindow(g_hWndMain))
+        PostMessageA(g_hWndMain, m.message, m.wParam, m.lParam);
+    else
+        g_pfnMainWndProc(g_hWndMain, m.message, m.wParam, m.lParam);
 }

@@ -51,3 +51,12 @@ void PlaceWindow() {
     const BarPosition bar = ProgressBarPosition(client.right, client.bottom);
     MoveWindow(g_hProgressBar, bar.x, bar.y, kProgressBarWidth, kProgressBarHeight, TRUE);
 }
+
+void PlacePostponedPicture() {
+    if (!g_bPlacementPostponed) return;
+    g_bPlacementPostponed = false; // placing sizes the window again: no second time
+    PlaceWindow();
+    if (g_Settings.autoZoom) ComputeFitFactor();
+    RepaintNow();
+    UpdateTitle();
+}

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "view/Zoom.h"
+
 namespace {
 // An outer size from the scaled picture and the frame, at least the minimum.
 int32_t OuterSize(int32_t frame, int32_t image, float scale, int32_t extra, int32_t minimum) {
-    const double size = frame + double(image) * scale + extra;
+    const double size = frame + DrawnLength(image, scale) + extra;
     return size > minimum ? int32_t(size) : minimum;
 }
 

@@ -27,8 +27,9 @@ struct ViewerSettings {
     struct Position {
         int16_t x = 50, y = 50; // the outer top-left corner, in screen pixels
     } windowPos;
-    char lastPath[kPathBufferSize] = {}; // the current file's folder, ending with a backslash
-    uint32_t mouseWheelMode = 0;         // 0 cycle files; 1..4 zoom by 5, 10, 25, 50 %
+    char lastPath[kPathBufferSize] =
+        {};                      // the current file's folder (UTF-8), ending with a backslash
+    uint32_t mouseWheelMode = 0; // 0 cycle files; 1..4 zoom by 5, 10, 25, 50 %
 };
 
 // The program's one settings record.

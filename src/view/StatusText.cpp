@@ -51,3 +51,10 @@ StatusFacts StatusFactsOf(const CDdsTexture& t) {
     f.rawSize = t.m_pRawData ? t.m_nRawSize : 0;
     return f;
 }
+
+std::string OutOfMemoryText(uint32_t width, uint32_t height) {
+    uint32_t work = 0, display = 0;
+    ImageBytes(width, height, work, display);
+    return Print("Not enough memory to show this picture.\n\nSize: %ux%u, images: %.1f MB", width,
+                 height, (double(work) + display) / (1024.0 * 1024.0));
+}

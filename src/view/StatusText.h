@@ -34,3 +34,7 @@ std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& facts
 // the loader selected. A file of unknown format holds no surface: it shows the header's size,
 // no side or layer and no memory.
 StatusFacts StatusFactsOf(const CDdsTexture& texture);
+
+// The box shown when a picture's images cannot be allocated: the picture's size and the
+// memory its two images need.
+std::string OutOfMemoryText(uint32_t width, uint32_t height);

@@ -11,15 +11,15 @@
 
 void UpdateTitle() {
     TitleFacts f;
-    f.fileName = g_szCurrentFileName;
-    f.listIndex = g_nCurrentIndex;
+    f.fileName = g_szShownFileName;
+    f.listIndex = g_nShownIndex;
     f.listCount = g_FileList.Count();
     f.zoomPercent = ZoomPercent(g_fFitFactor, g_fZoomFactor);
     f.pixelX = g_CursorPixel.x;
     f.pixelY = g_CursorPixel.y;
     f.imageWidth = g_Texture.m_nWidth;
     f.imageHeight = g_Texture.m_nHeight;
-    SetWindowTextA(g_hWndMain, FormatTitle(f).c_str());
+    SetWindowTextW(g_hWndMain, Wide(FormatTitle(f)).c_str());
 }
 
 void ChooseBackgroundColour() {

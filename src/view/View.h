@@ -23,13 +23,17 @@ extern MSG g_DeferredMessage; // message 0 when none
 extern int32_t g_nProgressStage;
 extern DWORD g_dwLoadStartTime;
 extern bool g_bPaintingEnabled;
-extern BITMAPINFO g_PaintBitmapHeader;
+extern bool g_bPlacementPostponed; // a picture loaded while minimised, not placed yet
 
 // The surface selection: mipmap level and face or layer, from 0.
 extern int32_t g_nLevel;
 extern int32_t g_nFaceOrLayer;
 // The file shown, a name in the current directory (or a whole path).
 extern char g_szCurrentFileName[MAX_PATH];
+// The file on show and its place in the folder's list, for the title: a failed load leaves
+// them as they were.
+extern char g_szShownFileName[MAX_PATH];
+extern int32_t g_nShownIndex;
 
 // Scale and panning.
 extern float g_fZoomFactor;
@@ -73,5 +77,8 @@ void OpenDroppedFile(HDROP drop);
 
 // Placement, title, background colour.
 void PlaceWindow();
+// Once the window is restored: places and fits a picture that was loaded while it was
+// minimised.
+void PlacePostponedPicture();
 void UpdateTitle();
 void ChooseBackgroundColour();

@@ -18,3 +18,12 @@ extern WNDPROC g_pfnMainWndProc;
 // The two private messages of long operations.
 constexpr UINT WM_BRIXA_PROGRESS = WM_USER + 10;
 constexpr UINT WM_BRIXA_CONTINUE = WM_USER + 11;
+
+#include <string>
+
+// Names are UTF-8 inside the program and wide at the system.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const wchar_t* wide);
+// Makes the folder the current one; when it cannot be entered, says so (the folder and the
+// system's reason) and returns false: no other folder is used in its place.
+bool EnterFolder(const std::string& folder);

@@ -42,6 +42,12 @@ float FitFactor(int32_t areaWidth, int32_t areaHeight, int32_t imageWidth, int32
     return f < 1.0 ? float(f) : 1.0f;
 }
 
+double DrawnLength(int64_t pixels, float scale) {
+    if (pixels <= 0) return 0.0;
+    const double length = double(pixels) * scale;
+    return length < 1.0 ? 1.0 : length > kMaxDrawnLength ? kMaxDrawnLength : length;
+}
+
 AxisPlacement PlaceAxis(int32_t area, double scaled, int32_t pan) {
     const double centred = (area - scaled) * 0.5;
     const int32_t start = int32_t(centred);

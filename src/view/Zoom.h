@@ -22,6 +22,12 @@ float WheelZoom(float zoom, uint32_t mouseWheelMode, bool awayFromUser);
 // no area.
 float FitFactor(int32_t areaWidth, int32_t areaHeight, int32_t imageWidth, int32_t imageHeight);
 
+// The length a side of `pixels` image pixels is drawn at this scale: a side that has pixels
+// at least 1 (a thin picture never vanishes), and at most kMaxDrawnLength, so that positions
+// and sizes made from it stay within 32 bits whatever a header claims.
+constexpr double kMaxDrawnLength = double(1 << 30);
+double DrawnLength(int64_t pixels, float scale);
+
 // Where the scaled image lies on one axis of the image area, and the pan offset corrected so
 // that no edge of a larger image comes inside the area.
 struct AxisPlacement {

@@ -44,6 +44,14 @@ wait_title() { # PATTERN
     done
     return 1
 }
+wait_title_change() { # OLD TITLE
+    local i
+    for i in $(seq 100); do
+        [ "$(title)" != "$1" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
 press() { # KEY: a real press and release
     xdotool windowfocus --sync "$WIN" key "$1"
     sleep 0.2
@@ -57,11 +65,15 @@ picture_origin() {
     x=$((X + WIDTH / 2))
     y=$((Y + HEIGHT / 2))
     xdotool mousemove "$x" "$y"
-    sleep 0.1
-    xdotool mousemove "$((x + 1))" "$y"
-    xdotool mousemove "$x" "$y"
-    wait_title '* Pos:*' || return 1
+    sleep 0.3
     t=$(title)
+    # One pixel further: the first title that differs is the one for this position (a title
+    # read at once could still be the last position's, one pixel off).
+    x=$((x + 1))
+    xdotool mousemove "$x" "$y"
+    wait_title_change "$t" || return 1
+    t=$(title)
+    [[ "$t" == *" Pos:"* ]] || return 1
     t=${t##* Pos:}
     px=${t%x*}
     py=${t#*x}
@@ -206,6 +218,44 @@ if [ -n "$WIN" ]; then
     PID=
 else
     fail "no window after the restart"
+fi
+
+# A stopped load, then a file that is no DDS: an 8192 x 4096 picture on show, Page Down to a
+# 2880 x 2880 one (nothing to read, so it is decoding at once) and again while it decodes,
+# onto 128 bytes of text. After the refusal's box every paint must still be a sound one.
+if [ -n "${MAKE_FIXTURES:-}" ]; then
+    mkdir -p "$WORK/stop"
+    printf 'fixture\t%s\t%s\n' a "size=8192x4096 fourcc=DXT1 data=2097152*0000000000000000" \
+        b "size=2880x2880 fourcc=DXT1" c "size=4x4 magic=TEXT truncate=128" >"$WORK/stop.tsv"
+    "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/stop.tsv" "$WORK/stop" >/dev/null || fail "stopped load: fixtures"
+    WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "Z:${WORK//\//\\}\\stop\\a.dds" \
+        >"$WORK/brixa3.log" 2>&1 </dev/null &
+    PID=$!
+    WIN=
+    for i in $(seq 200); do
+        WIN=$(xdotool search --name '^Brixa - \[a.dds' 2>/dev/null | head -1)
+        [ -n "$WIN" ] && break
+        sleep 0.1
+    done
+    if [ -n "$WIN" ]; then
+        sleep 0.5
+        # Down steps on as well; sent until one lands in the load (the box of the third file
+        # stops any further step).
+        xdotool windowfocus --sync "$WIN" key Next
+        for i in $(seq 10); do xdotool key Down; done
+        for i in $(seq 100); do xdotool search --name '^c.dds$' >/dev/null 2>&1 && break; sleep 0.05; done
+        xdotool search --name '^c.dds$' >/dev/null 2>&1 || fail "stopped load: no refusal box"
+        xdotool key --window "$(xdotool search --name '^c.dds$' | head -1)" Return
+        sleep 0.3
+        press KP_Multiply
+        sleep 1.5 # a crash takes a moment to end the process
+        check "stopped load, then no DDS: still running" yes \
+            "$(kill -0 "$PID" 2>/dev/null && echo yes || echo no)"
+        xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
+        for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
+    else
+        fail "stopped load: no window"
+    fi
 fi
 
 echo "screenshots: $SHOTS"
