@@ -171,7 +171,8 @@ uint64_t SurfaceSize(uint32_t width, uint32_t height, int32_t format, uint32_t b
     default:
         if (!IsBlockFormat(format)) return 0;
         // Writers store the partial blocks of the right and bottom edges whole.
-        return uint64_t(BlockCount(width)) * BlockCount(height) * BlockBytes(format);
+        // 2^30 x 2^30 blocks of 16 bytes would just wrap 64 bits: saturated, like the offsets.
+        return SatMul(uint64_t(BlockCount(width)) * BlockCount(height), BlockBytes(format));
     }
 }
 

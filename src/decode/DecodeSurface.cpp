@@ -22,8 +22,9 @@ uint32_t BlocksWithin(uint64_t blocks, uint64_t first, uint32_t across) {
 
 // `decodeRun(dest, blocks, count, rowLength)` decodes a run of blocks of one block row. Blocks
 // of the surface that the file did not supply decode as zero bytes; blocks beyond the surface's
-// size are cleared, never read. Partial blocks at the right and bottom edges are decoded whole
-// into a strip of whole blocks, and only the picture's part of them is kept.
+// size are cleared, never read. Blocks that lie wholly inside the picture are decoded in place;
+// the partial ones of the right and bottom edges go through a tile of their own, of which only
+// the picture's part is kept (no extra row of memory, however wide the picture).
 template <class BlockFn>
 void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeRun) {
     if (!m_pRawData || !ImagesMatchHeader(*this)) return;
@@ -34,33 +35,35 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint32_t across = BlockCount(width), blockRows = BlockCount(height);
     const uint64_t heldBlocks = m_nRawHeld / blockBytes, sizeBlocks = m_nRawSize / blockBytes;
-    const bool wholeColumns = width >= 4 && width % 4 == 0;
-    const size_t stripLength = size_t(across) * 4;
+    // `count` blocks from block `first` at `dest`.
+    auto span = [&](uint32_t* dest, uint32_t rowLength, uint64_t first, uint32_t count) {
+        const uint32_t held = BlocksWithin(heldBlocks, first, count);
+        const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, count));
+        if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, rowLength);
+        for (uint32_t j = held; j < sized; ++j)
+            for (uint32_t y = 0; y < 4; ++y)
+                std::memcpy(dest + 4 * size_t(j) + size_t(y) * rowLength, zeroTile + 4 * y, 16);
+        for (uint32_t j = sized; j < count; ++j) ClearBlock(dest + 4 * size_t(j), rowLength);
+    };
     auto decodeRows = [&](uint32_t firstRow, uint32_t endRow) {
-        std::vector<uint32_t> strip; // each band its own
         for (uint32_t i = firstRow; i < endRow; ++i) {
             const uint32_t rows = std::min<uint32_t>(4, height - std::min(height, 4 * i));
+            if (!rows) continue;
             uint32_t* image = m_pWorkImage + size_t(4) * i * width;
-            const bool direct = wholeColumns && rows == 4;
-            if (!direct && strip.empty()) strip.resize(4 * stripLength);
-            uint32_t* dest = direct ? image : strip.data();
-            const size_t rowLength = direct ? width : stripLength;
             const uint64_t first = uint64_t(i) * across;
-            const uint32_t held = BlocksWithin(heldBlocks, first, across);
-            const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, across));
-            if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, uint32_t(rowLength));
-            for (uint32_t j = held; j < sized; ++j)
-                for (uint32_t y = 0; y < 4; ++y)
-                    std::memcpy(dest + 4 * size_t(j) + y * rowLength, zeroTile + 4 * y, 16);
-            for (uint32_t j = sized; j < across; ++j)
-                ClearBlock(dest + 4 * size_t(j), uint32_t(rowLength));
-            if (!direct)
+            const uint32_t whole = rows == 4 ? width / 4 : 0;
+            if (whole) span(image, width, first, whole);
+            for (uint32_t j = whole; j < across; ++j) {
+                uint32_t tile[16];
+                span(tile, 4, first + j, 1);
+                const uint32_t columns = std::min<uint32_t>(4, width - 4 * j);
                 for (uint32_t y = 0; y < rows; ++y)
-                    std::memcpy(image + size_t(y) * width, strip.data() + y * stripLength,
-                                size_t(width) * 4);
+                    std::memcpy(image + size_t(y) * width + 4 * size_t(j), tile + 4 * y,
+                                size_t(columns) * 4);
+            }
         }
     };
-    // Cropped through the strip, no block row writes another's pixels.
+    // No block row writes another's pixels.
     RunRows({blockRows, 4 * across * 4, 0, false}, m_nThreads, progress, m_Reader, decodeRows);
 }
 
