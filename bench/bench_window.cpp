@@ -2,6 +2,8 @@
 //   bench_window pipeline FILE [REPS]   OpenByName of FILE (median of REPS), the same load,
 //                                       decode and compose without the window, and a mip step
 //   bench_window memory FILE            peak memory of a process that shows FILE
+//   bench_window extras FILE            the texel readout from a cursor move to its status text,
+//                                       and the channel and checkerboard keys to the repaint
 //   bench_window cycle FOLDER           Page Down through every file of FOLDER (which ends with
 //                                       a backslash): the first step with the folder scan, the
 //                                       steps after it, and one file's own load
@@ -167,6 +169,39 @@ int Memory(const char* path) {
     return 0;
 }
 
+int Extras(const char* path) {
+    if (!Show(path)) return std::fprintf(stderr, "cannot show %s\n", path), 1;
+    SendMessageA(g_hWndMain, WM_KEYUP, 'T', 0xC0000001); // texel values on
+    POINT origin = {g_LastImageRect.left, g_LastImageRect.top};
+    ClientToScreen(g_hWndMain, &origin);
+    std::vector<double> moves;
+    for (int i = 0; i < 200; ++i) {
+        SetCursorPos(origin.x + 10 + i % 100, origin.y + 10 + i / 100);
+        const double t = NowMs();
+        SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        moves.push_back(NowMs() - t);
+    }
+    Report("texel readout, cursor move (median)", Median(moves), "ms");
+    Report("texel readout (slowest of 200)", *std::max_element(moves.begin(), moves.end()), "ms");
+    const struct {
+        UINT key;
+        const char* name;
+    } keys[] = {{'1', "key 1 (red alone) to the repaint"},
+                {'K', "key K (checkerboard) to the repaint"}};
+    for (const auto& k : keys) {
+        std::vector<double> times;
+        for (int i = 0; i < 5; ++i) {
+            const double t = NowMs();
+            SendMessageA(g_hWndMain, WM_KEYUP, k.key, 0xC0000001);
+            times.push_back(NowMs() - t);
+            SendMessageA(g_hWndMain, WM_KEYUP, k.key, 0xC0000001); // and back
+        }
+        Report(k.name, Median(times), "ms");
+    }
+    return 0;
+}
+
 int Cycle(const char* folder) {
     lstrcpynA(g_Settings.lastPath, folder, MAX_PATH);
     SetCurrentDirectoryA(folder);
@@ -204,15 +239,17 @@ int Cycle(const char* folder) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_window pipeline|memory FILE [REPS] | cycle FOLDER\n");
+        std::fprintf(stderr,
+                     "usage: bench_window pipeline|memory|extras FILE [REPS] | cycle FOLDER\n");
         return 2;
     }
     g_pszSettingsSubkey = kBenchKey;
     if (!StartUp(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL))
         return std::fprintf(stderr, "no window: is DISPLAY set?\n"), 1;
-    const int result = !std::strcmp(argv[1], "memory") ? Memory(argv[2])
-                       : !std::strcmp(argv[1], "cycle")
-                           ? Cycle(argv[2])
+    const int result = !std::strcmp(argv[1], "memory")  ? Memory(argv[2])
+                       : !std::strcmp(argv[1], "cycle") ? Cycle(argv[2])
+                       : !std::strcmp(argv[1], "extras")
+                           ? Extras(argv[2])
                            : Pipeline(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);
     RegCloseKey(g_hSettingsKey);
     g_hSettingsKey = nullptr;

@@ -32,6 +32,21 @@
 #define IDM_REMOVE_ASSOCIATION 32809
 #define IDM_GPU_EXACT 32810
 
+// Beyond the described menu: channels, exposure, checkerboard, texel values, save and copy.
+#define IDM_CHANNEL_ALL 32820
+#define IDM_CHANNEL_RED 32821
+#define IDM_CHANNEL_GREEN 32822
+#define IDM_CHANNEL_BLUE 32823
+#define IDM_CHANNEL_ALPHA 32824
+#define IDM_CHECKERBOARD 32825
+#define IDM_EXPOSURE_UP 32826
+#define IDM_EXPOSURE_DOWN 32827
+#define IDM_EXPOSURE_RESET 32828
+#define IDM_TEXEL_READOUT 32829
+#define IDM_COPY 32830
+#define IDM_COPY_PICTURE 32831
+#define IDM_SAVE_PNG 32832
+
 #define IDC_ABOUT_ICON 1001
 #define IDC_ABOUT_TEXT 1002
 #define IDC_ABOUT_VERSION 1003

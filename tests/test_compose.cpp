@@ -6,11 +6,13 @@
 #include <limits>
 #include <vector>
 
+#include "BcnEncoder.h"
 #include "DdsBuilder.h"
 #include "dds/DdsTexture.h"
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
 #include "decode/PixelConvert.h"
+#include "decode/TexelValue.h"
 #include "io/Progress.h"
 
 namespace {
@@ -279,6 +281,157 @@ const PixelCase kPixels[] = {
      0xFF8000, 0x7F9F5F1F},
 };
 INSTANTIATE_TEST_SUITE_P(Formats, OnePixel, ::testing::ValuesIn(kPixels),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the viewer's extras: one channel as grey, exposure of float surfaces ---------------------
+
+struct ExtraCase {
+    const char* name;
+    int32_t format;
+    Masks masks;
+    bool hasAlpha;
+    std::vector<uint8_t> raw;
+    int32_t mode, channel, exposure;
+    uint32_t background, display;
+};
+void PrintTo(const ExtraCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class Extras : public ::testing::TestWithParam<ExtraCase> {};
+TEST_P(Extras, Display) {
+    const ExtraCase& c = GetParam();
+    Surface s(c.format, c.masks, c.hasAlpha, 1, 1, c.raw);
+    s.tex.m_nChannel = c.channel;
+    s.tex.m_nExposure = c.exposure;
+    EXPECT_EQ(s.Compose(c.mode, c.background)[0], c.display) << std::hex << s.Compose(c.mode)[0];
+}
+const std::vector<uint8_t> kBgra = {200, 100, 50, 128};
+const ExtraCase kExtras[] = {
+    // a channel as the colour view has it, never blended; alpha as the alpha view has it
+    {"Red", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_BLEND, CHANNEL_RED, 0, 0xFF, 0xFF323232},
+    {"Green", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_ALPHA, CHANNEL_GREEN, 0, 0, 0xFF646464},
+    {"Blue", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_COLOR, CHANNEL_BLUE, 0, 0, 0xFFC8C8C8},
+    {"Alpha", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_COLOR, CHANNEL_ALPHA, 0, 0, 0x80808080},
+    {"A4R4G4B4_Red", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_BLEND, CHANNEL_RED, 0, 0,
+     0xFFF0F0F0},
+    {"NoAlpha_Alpha",
+     TF_RGB,
+     kR8G8B8,
+     false,
+     {1, 2, 3},
+     COMPOSE_BLEND,
+     CHANNEL_ALPHA,
+     0,
+     0,
+     0xFFFFFFFF},
+    {"Bump_Alpha",
+     TF_BUMP_UVW,
+     kU8V8,
+     true,
+     {0x80, 0x7F},
+     COMPOSE_BLEND,
+     CHANNEL_ALPHA,
+     0,
+     0,
+     0xFFFFFFFF},
+    // exposure: x 2 per stop before the clamp, colour channels only, float formats only
+    {"Half_Up", TF_FLOAT16, k64, true, U16({0x3400, 0x3800, 0x3C00, 0}), COMPOSE_COLOR, 0, 1, 0,
+     0xFF7FFFFF},
+    {"Half_Down", TF_FLOAT16, k64, true, U16({0x3400, 0x3800, 0x3C00, 0}), COMPOSE_COLOR, 0, -1, 0,
+     0xFF1F3F7F},
+    {"Half_UpRed", TF_FLOAT16, k64, true, U16({0x3400, 0x3800, 0x3C00, 0}), COMPOSE_COLOR,
+     CHANNEL_RED, 1, 0, 0xFF7F7F7F},
+    {"R32F_Down", TF_FLOAT32, k32, false, F32({0.5f}), COMPOSE_COLOR, 0, -1, 0, 0xFF3FFFFF},
+    {"Float_Blend", TF_FLOAT32, k128, true, F32({0.25f, 0.25f, 0.25f, 0.5f}), COMPOSE_BLEND, 0, 1,
+     0xFF8000, 0x7FBF7F3F},
+    {"Float_AlphaKept", TF_FLOAT32, k128, true, F32({1, 1, 1, 0.5f}), COMPOSE_ALPHA, 0, 3, 0,
+     0x7F7F7F7F},
+    {"Bytes_Ignore", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_COLOR, 0, 2, 0, 0x803264C8},
+};
+INSTANTIATE_TEST_SUITE_P(Views, Extras, ::testing::ValuesIn(kExtras),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// BC6H keeps only clamped bytes in the work image: an exposure decodes its halves again.
+TEST(Extras, Bc6hExposureFromTheHalves) {
+    testkit::BC6HFields f;
+    f.mode = 15;
+    const uint32_t values[12] = {18171, 61291, 4180, 9, 12, 11};
+    std::memcpy(f.value, values, sizeof values);
+    Surface s(TF_BC6H_SF16, kNone, false, 4, 4, testkit::EncodeBC6H(f));
+    EXPECT_EQ(s.Compose(COMPOSE_COLOR)[12], 0xFFFF0000u); // red 4.75 (0x44C1)
+    s.tex.m_nExposure = -3;
+    EXPECT_EQ(s.Compose(COMPOSE_COLOR)[12], 0xFF970000u); // 4.75 / 8 x 255 = 151.5
+    EXPECT_EQ(ExposureFactor(kMaxExposure + 5), 65536.0f);
+}
+
+// ---- the texel readout: stored values ---------------------------------------------------------
+
+struct TexelCase {
+    const char* name;
+    int32_t format;
+    Masks masks;
+    uint32_t dxgi, size;
+    std::vector<uint8_t> raw;
+    int32_t x;
+    const char* text;
+};
+void PrintTo(const TexelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class Texel : public ::testing::TestWithParam<TexelCase> {};
+TEST_P(Texel, Values) {
+    const TexelCase& c = GetParam();
+    Surface s(c.format, c.masks, true, c.size, c.size, c.raw);
+    s.tex.m_Dx10.dxgiFormat = c.dxgi;
+    EXPECT_EQ(TexelValues(s.tex, c.x, 0), c.text);
+}
+std::vector<uint8_t> Block(uint32_t mode, std::vector<uint32_t> values) {
+    testkit::BC6HFields f;
+    f.mode = mode;
+    std::copy(values.begin(), values.end(), f.value);
+    return testkit::EncodeBC6H(f);
+}
+const TexelCase kTexels[] = {
+    {"A8R8G8B8", TF_RGB, kA8R8G8B8, 0, 1, kBgra, 0, "R 50 G 100 B 200 A 128"},
+    {"R5G6B5", TF_RGB, kR5G6B5, 0, 1, U16({0xFFFF}), 0, "R 31 G 63 B 31"},
+    {"A2R10G10B10",
+     TF_RGB,
+     kA2R10G10B10,
+     0,
+     1,
+     {0x01, 0x00, 0xF8, 0xBF},
+     0,
+     "R 1023 G 512 B 1 A 2"},
+    {"A8", TF_RGB, kA8, 0, 1, {0x40}, 0, "A 64"},
+    {"U8V8", TF_BUMP_UVW, kU8V8, 0, 1, {0x80, 0x7F}, 0, "U -128 V 127"},
+    {"R16F_Subnormal", TF_FLOAT16, k16, 0, 1, U16({0x0001}), 0, "R 5.96e-08"},
+    {"ABGR16F", TF_FLOAT16, k64, 0, 1, U16({0x3C00, 0xBC00, 0x7C00, 0x3555}), 0,
+     "R 1 G -1 B inf A 0.3333"},
+    {"R32F", TF_FLOAT32, k32, 0, 1, F32({1 / 3.0f}), 0, "R 0.3333"},
+    {"Dxgi_RGBA16",
+     TF_DXGI_PIXELS,
+     kNone,
+     11,
+     1,
+     {1, 2, 3, 4, 5, 6, 7, 8},
+     0,
+     "R 513 G 1027 B 1541 A 2055"},
+    {"Dxgi_RGB10A2",
+     TF_DXGI_PIXELS,
+     kNone,
+     24,
+     1,
+     {0xFF, 0x03, 0x18, 0x80},
+     0,
+     "R 1023 G 512 B 1 A 2"},
+    {"Dxgi_RG16F", TF_DXGI_PIXELS, kNone, 34, 1, U16({0x3800, 0xC000}), 0, "R 0.5 G -2"},
+    {"Dxt1_Decoded", TF_DXT1, kNone, 0, 4, kCyanTexel, 0, "R 0 G 255 B 255 A 0"},
+    {"Bc6h", TF_BC6H_SF16, kNone, 0, 4, Block(15, {18171, 61291, 4180, 9, 12, 11}), 0,
+     "R 4.762 G -0.0004959 B 0.0004771"},
+    {"Outside", TF_RGB, kA8, 0, 1, {0x40}, 1, ""},
+    {"BeyondTheSize", TF_RGB, kA8R8G8B8, 0, 1, {1, 2}, 0, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Formats, Texel, ::testing::ValuesIn(kTexels),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- rows: order, progress, cancellation, repeatability

@@ -7,8 +7,8 @@ namespace {
 
 // Frame 3, caption 19, menu 19, status bar 20.
 PlacementInput Input(int w, int h, float scale, WindowRect work, bool centre, bool clip,
-                     int left = 0, int top = 0) {
-    return {w, h, scale, 6, 44, 20, left, top, work, centre, clip};
+                     int left = 0, int top = 0, int minWidth = kMinWindowWidth) {
+    return {w, h, scale, 6, 44, 20, left, top, work, centre, clip, minWidth};
 }
 
 TEST(Placement, Table) {
@@ -22,6 +22,7 @@ TEST(Placement, Table) {
         {"small image", Input(256, 256, 1, big, false, false, 50, 50), {50, 50, 640, 480}},
         {"1024 x 768", Input(1024, 768, 1, big, false, false, 0, 0), {0, 0, 1030, 832}},
         {"centred", Input(1024, 768, 1, big, true, false), {125, 76, 1030, 832}},
+        {"seventh part", Input(256, 256, 1, big, false, false, 50, 50, 860), {50, 50, 860, 480}},
         {"centred and clipped",
          Input(1024, 768, 1, {0, 0, 1024, 740}, true, true),
          {0, 0, 1024, 740}},
@@ -83,14 +84,20 @@ TEST(Placement, StatusPartEdges) {
     const struct {
         int dpi, textWidth;
         StatusEdges edges;
+        bool seventh;
     } cases[] = {
-        {96, 50, {{60, 230, 330, 420, 500, -1}}}, {96, 60, {{60, 230, 330, 420, 500, -1}}},
-        {96, 72, {{72, 242, 342, 432, 512, -1}}}, {144, 80, {{90, 345, 495, 630, 750, -1}}},
-        {120, 0, {{75, 287, 412, 525, 625, -1}}},
+        {96, 50, {{60, 230, 330, 420, 500, -1}, 6}, false},
+        {96, 60, {{60, 230, 330, 420, 500, -1}, 6}, false},
+        {96, 72, {{72, 242, 342, 432, 512, -1}, 6}, false},
+        {144, 80, {{90, 345, 495, 630, 750, -1}, 6}, false},
+        {120, 0, {{75, 287, 412, 525, 625, -1}, 6}, false},
+        {96, 72, {{72, 242, 342, 432, 512, 652, -1}, 7}, true},
+        {120, 0, {{75, 287, 412, 525, 625, 800, -1}, 7}, true},
     };
     for (const auto& c : cases) {
-        const StatusEdges e = StatusPartEdges(c.dpi, c.textWidth);
-        for (int i = 0; i < kStatusParts; ++i)
+        const StatusEdges e = StatusPartEdges(c.dpi, c.textWidth, c.seventh);
+        ASSERT_EQ(e.count, c.edges.count);
+        for (int i = 0; i < e.count; ++i)
             EXPECT_EQ(e.right[i], c.edges.right[i]) << c.dpi << " " << c.textWidth << " " << i;
     }
 }

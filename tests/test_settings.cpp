@@ -57,11 +57,19 @@ TEST(Settings, FlagsReadByVersion) {
         uint32_t flags;
         uint32_t expected; // the record's Flags afterwards
     } cases[] = {
-        {0, 0x1FF, 0x0DF},                    // bits 0-2 taken, the rest keep their defaults (0xD8)
-        {0, 0x000, 0x0D8},                    // showAlpha, useAlpha and clipToMonitor off
-        {1, 0x3FF, 0x1FF},                    // version 1 does not know bit 9
-        {1, 0x000, 0x000}, {2, 0x7FF, 0x3FF}, // version 2 does not know bit 10
-        {3, 0x7FF, 0x7FF}, {3, 0xFFFFF800, 0}, // unknown bits are ignored
+        {0, 0x1FF, 0x0DF}, // bits 0-2 taken, the rest keep their defaults (0xD8)
+        {0, 0x000, 0x0D8}, // showAlpha, useAlpha and clipToMonitor off
+        {1, 0x3FF, 0x1FF}, // version 1 does not know bit 9
+        {1, 0x000, 0x000},       {2, 0x7FF, 0x3FF},  // version 2 does not know bit 10
+        {3, 0x7FF, 0x7FF},       {2, 0xFFFFF800, 0}, // unknown bits are ignored
+        {3, 0x1800, 0x1800},                         // checkerboard and texel values
+        {3, 0x8000, 0x8000},                         // channel 4 (alpha)
+        {3, 0xA000, 0},                              // channel 5 does not exist: all channels
+        {3, 0x3F0000, 0x3F0000},                     // exposure -1
+        {3, 0x1F0000, 0x100000},                     // exposure +31 is kept at +16
+        {3, 0x200000, 0x300000},                     // exposure -32 is kept at -16
+        {2, 0x3F9800, 0},                            // unknown to version 2
+        {3, 0xFFC00000, 0},                          // bits beyond are ignored
     };
     for (const Case& c : cases) {
         ViewerSettings s;

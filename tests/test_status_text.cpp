@@ -73,6 +73,20 @@ TEST(StatusTexts, Table) {
     for (const StatusCase& c : cases) EXPECT_EQ(FormatStatusTexts(c.facts), c.parts) << c.what;
 }
 
+TEST(StatusTexts, ViewPart) {
+    const struct {
+        bool shown;
+        int32_t exposure;
+        const char* texel;
+        const char* text;
+    } cases[] = {{false, 3, "", ""},
+                 {true, 2, "", " EV +2"},
+                 {true, -1, "R 0.5", " EV -1 R 0.5"},
+                 {true, 0, "", " EV +0"},
+                 {false, 0, "R 1 G 2", " R 1 G 2"}};
+    for (const auto& c : cases) EXPECT_EQ(FormatViewText(c.shown, c.exposure, c.texel), c.text);
+}
+
 TEST(StatusTexts, LongTextsFitTheTextBuffer) {
     StatusFacts f = Facts("", 1, 1, false, false, 0, 0, 0, 1, 0, 0);
     f.formatName = std::string(400, 'n');

@@ -21,6 +21,7 @@
 #include "view/FileList.h"
 #include "view/StatusText.h"
 #include "view/View.h"
+#include "view/Zoom.h"
 
 using namespace dds;
 using namespace testkit;
@@ -129,6 +130,27 @@ std::string Dxt1File(const char* name, uint32_t w, uint32_t h, uint32_t mips = 1
     for (uint32_t i = 0, lw = w, lh = h; i < mips; ++i, lw = Halve(lw), lh = Halve(lh))
         Append(payload, Pattern(((lw + 3) / 4) * ((lh + 3) / 4) * 8, i + 1));
     return WriteTempFile(name, FileBytes(HeadFourCC(w, h, FOURCC_DXT1, mips), payload));
+}
+
+// 2 x 1 A32B32G32R32F: (0.25, 0.5, 1, 1) and (2, 0, 0, 0.5).
+std::string SmallFloat() {
+    static const std::string path = [] {
+        std::vector<uint8_t> pixels;
+        for (float f : {0.25f, 0.5f, 1.0f, 1.0f, 2.0f, 0.0f, 0.0f, 0.5f}) PutFloat(pixels, f);
+        return WriteTempFile("float.dds", FileBytes(HeadFourCC(2, 1, 116), pixels));
+    }();
+    return path;
+}
+
+std::string Clipboard(UINT format) {
+    std::string out;
+    if (!OpenClipboard(g_hWndMain)) return out;
+    if (HANDLE data = GetClipboardData(format)) {
+        out.assign(static_cast<const char*>(GlobalLock(data)), GlobalSize(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return out;
 }
 
 WPARAM Wheel(int delta) {
@@ -1169,6 +1191,117 @@ TEST_F(Window, RefusedFileAfterAStoppedLoadPaintsNothingHalfMade) {
 }
 
 // ---- the file association, on scratch keys ---------------------------------------------------
+
+// ---- beyond the described viewer ------------------------------------------------------------
+
+TEST_F(Window, ChannelKeysShowOneChannelAsGrey) {
+    Start();
+    Open(SmallArgb());
+    KeyUp('1');
+    EXPECT_TRUE(Checked(IDM_CHANNEL_RED));
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFFFFFF, 0, 0, 0xFFFFFF})); // not blended
+    char text[8] = "";
+    GetMenuStringA(g_hMenu, IDM_RGB_INDICATOR, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "R");
+    KeyUp('4');
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFFFFFF, 0, 0xFFFFFF, 0}));
+    EXPECT_TRUE(Grey(IDM_RGB_INDICATOR));
+    g_nLoadState = kLoadBusy; // ignored while busy
+    KeyUp('2');
+    g_nLoadState = kLoadIdle;
+    EXPECT_EQ(g_Settings.channel, CHANNEL_ALPHA);
+    KeyUp('4'); // the same key again: all channels
+    EXPECT_TRUE(Checked(IDM_CHANNEL_ALL));
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0xFF00FF, 0x0000FF, 0xFF00FF}));
+    Command(IDM_CHANNEL_GREEN);
+    KeyDown(VK_ESCAPE);
+    DWORD flags = 0;
+    ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", flags));
+    EXPECT_EQ(flags, 0xDEu | 2u << 13);
+}
+
+TEST_F(Window, CheckerboardUnderTheAlpha) {
+    Start();
+    Open(SmallArgb());
+    KeyUp('K');
+    EXPECT_TRUE(Checked(IDM_CHECKERBOARD));
+    // Blended over black; the board is added where the picture is painted.
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0, 0x0000FF, 0}));
+    HDC dc = GetDC(g_hWndMain);
+    const RECT r = g_LastImageRect;
+    EXPECT_EQ(GetPixel(dc, r.left, r.top), RGB(255, 0, 0));
+    const uint32_t grey = CheckerGrey(r.left + 1, r.top);
+    EXPECT_EQ(GetPixel(dc, r.left + 1, r.top), RGB(grey, grey, grey));
+    ReleaseDC(g_hWndMain, dc);
+    Command(IDM_CHECKERBOARD);
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0xFF00FF, 0x0000FF, 0xFF00FF}));
+}
+
+TEST_F(Window, ExposureOfAFloatTexture) {
+    Start();
+    Open(SmallArgb());
+    KeyUp(VK_OEM_6); // no float data: ignored
+    EXPECT_EQ(g_Settings.exposure, 0);
+    Open(SmallFloat());
+    KeyUp(VK_OEM_4);
+    EXPECT_EQ(Status(6), " EV -1");
+    // 0.125, 0.25, 0.5 over alpha 1; 1.0 at alpha 0.5 over magenta
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x1F3F7F, 0xFF007F}));
+    KeyUp(VK_OEM_6);
+    KeyUp(VK_OEM_6);
+    EXPECT_EQ(Status(6), " EV +1");
+    KeyUp(VK_OEM_5);
+    EXPECT_EQ(g_Settings.exposure, 0);
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x3F7FFF, 0xFF007F}));
+}
+
+TEST_F(Window, TexelValuesFollowTheCursorAndCopy) {
+    Start();
+    Open(SmallFloat());
+    Command(IDM_TEXEL_READOUT);
+    RECT window;
+    GetWindowRect(g_hWndMain, &window);
+    EXPECT_GE(window.right - window.left, 860); // room for the seventh part
+    POINT p = {g_LastImageRect.left + 1, g_LastImageRect.top};
+    ClientToScreen(g_hWndMain, &p);
+    SetCursorPos(p.x, p.y);
+    SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(Status(6), " R 2 G 0 B 0 A 0.5");
+    Command(IDM_COPY);
+    EXPECT_STREQ(Clipboard(CF_TEXT).c_str(), "1, 0: R 2 G 0 B 0 A 0.5");
+}
+
+TEST_F(Window, PictureCopiedAndSaved) {
+    Start();
+    Open(SmallArgb());
+    Command(IDM_COPY_PICTURE);
+    const std::string dib = Clipboard(CF_DIB);
+    ASSERT_GE(dib.size(), sizeof(BITMAPINFOHEADER) + 16);
+    BITMAPINFOHEADER h;
+    std::memcpy(&h, dib.data(), sizeof h);
+    EXPECT_EQ(h.biWidth, 2);
+    EXPECT_EQ(h.biHeight, 2);
+    uint32_t pixels[4];
+    std::memcpy(pixels, dib.data() + sizeof h, 16);
+    EXPECT_EQ(pixels[0], 0xFF0000FFu); // bottom row first: blue, then magenta
+    EXPECT_EQ(pixels[3], 0xFFFF00FFu);
+
+    const std::string png = std::string(g_Settings.lastPath) + "saved.png";
+    DeleteFileA(png.c_str());
+    g_answer = {"Save view as PNG...", {{0x47C, png}}};
+    KeyUp('S'); // the letter alone does nothing
+    EXPECT_TRUE(g_dialogs.empty());
+    Command(IDM_SAVE_PNG);
+    Pump(50);
+    FILE* f = std::fopen(png.c_str(), "rb");
+    ASSERT_TRUE(f);
+    uint8_t head[24] = {};
+    EXPECT_EQ(std::fread(head, 1, 24, f), 24u);
+    std::fclose(f);
+    EXPECT_EQ(std::memcmp(head, "\x89PNG", 4), 0);
+    EXPECT_EQ(head[19], 2); // width
+    EXPECT_EQ(head[23], 2); // height
+}
 
 class Association : public Window {
   protected:

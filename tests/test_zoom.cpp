@@ -1,6 +1,8 @@
 // Zoom steps, wheel steps, the fit factor, panning, the pixel under the cursor.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "view/Zoom.h"
 
 namespace {
@@ -132,6 +134,26 @@ TEST(Zoom, StretchMode) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(StretchModeFor(c.scale, c.shrink, c.enlarge), c.mode) << c.scale;
+}
+
+TEST(Zoom, Checkerboard) {
+    // 2 x 2, bottom-up, premultiplied: top row opaque colour and clear, bottom row half alpha
+    // and opaque black; drawn at 4 times from the corner.
+    const uint32_t picture[4] = {0x80402010, 0xFF000000, 0xFF102030, 0x00000000};
+    std::vector<uint32_t> out(9 * 5);
+    DrawOverCheckerboard(out.data(), {0, 0, 9, 5}, {picture, 2, 2, 0, 0, 4.0});
+    const struct {
+        int32_t x, y;
+        uint32_t pixel;
+    } cases[] = {
+        {0, 0, 0xFF102030}, {3, 3, 0xFF102030}, // opaque: the colour
+        {4, 0, 0xFFCCCCCC},                     // clear: the light square
+        {0, 4, 0xFFA68676},                     // half: colour + 204 x 127 / 255
+        {4, 4, 0xFF000000}, {8, 0, 0xFF999999}, // beyond the picture: the dark square
+    };
+    for (const auto& c : cases) EXPECT_EQ(out[c.y * 9 + c.x], c.pixel) << c.x << "," << c.y;
+    EXPECT_EQ(CheckerGrey(7, 8), kCheckerDark);
+    EXPECT_EQ(CheckerGrey(8, 8), kCheckerLight);
 }
 
 } // namespace

@@ -106,26 +106,36 @@ void FitOrNot() {
     RepaintNow();
 }
 
+// The menu bar's indicators: "RGB" names the one colour channel on show, "A" alone is enabled
+// for the alpha channel; with all channels they follow the alpha options as described.
+void UpdateChannelIndicators() {
+    static const char* const kNames[] = {"RGB", "R", "G", "B", "RGB"};
+    const int32_t ch = g_Settings.channel;
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STRING;
+    item.dwTypeData = const_cast<char*>(kNames[ch]);
+    SetMenuItemInfoA(g_hMenu, IDM_RGB_INDICATOR, FALSE, &item);
+    const bool alphaOn =
+        ch == CHANNEL_ALPHA || (ch == CHANNEL_ALL && (g_Settings.showAlpha || g_Settings.useAlpha));
+    Grey(IDM_ALPHA_INDICATOR, !alphaOn);
+    Grey(IDM_RGB_INDICATOR, ch == CHANNEL_ALPHA || (ch == CHANNEL_ALL && g_Settings.showAlpha));
+    for (UINT id = IDM_CHANNEL_ALL; id <= IDM_CHANNEL_ALPHA; ++id)
+        Check(id, int32_t(id - IDM_CHANNEL_ALL) == ch);
+    DrawMenuBar(g_hWndMain);
+}
+
+// A channel's key or item; the same channel again shows them all.
+void SelectChannel(int32_t channel) {
+    g_Settings.channel = channel == g_Settings.channel ? CHANNEL_ALL : channel;
+    UpdateChannelIndicators();
+    RecomposeAsSet();
+}
+
 void SetWheelMode(UINT id) {
     for (UINT item = IDM_WHEEL_CYCLE; item <= IDM_WHEEL_ZOOM50; ++item) Check(item, item == id);
     DrawMenuBar(g_hWndMain);
     g_Settings.mouseWheelMode = id - IDM_WHEEL_CYCLE;
-}
-
-// The six parts, measured in the status bar's own font and the display's resolution.
-void SetStatusParts() {
-    HDC dc = GetDC(g_hStatusBar);
-    HGDIOBJ old = SelectObject(dc, HFONT(SendMessageA(g_hStatusBar, WM_GETFONT, 0, 0)));
-    static const char kFirst[] = " Type: DDS";
-    SIZE text = {0, 0};
-    GetTextExtentPoint32A(dc, kFirst, sizeof kFirst - 1, &text);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    SelectObject(dc, old);
-    ReleaseDC(g_hStatusBar, dc);
-    int borders[3] = {0, 0, 0}; // the part's frame and the room beside its text
-    SendMessageA(g_hStatusBar, SB_GETBORDERS, 0, LPARAM(borders));
-    StatusEdges edges = StatusPartEdges(dpi, text.cx + 2 * borders[2] + 6);
-    SendMessageA(g_hStatusBar, SB_SETPARTS, kStatusParts, LPARAM(edges.right));
 }
 
 void SaveAndQuit() {
@@ -179,6 +189,8 @@ void OnKeyDown(HWND, UINT key, BOOL, int, UINT) {
 }
 
 void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
+    // Ctrl+C and Ctrl+S are commands (accelerators): their letters do nothing more.
+    if (GetKeyState(VK_CONTROL) < 0) return;
     switch (key) {
     case 'U': ToggleUseAlpha(); break;
     case 'A': ToggleShowAlpha(); break;
@@ -187,6 +199,16 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     case 'C': FORWARD_WM_COMMAND(hwnd, IDM_CLIP_TO_MONITOR, nullptr, 0, SendMessageA); break;
     case 'N': FORWARD_WM_COMMAND(hwnd, IDM_DXT5_AS_NM, nullptr, 0, SendMessageA); break;
     case 'G': FORWARD_WM_COMMAND(hwnd, IDM_GPU_EXACT, nullptr, 0, SendMessageA); break;
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4': SelectChannel(int32_t(key - '0')); break;
+    case 'K': FORWARD_WM_COMMAND(hwnd, IDM_CHECKERBOARD, nullptr, 0, SendMessageA); break;
+    case 'T': FORWARD_WM_COMMAND(hwnd, IDM_TEXEL_READOUT, nullptr, 0, SendMessageA); break;
+    case VK_OEM_6: StepExposure(+1); break; // ]
+    case VK_OEM_4: StepExposure(-1); break; // [
+    case VK_OEM_5: StepExposure(0); break;  // backslash
     case VK_MULTIPLY: SetZoomFactor(1.0f); break;
     case VK_ADD:
         if (g_fZoomFactor < kMaxZoom) SetZoomFactor(ZoomIn(g_fZoomFactor));
@@ -245,6 +267,19 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_ALWAYS_ON_TOP: ToggleOption(g_Settings.alwaysOnTop, id, ApplyAlwaysOnTop); break;
     case IDM_DXT5_AS_NM: ToggleOption(g_Settings.dxt5AsNormalMap, id, ReloadSurface); break;
     case IDM_GPU_EXACT: ToggleOption(g_Settings.gpuExact, id, ReloadSurface); break;
+    case IDM_CHANNEL_ALL:
+    case IDM_CHANNEL_RED:
+    case IDM_CHANNEL_GREEN:
+    case IDM_CHANNEL_BLUE:
+    case IDM_CHANNEL_ALPHA: SelectChannel(id - IDM_CHANNEL_ALL); break;
+    case IDM_CHECKERBOARD: ToggleOption(g_Settings.checkerboard, id, RecomposeAsSet); break;
+    case IDM_EXPOSURE_UP: StepExposure(+1); break;
+    case IDM_EXPOSURE_DOWN: StepExposure(-1); break;
+    case IDM_EXPOSURE_RESET: StepExposure(0); break;
+    case IDM_TEXEL_READOUT: ToggleOption(g_Settings.texelReadout, id, ShowViewPart); break;
+    case IDM_COPY: CopyToClipboard(false); break;
+    case IDM_COPY_PICTURE: CopyToClipboard(true); break;
+    case IDM_SAVE_PNG: SavePictureAsPng(); break;
     default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcW); break;
     }
 }
@@ -294,12 +329,14 @@ void ToggleUseAlpha() {
     DrawMenuBar(g_hWndMain);
     const ViewerSettings::Colour& c = g_Settings.backgroundColor;
     Recompose(g_Settings.useAlpha ? COMPOSE_BLEND : COMPOSE_COLOR, c.red, c.green, c.blue);
+    if (g_Settings.channel != CHANNEL_ALL) UpdateChannelIndicators();
 }
 
 void ToggleShowAlpha() {
     g_Settings.showAlpha = !g_Settings.showAlpha;
     const ViewerSettings::Colour& c = g_Settings.backgroundColor;
     Recompose(ComposeModeOfSettings(), c.red, c.green, c.blue, UpdateAlphaIndicators);
+    if (g_Settings.channel != CHANNEL_ALL) UpdateChannelIndicators();
 }
 
 // ---- start-up -----------------------------------------------------------------------------
@@ -363,6 +400,9 @@ void SetInitialMenuStates() {
     Check(IDM_DXT5_AS_NM, s.dxt5AsNormalMap);
     Check(IDM_GPU_EXACT, s.gpuExact);
     if (s.mouseWheelMode < kMouseWheelModes) Check(IDM_WHEEL_CYCLE + s.mouseWheelMode, true);
+    Check(IDM_CHECKERBOARD, s.checkerboard);
+    Check(IDM_TEXEL_READOUT, s.texelReadout);
+    UpdateChannelIndicators();
 }
 
 void HandleArgumentText(const char* argumentText) {

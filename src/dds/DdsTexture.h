@@ -16,6 +16,18 @@ enum : int32_t {
     COMPOSE_ALPHA = 2,
 };
 
+// One channel on show as grey (red, green, blue as the colour view has them, alpha as the
+// alpha view has it), or all of them.
+enum : int32_t {
+    CHANNEL_ALL = 0,
+    CHANNEL_RED = 1,
+    CHANNEL_GREEN = 2,
+    CHANNEL_BLUE = 3,
+    CHANNEL_ALPHA = 4,
+};
+// Exposure of float surfaces, in stops either way.
+constexpr int32_t kMaxExposure = 16;
+
 // Why the last Load did not show a surface, as the user is told.
 struct LoadError {
     enum Kind {
@@ -104,6 +116,11 @@ class CDdsTexture {
     LoadError m_LastError;
     // Threads decoding and composition may use: 0 for one per core (RowBands.h).
     uint32_t m_nThreads = 0;
+
+    // The viewer's extra view options, read by Compose: the channel on show and the exposure
+    // (stops) of float, half and BC6H surfaces. The defaults compose every view as described.
+    int32_t m_nChannel = CHANNEL_ALL;
+    int32_t m_nExposure = 0;
 
   private:
     // The steps after classification: locate, size, allocate and read the selected surface.

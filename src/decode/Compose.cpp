@@ -1,7 +1,9 @@
 // Composition of the display image from the work image or the raw surface bytes.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
+#include "decode/BcnDecode.h"
 #include "decode/Compose.h"
 #include "decode/PixelConvert.h"
 #include "decode/RowBands.h"
@@ -33,6 +35,8 @@ struct ComposeContext {
     uint32_t bytesPerPixel; // of the raw surface
     uint8_t bgRed, bgGreen, bgBlue;
     float bgRedUnit, bgGreenUnit, bgBlueUnit;
+    float exposure; // the factor of float colour channels before their clamp: 1 as described
+    bool bc6Signed;
 };
 
 typedef void (*RowFn)(const ComposeContext& c, uint32_t row, uint32_t* dest);
@@ -120,24 +124,51 @@ struct Single {
     static constexpr uint32_t kBytes = 4;
 };
 
-// Channels a surface lacks show as 255.
+// Channels a surface lacks show as 255 (exposure or not).
 template <class Elem, int kChannels>
 void ColorFloat(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    RawRow(c, row, dest, [](const ComposeContext&, const uint8_t* p) {
-        const uint32_t r = UnitToByte(Elem::Read(p));
-        const uint32_t g = kChannels >= 2 ? UnitToByte(Elem::Read(p + Elem::kBytes)) : 255;
-        const uint32_t b = kChannels >= 4 ? UnitToByte(Elem::Read(p + 2 * Elem::kBytes)) : 255;
-        return Pack(255, r, g, b);
+    RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
+        const auto channel = [&](uint32_t k) {
+            return UnitToByte(Elem::Read(p + k * Elem::kBytes) * c.exposure);
+        };
+        return Pack(255, channel(0), kChannels >= 2 ? channel(1) : 255,
+                    kChannels >= 4 ? channel(2) : 255);
     });
 }
 
 template <class Elem> void BlendFloat(const ComposeContext& c, uint32_t row, uint32_t* dest) {
     RawRow(c, row, dest, [](const ComposeContext& c, const uint8_t* p) {
         const float a = Elem::Read(p + 3 * Elem::kBytes);
-        return Pack(UnitToByte(a), BlendUnit(a, Elem::Read(p), c.bgRedUnit),
-                    BlendUnit(a, Elem::Read(p + Elem::kBytes), c.bgGreenUnit),
-                    BlendUnit(a, Elem::Read(p + 2 * Elem::kBytes), c.bgBlueUnit));
+        const auto channel = [&](uint32_t k) {
+            return Elem::Read(p + k * Elem::kBytes) * c.exposure;
+        };
+        return Pack(UnitToByte(a), BlendUnit(a, channel(0), c.bgRedUnit),
+                    BlendUnit(a, channel(1), c.bgGreenUnit),
+                    BlendUnit(a, channel(2), c.bgBlueUnit));
     });
+}
+
+// BC6H under an exposure: the work image holds bytes already clamped, so the row's blocks are
+// decoded again to their halves. Blocks the file did not supply decode as zero bytes.
+void ColorBC6H(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    static const uint8_t kZeroBlock[16] = {};
+    const uint32_t across = std::max<uint32_t>(1, c.width / 4);
+    for (uint32_t j = 0; j < across && 4 * j < c.width; ++j) {
+        const uint64_t offset = (uint64_t(row / 4) * across + j) * 16;
+        uint16_t halves[16][3];
+        DecodeBC6HBlock(halves, offset + 16 <= c.rawHeld ? c.raw + offset : kZeroBlock,
+                        c.bc6Signed);
+        for (uint32_t x = 0; x < 4 && 4 * j + x < c.width; ++x) {
+            const uint16_t* h = halves[4 * (row % 4) + x];
+            const auto channel = [&](int k) { return UnitToByte(HalfToFloat(h[k]) * c.exposure); };
+            dest[4 * j + x] = Pack(255, channel(0), channel(1), channel(2));
+        }
+    }
+}
+
+// Opaque white: the alpha of a surface that has none.
+void OpaqueRow(const ComposeContext& c, uint32_t, uint32_t* dest) {
+    std::fill(dest, dest + c.width, Grey(255));
 }
 
 template <class Elem> void AlphaFloat(const ComposeContext& c, uint32_t row, uint32_t* dest) {
@@ -194,6 +225,14 @@ RowFn ChooseRow(int32_t format, uint32_t bits, bool masksInWork, View view) {
     }
 }
 
+// One channel of a colour-view row as grey.
+void IsolateRow(uint32_t* row, uint32_t count, uint32_t shift) {
+    for (uint32_t x = 0; x < count; ++x) {
+        const uint32_t g = (row[x] >> shift) & 255;
+        row[x] = Pack(255, g, g, g);
+    }
+}
+
 } // namespace
 
 bool ImagesMatchHeader(const CDdsTexture& t) {
@@ -245,6 +284,20 @@ void BlendWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t r
     }
 }
 
+float ExposureFactor(int32_t stops) {
+    return std::ldexp(1.0f, std::max(-kMaxExposure, std::min(kMaxExposure, stops)));
+}
+
+bool ExposureApplies(int32_t format) {
+    return format == TF_FLOAT16 || format == TF_FLOAT32 || format == TF_BC6H ||
+           format == TF_BC6H_SF16;
+}
+
+bool BlendsByAlpha(const CDdsTexture& t, int32_t mode) {
+    return mode == COMPOSE_BLEND && t.m_nChannel == CHANNEL_ALL && t.m_bHasAlpha &&
+           t.m_nFormat != TF_BUMP_UVW;
+}
+
 void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count) {
     for (uint32_t x = 0; x < count; ++x) dest[x] = Grey(src[x] >> 24);
 }
@@ -252,13 +305,21 @@ void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count) {
 void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                           ProgressCallback progress) {
     if (!m_pRawData || !m_pWorkImage || !m_pDisplayImage || !ImagesMatchHeader(*this)) return;
-    const View view = (mode == COMPOSE_COLOR || !m_bHasAlpha || m_nFormat == TF_BUMP_UVW)
-                          ? View::Color
-                      : mode == COMPOSE_BLEND ? View::Blend
-                                              : View::Alpha;
+    const bool alphaShown = m_bHasAlpha && m_nFormat != TF_BUMP_UVW;
+    // A single colour channel is taken from the colour view, alpha from the alpha view.
+    if (m_nChannel >= CHANNEL_RED && m_nChannel <= CHANNEL_BLUE) mode = COMPOSE_COLOR;
+    if (m_nChannel == CHANNEL_ALPHA) mode = COMPOSE_ALPHA;
+    const View view = (mode == COMPOSE_COLOR || !alphaShown) ? View::Color
+                      : mode == COMPOSE_BLEND                ? View::Blend
+                                                             : View::Alpha;
     const dds::DdsPixelFormat& pf = m_Header.ddspf;
-    const RowFn composeRow = ChooseRow(m_nFormat, pf.dwRGBBitCount, m_bMasksInWork, view);
+    const bool bc6 = m_nFormat == TF_BC6H || m_nFormat == TF_BC6H_SF16;
+    RowFn composeRow = ChooseRow(m_nFormat, pf.dwRGBBitCount, m_bMasksInWork, view);
+    if (bc6 && m_nExposure != 0) composeRow = ColorBC6H;
+    if (m_nChannel == CHANNEL_ALPHA && view == View::Color) composeRow = OpaqueRow;
     if (!composeRow) return;
+    const uint32_t isolateShift =
+        m_nChannel >= CHANNEL_RED && m_nChannel <= CHANNEL_BLUE ? 8 * (3 - m_nChannel) : 32;
 
     ComposeContext c;
     c.raw = m_pRawData;
@@ -273,12 +334,17 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     c.bgRedUnit = BackgroundUnit(red);
     c.bgGreenUnit = BackgroundUnit(green);
     c.bgBlueUnit = BackgroundUnit(blue);
+    c.exposure = ExposureFactor(m_nExposure);
+    c.bc6Signed = m_nFormat == TF_BC6H_SF16;
 
     const uint32_t height = uint32_t(m_nHeight);
     // Bottom-up: the top source row is the last display row.
     RunRows({height, c.width, 1, false}, m_nThreads, progress, m_Reader,
             [&](uint32_t first, uint32_t end) {
-                for (uint32_t y = first; y < end; ++y)
-                    composeRow(c, y, m_pDisplayImage + size_t(height - 1 - y) * c.width);
+                for (uint32_t y = first; y < end; ++y) {
+                    uint32_t* dest = m_pDisplayImage + size_t(height - 1 - y) * c.width;
+                    composeRow(c, y, dest);
+                    if (isolateShift < 32) IsolateRow(dest, c.width, isolateShift);
+                }
             });
 }

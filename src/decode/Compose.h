@@ -18,3 +18,10 @@ void BlendWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t r
                   uint8_t blue);
 // Alpha as grey: the alpha byte in all four bytes.
 void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count);
+
+// The factor of an exposure of `stops` (clamped to kMaxExposure either way): 2 to that power.
+float ExposureFactor(int32_t stops);
+// The formats an exposure acts on: float, half and BC6H surfaces.
+bool ExposureApplies(int32_t format);
+// Whether Compose in `mode` blends the colours by alpha (over the background it is given).
+bool BlendsByAlpha(const CDdsTexture& texture, int32_t mode);

@@ -4,6 +4,9 @@
 #include "view/Window.h"
 #include "view/Zoom.h"
 
+#include <algorithm>
+#include <vector>
+
 float g_fZoomFactor = 1.0f;
 float g_fFitFactor = 1.0f;
 POINT g_PanOffset = {0, 0};
@@ -33,6 +36,27 @@ BITMAPINFO BitmapHeaderOf(const CDdsTexture& texture) {
 
 void SetArrowOrHand(bool hand) {
     SetCursor(LoadCursorA(nullptr, hand ? IDC_HAND : IDC_ARROW));
+}
+
+// The visible part of the picture over the checkerboard, composed here at the screen's scale
+// (GDI has no stretch that blends by alpha) and drawn in one piece, so nothing flickers.
+void PaintOverCheckerboard(HDC dc, int32_t left, int32_t top, int32_t areaWidth, int32_t areaHeight,
+                           float scale) {
+    const int32_t w = g_Texture.m_nWidth, h = g_Texture.m_nHeight;
+    const int32_t x0 = std::max(0, left), y0 = std::max(0, top);
+    const int32_t x1 = int32_t(std::min<double>(areaWidth, left + w * double(scale)));
+    const int32_t y1 = int32_t(std::min<double>(areaHeight, top + h * double(scale)));
+    if (x1 <= x0 || y1 <= y0) return;
+    static std::vector<uint32_t> pixels; // reused from paint to paint
+    pixels.resize(size_t(x1 - x0) * (y1 - y0));
+    DrawOverCheckerboard(pixels.data(), {x0, y0, x1 - x0, y1 - y0},
+                         {g_Texture.m_pDisplayImage, w, h, left, top, double(scale)});
+    BITMAPINFO info = {};
+    info.bmiHeader = BitmapHeaderOf(g_Texture).bmiHeader;
+    info.bmiHeader.biWidth = x1 - x0;
+    info.bmiHeader.biHeight = -(y1 - y0); // top row first
+    SetDIBitsToDevice(dc, x0, y0, DWORD(x1 - x0), DWORD(y1 - y0), 0, 0, 0, UINT(y1 - y0),
+                      pixels.data(), &info, DIB_RGB_COLORS);
 }
 } // namespace
 
@@ -65,9 +89,14 @@ void PaintImage(HDC dc) {
     const int mode = StretchModeFor(scale, g_Settings.filterShrink, g_Settings.filterEnlarge);
     SetStretchBltMode(dc, mode);
     if (mode == HALFTONE) SetBrushOrgEx(dc, 0, 0, nullptr);
-    const BITMAPINFO header = BitmapHeaderOf(g_Texture);
-    StretchDIBits(dc, x.pos, y.pos, int(width), int(height), 0, 0, g_Texture.m_nWidth,
-                  g_Texture.m_nHeight, g_Texture.m_pDisplayImage, &header, DIB_RGB_COLORS, SRCCOPY);
+    if (g_bCheckered) {
+        PaintOverCheckerboard(dc, x.pos, y.pos, client.right, areaHeight, scale);
+    } else {
+        const BITMAPINFO header = BitmapHeaderOf(g_Texture);
+        StretchDIBits(dc, x.pos, y.pos, int(width), int(height), 0, 0, g_Texture.m_nWidth,
+                      g_Texture.m_nHeight, g_Texture.m_pDisplayImage, &header, DIB_RGB_COLORS,
+                      SRCCOPY);
+    }
     SetRect(&g_LastImageRect, x.pos, y.pos, int(width + x.pos), int(height + y.pos));
     // The picture may have been drawn over the status bar.
     InvalidateRect(g_hStatusBar, nullptr, TRUE);
@@ -106,6 +135,7 @@ void TrackCursor() {
     if (!inside) {
         g_CursorPixel.x = -1;
         UpdateTitle();
+        UpdateViewPart();
         SetArrowOrHand(false);
         return;
     }
@@ -113,6 +143,7 @@ void TrackCursor() {
     g_CursorPixel = {PixelAt(cursor.x - origin.x - g_LastImageRect.left, scale),
                      PixelAt(cursor.y - origin.y - g_LastImageRect.top, scale)};
     UpdateTitle();
+    UpdateViewPart();
     SetArrowOrHand(g_bPannable);
     if (!g_bPannable || g_DragAnchor.x == -1) return;
     g_PanOffset.x += cursor.x - g_DragAnchor.x;

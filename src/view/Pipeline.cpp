@@ -140,7 +140,7 @@ int LoadAndShow() {
         }
         g_nProgressStage = kStageCompose;
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
-        g_Texture.Compose(ComposeModeOfSettings(), c.red, c.green, c.blue, ReportProgress);
+        ComposeShown(ComposeModeOfSettings(), c.red, c.green, c.blue);
         if (Cancelled()) {
             DropHalfMadeImages();
             FinishOperation();
@@ -162,6 +162,9 @@ void FillStatusBar() {
     const auto parts = FormatStatusTexts(StatusFactsOf(g_Texture));
     for (int part : {2, 3, 4, 5, 0, 1})
         SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));
+    // The seventh part comes and goes with the exposure of a float surface.
+    SetStatusParts();
+    UpdateViewPart();
 }
 
 int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
@@ -175,7 +178,7 @@ int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
 
 void Recompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, void (*beforePaint)()) {
     StartOperation(kStageCompose);
-    g_Texture.Compose(mode, red, green, blue, ReportProgress);
+    ComposeShown(mode, red, green, blue);
     if (beforePaint) beforePaint();
     RepaintNow();
     FinishOperation();

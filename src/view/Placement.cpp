@@ -15,7 +15,7 @@ int32_t OuterSize(int32_t frame, int32_t image, float scale, int32_t extra, int3
 
 Placement ComputePlacement(const PlacementInput& in) {
     Placement p;
-    p.width = OuterSize(in.frameWidth, in.imageWidth, in.scale, 0, kMinWindowWidth);
+    p.width = OuterSize(in.frameWidth, in.imageWidth, in.scale, 0, in.minWidth);
     p.height =
         OuterSize(in.frameHeight, in.imageHeight, in.scale, in.statusHeight, kMinWindowHeight);
     const WindowRect& w = in.work;
@@ -49,13 +49,14 @@ BarPosition ProgressBarPosition(int32_t clientWidth, int32_t clientHeight) {
     return {(clientWidth - kProgressBarWidth) / 2, clientHeight - kProgressBarLift};
 }
 
-StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth) {
-    static const int32_t kEdges[kStatusParts] = {60, 230, 330, 420, 500, -1};
+StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool seventh) {
+    static const int32_t kEdges[kStatusParts + 1] = {60, 230, 330, 420, 500, 640, -1};
     StatusEdges e;
-    for (int i = 0; i < kStatusParts; ++i)
-        e.right[i] = kEdges[i] < 0 ? -1 : int32_t(int64_t(kEdges[i]) * dpi / 96);
+    e.count = seventh ? kStatusParts + 1 : kStatusParts;
+    for (int i = 0; i < e.count; ++i)
+        e.right[i] = i == e.count - 1 ? -1 : int32_t(int64_t(kEdges[i]) * dpi / 96);
     const int32_t shift = firstTextWidth - e.right[0];
     if (shift > 0)
-        for (int i = 0; i < kStatusParts - 1; ++i) e.right[i] += shift;
+        for (int i = 0; i < e.count - 1; ++i) e.right[i] += shift;
     return e;
 }

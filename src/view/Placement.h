@@ -25,7 +25,10 @@ struct PlacementInput {
     WindowRect work;   // the nearest monitor's work area
     bool centerOnMonitor;
     bool clipToMonitor;
+    // Wider while the status bar has its seventh part, so that the part is on show.
+    int32_t minWidth = kMinWindowWidth;
 };
+constexpr int32_t kMinWidthWithSeventhPart = 860;
 
 struct Placement {
     int32_t left, top, width, height;
@@ -38,11 +41,14 @@ Placement ComputePlacement(const PlacementInput& in);
 
 // The right edges of the status bar's six parts (the last reaches the window's edge): 60,
 // 230, 330, 420, 500 at 96 dots per inch, scaled with the display's resolution, and all moved
-// right when the first part's text ("Type: DDS") needs more room in the font in use.
+// right when the first part's text ("Type: DDS") needs more room in the font in use. With the
+// seventh part (exposure and texel values) the sixth ends at 640 and the seventh reaches the
+// edge.
 struct StatusEdges {
-    int32_t right[kStatusParts];
+    int32_t right[kStatusParts + 1];
+    int32_t count;
 };
-StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth);
+StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool seventh = false);
 
 // The progress bar's top-left corner in a client area of this size.
 struct BarPosition {

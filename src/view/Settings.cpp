@@ -1,5 +1,6 @@
 #include "view/Settings.h"
 
+#include <algorithm>
 #include <cstring>
 
 ViewerSettings g_Settings;
@@ -40,16 +41,33 @@ void DecodeWindowPos(uint32_t value, ViewerSettings& s) {
     s.windowPos.y = int16_t(uint16_t(value >> 16));
 }
 
+constexpr uint32_t kCheckerboardBit = 1u << 11, kTexelReadoutBit = 1u << 12;
+constexpr int kChannelShift = 13, kExposureShift = 16;
+constexpr uint32_t kChannelMask = 7, kExposureMask = 63;
+
 uint32_t EncodeFlags(const ViewerSettings& s) {
     uint32_t flags = 0;
     for (size_t i = 0; i < sizeof kFlagBits / sizeof kFlagBits[0]; ++i)
         if (s.*kFlagBits[i].field) flags |= 1u << i;
+    if (s.checkerboard) flags |= kCheckerboardBit;
+    if (s.texelReadout) flags |= kTexelReadoutBit;
+    flags |= (uint32_t(s.channel) & kChannelMask) << kChannelShift;
+    flags |= (uint32_t(s.exposure) & kExposureMask) << kExposureShift;
     return flags;
 }
 
 void DecodeFlags(uint32_t flags, uint32_t version, ViewerSettings& s) {
     for (size_t i = 0; i < sizeof kFlagBits / sizeof kFlagBits[0]; ++i)
         if (version >= kFlagBits[i].sinceVersion) s.*kFlagBits[i].field = (flags >> i) & 1;
+    if (version < kExtrasVersion) return;
+    s.checkerboard = flags & kCheckerboardBit;
+    s.texelReadout = flags & kTexelReadoutBit;
+    const int32_t channel = int32_t(flags >> kChannelShift & kChannelMask);
+    s.channel = channel <= 4 ? channel : 0;
+    // Six bits of two's complement.
+    const int32_t exposure = int32_t(flags >> kExposureShift & kExposureMask);
+    s.exposure = std::max(-kMaxStoredExposure,
+                          std::min(kMaxStoredExposure, exposure >= 32 ? exposure - 64 : exposure));
 }
 
 bool ApplyStoredSettings(const StoredSettings& stored, ViewerSettings& s) {

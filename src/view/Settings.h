@@ -30,12 +30,22 @@ struct ViewerSettings {
     char lastPath[kPathBufferSize] =
         {};                      // the current file's folder (UTF-8), ending with a backslash
     uint32_t mouseWheelMode = 0; // 0 cycle files; 1..4 zoom by 5, 10, 25, 50 %
+    // Beyond the described options, all off by default.
+    bool checkerboard = false; // blend over a grey checkerboard instead of the colour
+    bool texelReadout = false; // the values of the texel under the cursor in the status bar
+    int32_t channel = 0;       // 0 all; 1, 2, 3, 4 red, green, blue, alpha alone as grey
+    int32_t exposure = 0;      // stops, for float, half and BC6H surfaces
 };
 
 // The program's one settings record.
 extern ViewerSettings g_Settings;
 
 constexpr uint32_t kSettingsVersion = 3;
+// Flags of version 3: bit 11 checkerboard, bit 12 texel values, bits 13-15 the channel on show
+// (0..4), bits 16-21 the exposure in stops (two's complement, kept within kMaxStoredExposure).
+// Older programs read only the bits they know.
+constexpr uint32_t kExtrasVersion = 3;
+constexpr int32_t kMaxStoredExposure = 16;
 constexpr uint32_t kMouseWheelModes = 5;
 
 // The four numeric encodings of the store.

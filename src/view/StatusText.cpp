@@ -30,6 +30,12 @@ std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& f) {
     return parts;
 }
 
+std::string FormatViewText(bool exposureShown, int32_t exposure, const std::string& texel) {
+    std::string text = exposureShown ? Print(" EV %+d", exposure) : "";
+    if (!texel.empty()) text += Print(" %s", texel.c_str());
+    return text;
+}
+
 StatusFacts StatusFactsOf(const CDdsTexture& t) {
     StatusFacts f;
     f.formatName = t.m_szFormatName;

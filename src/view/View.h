@@ -75,6 +75,22 @@ void StepFile(int32_t step);
 void ShowOpenDialog();
 void OpenDroppedFile(HDROP drop);
 
+// Beyond the described viewer: channel on show, exposure, checkerboard, texel values, save and
+// copy. Each command runs only while idle (the busy rule) and changes no more than the picture.
+// Whether the display image was composed for the checkerboard (blended over black).
+extern bool g_bCheckered;
+// Composes in this mode with the channel, exposure and checkerboard in force.
+void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
+// Composes in the mode and over the colour the settings ask for, and paints.
+void RecomposeAsSet();
+void StepExposure(int32_t step); // 0 resets; formats without float data ignore it
+void SetStatusParts();
+void ShowViewPart();   // the parts and the seventh part's text, after an option changed
+void UpdateViewPart(); // the seventh status part, when its text has changed
+bool SeventhPartWanted();
+void CopyToClipboard(bool picture); // texel values under the cursor, else the picture
+void SavePictureAsPng();
+
 // Placement, title, background colour.
 void PlaceWindow();
 // Once the window is restored: places and fits a picture that was loaded while it was

@@ -220,6 +220,106 @@ else
     fail "no window after the restart"
 fi
 
+# ---- beyond the described viewer: channels, checkerboard, exposure, saving ----------------------
+MAKE_FIXTURES=${MAKE_FIXTURES:-$(dirname "$BRIXA")/tests/make-fixtures.exe}
+EXTRAS=$WORK/extras
+mkdir -p "$EXTRAS"
+winpath() { echo "Z:${1//\//\\}"; }
+{
+    printf 'fixture\ta-clear\tsize=32x32 rgb=32/ff0000/ff00/ff/ff000000 data=1024*00000000\n'
+    printf 'fixture\tb-alpha\tsize=32x32 rgb=32/ff0000/ff00/ff/ff000000 data=128*%s\n' \
+        ff0000ff2040ff8010203040ffffff0080808080c0c0c0fe00ff0001336699cc
+    printf 'fixture\tc-hdr\tsize=64x64 fourcc=116 data=1024*%s\n' \
+        cdcccc3d9a99993e6666e63e0000803fcdcc4c3dcdcc4c3e6666663f0000803fcdcccc3e0ad7233c0000803e0000803fc3f5a83e48e1fa3e8fc2f53d0000803f
+    printf 'fixture\td-hdr-doubled\tsize=64x64 fourcc=116 data=1024*%s\n' \
+        cdcc4c3e9a99193f6666663f0000803fcdcccc3dcdcccc3e6666e63f0000803fcdcc4c3f0ad7a33c0000003f0000803fc3f5283f48e17a3f8fc2753e0000803f
+} >"$WORK/extras.tsv"
+"${EMU[@]}" "$MAKE_FIXTURES" table "$(winpath "$WORK/extras.tsv")" "$(winpath "$EXTRAS")" >/dev/null ||
+    fail "extras: fixtures"
+# The screen's crop of the picture, at scale 1.
+shot() { # NAME SIZE
+    local origin
+    origin=$(picture_origin) || { fail "$1: no Pos in the title ($(title))"; return 1; }
+    read -r ox oy <<<"$origin"
+    import -window root "$SHOTS/$1.png"
+    convert "$SHOTS/$1.png" -crop "$2+${ox}+${oy}" +repage -alpha off "$WORK/$1-crop.png"
+}
+same() { # WHAT A B
+    check "$1: pixels differing" 0 "$(compare -metric AE "$2" "$3" null: 2>&1)"
+}
+
+"${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
+WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "$(winpath "$EXTRAS/a-clear.dds")" >"$WORK/brixa3.log" 2>&1 </dev/null &
+PID=$!
+WIN=
+for i in $(seq 200); do
+    WIN=$(xdotool search --name '^Brixa - \[a-clear' 2>/dev/null | head -1)
+    [ -n "$WIN" ] && break
+    sleep 0.1
+done
+if [ -n "$WIN" ]; then
+    xdotool windowfocus --sync "$WIN"
+    sleep 0.3
+    # K: a clear picture shows the board alone, in squares of 8 screen pixels of two greys.
+    press k
+    shot board 32x32
+    check "checkerboard: two greys" "2" "$(convert "$WORK/board-crop.png" -format %k info:)"
+    # The next picture (same size, same place) over that board: the colour plus the grey by
+    # what its alpha leaves.
+    press Next
+    wait_title 'Brixa - \[b-alpha*'
+    "${EMU[@]}" "$CLI" export "$EXTRAS/b-alpha.dds" "$WORK/b-black.bgra" --view blend \
+        --background 000000 >/dev/null
+    convert -size 32x32 -depth 8 "BGRA:$WORK/b-black.bgra" -flip "$WORK/b-black.png"
+    # In whole bytes: colour + round(grey x (255 - alpha) / 255).
+    convert "$WORK/b-black.png" "$WORK/board-crop.png" \
+        -fx '(floor(u*255+0.5) + floor(v*255*(255 - floor(u.a*255+0.5))/255 + 0.5)) / 255' \
+        -alpha off "$WORK/b-expected.png"
+    shot checkerboard 32x32
+    same "checkerboard blend" "$WORK/checkerboard-crop.png" "$WORK/b-expected.png"
+    # 1: red alone as grey, as the colour view has it; 4: alpha as the alpha view has it.
+    press 1
+    "${EMU[@]}" "$CLI" export "$EXTRAS/b-alpha.dds" "$WORK/b-color.png" --view color >/dev/null
+    convert "$WORK/b-color.png" -channel R -separate -type TrueColor "$WORK/b-red.png"
+    shot red 32x32
+    same "channel 1 (red)" "$WORK/red-crop.png" "$WORK/b-red.png"
+    press 4
+    "${EMU[@]}" "$CLI" export "$EXTRAS/b-alpha.dds" "$WORK/b-alpha.png" --view alpha >/dev/null
+    shot alpha-channel 32x32
+    same "channel 4 (alpha)" "$WORK/alpha-channel-crop.png" "$WORK/b-alpha.png"
+    press 4
+    press k
+    # ] on a float texture: each value doubled before the clamp, as a texture of doubled values.
+    press Next
+    wait_title 'Brixa - \[c-hdr*'
+    press bracketright
+    "${EMU[@]}" "$CLI" export "$EXTRAS/d-hdr-doubled.dds" "$WORK/d.png" >/dev/null
+    shot exposure 64x64
+    same "exposure +1" "$WORK/exposure-crop.png" "$WORK/d.png"
+    # Ctrl+S saves what is shown, at the file's size.
+    xdotool windowfocus --sync "$WIN" key ctrl+s
+    for i in $(seq 100); do
+        DLG=$(xdotool search --name '^Save view as PNG' 2>/dev/null | head -1)
+        [ -n "$DLG" ] && break
+        sleep 0.1
+    done
+    if [ -n "$DLG" ]; then
+        sleep 0.5
+        xdotool windowfocus --sync "$DLG" key ctrl+a type "$(winpath "$WORK/saved.png")"
+        xdotool key alt+s # Save (Return may only close the name box's list)
+        for i in $(seq 50); do [ -s "$WORK/saved.png" ] && break; sleep 0.1; done
+        same "Ctrl+S" "$WORK/saved.png" "$WORK/d.png"
+    else
+        fail "Ctrl+S: no dialog"
+    fi
+    press Escape
+    for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
+    kill "$PID" 2>/dev/null # a dialog left open keeps it running
+    PID=
+else
+    fail "no window on the extras"
+fi
+
 # A stopped load, then a file that is no DDS: an 8192 x 4096 picture on show, Page Down to a
 # 2880 x 2880 one (nothing to read, so it is decoding at once) and again while it decodes,
 # onto 128 bytes of text. After the refusal's box every paint must still be a sound one.
