@@ -200,14 +200,20 @@ check "settings saved: LastPath" "Z:${SRC//\//\\}\\samples\\" \
         sed -n 's/.*REG_SZ *//p')"
 
 # A restart without a file: the stored folder is the one walked, the stored wheel mode kept.
-WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" >"$WORK/brixa2.log" 2>&1 </dev/null &
-PID=$!
-WIN=
-for i in $(seq 200); do
-    WIN=$(xdotool search --name '^Brixa$' 2>/dev/null | head -1)
-    [ -n "$WIN" ] && break
-    sleep 0.1
-done
+# Starts Brixa.exe and waits for its window: PID and WIN are set (WIN empty when none came).
+start_brixa() { # LOG TITLE_PATTERN [ARGUMENT]
+    local log=$1 pattern=$2 i
+    shift 2
+    WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "$@" >"$WORK/$log" 2>&1 </dev/null &
+    PID=$!
+    WIN=
+    for i in $(seq 200); do
+        WIN=$(xdotool search --name "$pattern" 2>/dev/null | head -1)
+        [ -n "$WIN" ] && break
+        sleep 0.1
+    done
+}
+start_brixa brixa2.log '^Brixa$'
 if [ -n "$WIN" ]; then
     xdotool windowfocus --sync "$WIN"
     sleep 0.3
@@ -249,14 +255,7 @@ same() { # WHAT A B
 }
 
 "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
-WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "$(winpath "$EXTRAS/a-clear.dds")" >"$WORK/brixa3.log" 2>&1 </dev/null &
-PID=$!
-WIN=
-for i in $(seq 200); do
-    WIN=$(xdotool search --name '^Brixa - \[a-clear' 2>/dev/null | head -1)
-    [ -n "$WIN" ] && break
-    sleep 0.1
-done
+start_brixa extras.log '^Brixa - \[a-clear' "$(winpath "$EXTRAS/a-clear.dds")"
 if [ -n "$WIN" ]; then
     xdotool windowfocus --sync "$WIN"
     sleep 0.3
@@ -328,15 +327,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
     printf 'fixture\t%s\t%s\n' a "size=8192x4096 fourcc=DXT1 data=2097152*0000000000000000" \
         b "size=2880x2880 fourcc=DXT1" c "size=4x4 magic=TEXT truncate=128" >"$WORK/stop.tsv"
     "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/stop.tsv" "$WORK/stop" >/dev/null || fail "stopped load: fixtures"
-    WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "Z:${WORK//\//\\}\\stop\\a.dds" \
-        >"$WORK/brixa3.log" 2>&1 </dev/null &
-    PID=$!
-    WIN=
-    for i in $(seq 200); do
-        WIN=$(xdotool search --name '^Brixa - \[a.dds' 2>/dev/null | head -1)
-        [ -n "$WIN" ] && break
-        sleep 0.1
-    done
+    start_brixa brixa3.log '^Brixa - \[a.dds' "Z:${WORK//\//\\}\\stop\\a.dds"
     if [ -n "$WIN" ]; then
         sleep 0.5
         # Down steps on as well; sent until one lands in the load (the box of the third file
