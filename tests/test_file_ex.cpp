@@ -669,4 +669,13 @@ TEST(PngWriter, WritesThePictureTopRowFirst) {
     }
 }
 
+TEST(PngWriter, TakesUtf8Names) {
+    const std::string path = testkit::TempDir() + kSep + "pictur\xC3\xA9 \xE6\x97\xA5.png";
+    std::string error;
+    ASSERT_TRUE(WritePng(path, kPicture, 2, 2, PngRows::kTopDown, PngAlpha::kKeep, error)) << error;
+    CFileEx reader; // the reader opens UTF-8 names: the same file
+    reader.Open(path.c_str());
+    EXPECT_GT(reader.GetSize(), 8u);
+}
+
 } // namespace

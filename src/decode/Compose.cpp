@@ -339,7 +339,7 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
 
     const uint32_t height = uint32_t(m_nHeight);
     // Bottom-up: the top source row is the last display row.
-    RunRows({height, c.width, 1, false}, m_nThreads, progress, m_Reader,
+    RunRows({height, c.width, 1}, m_nThreads, progress, m_Reader,
             [&](uint32_t first, uint32_t end) {
                 for (uint32_t y = first; y < end; ++y) {
                     uint32_t* dest = m_pDisplayImage + size_t(height - 1 - y) * c.width;

@@ -64,7 +64,7 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
         }
     };
     // No block row writes another's pixels.
-    RunRows({blockRows, 4 * across * 4, 0, false}, m_nThreads, progress, m_Reader, decodeRows);
+    RunRows({blockRows, 4 * across * 4, 0}, m_nThreads, progress, m_Reader, decodeRows);
 }
 
 // `row(dest, src)` converts one source row. The bytes of a row that the file did not supply are
@@ -74,7 +74,7 @@ void CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn
     if (!ImagesMatchHeader(*this) || !rowBytes) return;
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint64_t rows = std::min<uint64_t>(height, (m_nRawSize + rowBytes - 1) / rowBytes);
-    RunRows({uint32_t(rows), width, 0, false}, m_nThreads, progress, m_Reader,
+    RunRows({uint32_t(rows), width, 0}, m_nThreads, progress, m_Reader,
             [&](uint32_t firstRow, uint32_t endRow) {
                 std::vector<uint8_t> partRow;
                 for (uint32_t y = firstRow; y < endRow; ++y) {

@@ -76,8 +76,7 @@ bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, C
     const uint32_t bandRows =
         std::clamp(loop.rows / (threads * kBandsPerThread), narrowest, widest);
     Bands bands(rows, loop.rows, bandRows);
-    if (threads < 2 || bands.bandCount < 2 || loop.rowsOverlap)
-        return RunInOrder(loop, progress, reader, rows);
+    if (threads < 2 || bands.bandCount < 2) return RunInOrder(loop, progress, reader, rows);
 
     std::vector<std::thread> workers;
     bands.running = std::min(threads, bands.bandCount);

@@ -17,7 +17,6 @@ struct RowLoop {
     uint32_t rows;
     uint32_t pixelsPerRow; // pixels one row writes, for sizing the bands
     uint32_t reportBase;   // one thread reports i + reportBase before row i
-    bool rowsOverlap;      // rows write into each other's pixels: one thread, in order
 };
 
 // Runs `rows(first, end)` over every row of the loop, each row exactly once. With one thread

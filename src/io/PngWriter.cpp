@@ -7,12 +7,33 @@
 #include <new>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO // the file is ours: its errors are reported with the system's text
 #include <stb_image_write.h>
 
 namespace {
+
+// Names are UTF-8, as the reader takes them; on Windows through the wide API, so that every
+// name the system has can be written, and a name that is no UTF-8 at all in the ANSI code page.
+FILE* OpenForWriting(const std::string& path) {
+#ifdef _WIN32
+    UINT codePage = CP_UTF8;
+    int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.c_str(), -1, nullptr, 0);
+    if (length == 0)
+        length = MultiByteToWideChar(codePage = CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (length <= 0) return std::fopen(path.c_str(), "wb");
+    std::wstring wide(size_t(length), L'\0');
+    MultiByteToWideChar(codePage, 0, path.c_str(), -1, &wide[0], length);
+    return _wfopen(wide.c_str(), L"wb");
+#else
+    return std::fopen(path.c_str(), "wb");
+#endif
+}
 
 // The encoder hands over the whole file at once; it is opened only then, so that a picture
 // that cannot be encoded leaves an existing file as it was.
@@ -24,7 +45,7 @@ struct Sink {
 
 void WriteFile(void* context, void* data, int size) {
     Sink& sink = *static_cast<Sink*>(context);
-    FILE* f = std::fopen(sink.path.c_str(), "wb");
+    FILE* f = OpenForWriting(sink.path);
     bool ok = f && std::fwrite(data, 1, size_t(size), f) == size_t(size) && std::fflush(f) == 0;
     if (!ok) sink.error = errno;
     if (f && std::fclose(f) != 0 && ok) {

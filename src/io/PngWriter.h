@@ -7,7 +7,8 @@
 enum class PngRows { kTopDown, kBottomUp };
 enum class PngAlpha { kDrop, kKeep }; // an opaque RGB PNG, or RGBA with the pixels' own alpha
 
-// `bgra` holds width x height pixels, each the bytes blue, green, red, alpha in memory. Returns
+// `path` is UTF-8 (or, on Windows, a name in the ANSI code page that is no UTF-8). `bgra` holds
+// width x height pixels, each the bytes blue, green, red, alpha in memory. Returns
 // false with a message in `error` ("cannot write PATH: " and the system's message) when the
 // file cannot be written or the picture is too large for the encoder.
 bool WritePng(const std::string& path, const uint32_t* bgra, uint32_t width, uint32_t height,

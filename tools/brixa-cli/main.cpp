@@ -1,5 +1,6 @@
 // brixa-cli: the viewer's loading, decoding and composition on the command line.
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -198,6 +199,10 @@ std::string CheckCommand(const std::vector<std::string>& positional, Options& o)
         if (o.files.size() != 2) return "wrong number of arguments for export";
         o.out = o.files.back();
         o.files.pop_back();
+        // `export a.dds b.dds` without --out-dir would write over the second texture.
+        std::string ext = o.out.size() >= 4 ? o.out.substr(o.out.size() - 4) : "";
+        for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".dds") return "OUT " + o.out + " is a .dds file: several files need --out-dir";
     }
     if (o.files.empty() || (!several && o.files.size() != 1))
         return "wrong number of arguments for " + o.command;
@@ -391,10 +396,15 @@ std::string InfoJson(const CDdsTexture& t, const std::string& file) {
     const dds::DdsHead& h = t.m_Header;
     const uint32_t fourCC = h.ddspf.dwFourCC;
     const std::string fourCCText(reinterpret_cast<const char*>(&fourCC), 4);
+    // A FourCC of four printable characters as text, any other as its number.
+    const bool printable = std::all_of(fourCCText.begin(), fourCCText.end(),
+                                       [](char c) { return c >= 0x20 && c < 0x7F; });
     std::string json =
         "{\"file\":" + JsonString(file) + ",\"format\":" + JsonString(t.m_szFormatName) +
-        ",\"formatCode\":" + std::to_string(t.m_nFormat) +
-        ",\"fourCC\":" + (fourCC ? JsonString(fourCCText) : "null") +
+        ",\"formatCode\":" + std::to_string(t.m_nFormat) + ",\"fourCC\":" +
+        (!fourCC     ? "null"
+         : printable ? JsonString(fourCCText)
+                     : std::to_string(fourCC)) +
         ",\"dxgiFormat\":" + (t.m_bDx10 ? std::to_string(t.m_Dx10.dxgiFormat) : "null");
     const std::pair<const char*, int64_t> numbers[] = {
         {"width", t.m_nWidth},

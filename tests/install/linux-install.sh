@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The Linux install's round trip: scripts/install-linux into a fresh home (the default prefix
+# ~/.local), `xdg-open SAMPLE.dds` opens a Brixa window titled with that file (the launcher
+# making its Wine prefix on first use), and scripts/install-linux --uninstall leaves the home
+# as it was.
+#   linux-install.sh SAMPLE.dds          (needs DISPLAY; BRIXA_EXE: a built Brixa.exe)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+sample=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+home=$(mktemp -d "${TMPDIR:-/tmp}/brixa-home.XXXXXX")
+viewer=
+cleanup() {
+    [ -z "$viewer" ] || kill "$viewer" 2>/dev/null || true
+    rm -rf "$home"
+}
+trap cleanup EXIT
+export HOME=$home
+unset XDG_DATA_HOME XDG_CONFIG_HOME XDG_DATA_DIRS XDG_CURRENT_DESKTOP DESKTOP_SESSION
+# No desktop environment: xdg-open and xdg-mime use the shared MIME database and the
+# .desktop files, as the file managers do.
+fail() {
+    echo "FAIL  linux install: $*" >&2
+    exit 1
+}
+
+mkdir -p "$home/work"
+cp "$sample" "$home/work/"
+sample=$home/work/$(basename "$sample")
+before=$(cd "$home" && find . | sort)
+
+"$root/scripts/install-linux" || fail "scripts/install-linux failed"
+for f in bin/brixa lib/brixa/Brixa.exe share/applications/brixa.desktop \
+    share/mime/packages/brixa.xml share/icons/hicolor/48x48/apps/brixa.png; do
+    [ -e "$home/.local/$f" ] || fail "~/.local/$f is missing"
+done
+desktop-file-validate "$home/.local/share/applications/brixa.desktop" || fail "brixa.desktop is not valid"
+type=$(xdg-mime query filetype "$sample")
+[ "$type" == image/x-dds ] || fail "xdg-mime says $sample is '$type'"
+default=$(xdg-mime query default image/x-dds)
+[ "$default" == brixa.desktop ] || fail "the default application for image/x-dds is '$default'"
+
+xdg-open "$sample" >/dev/null 2>&1 </dev/null &
+viewer=$!
+name=$(basename "$sample")
+window=
+for _ in $(seq 600); do # the first start makes the Wine prefix: up to a minute
+    window=$(xdotool search --name "^Brixa - \\[${name//./\\.}\\]" 2>/dev/null | head -1) || true
+    [ -z "$window" ] || break
+    sleep 0.1
+done
+[ -n "$window" ] || fail "xdg-open $name opened no window titled with it"
+echo "window: $(xdotool getwindowname "$window")"
+xdotool windowfocus --sync "$window" key Escape
+for _ in $(seq 150); do kill -0 "$viewer" 2>/dev/null || break; sleep 0.1; done
+! kill -0 "$viewer" 2>/dev/null || fail "Brixa did not close on Esc"
+viewer=
+# Wine's server outlives the viewer for a moment; the prefix goes with the uninstall.
+WINEPREFIX=$home/.local/share/brixa/wine "${WINESERVER:-wineserver}" -k 2>/dev/null || true
+
+"$root/scripts/install-linux" --uninstall || fail "scripts/install-linux --uninstall failed"
+after=$(cd "$home" && find . | sort)
+[ "$before" == "$after" ] || fail "left behind: $(comm -13 <(echo "$before") <(echo "$after") | tr '\n' ' ')"
+echo "installed, opened $name with xdg-open, uninstalled: nothing left"
