@@ -1,6 +1,8 @@
 // The window's size and place for a picture.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "view/Placement.h"
 
 namespace {
@@ -66,6 +68,21 @@ TEST(Placement, Table) {
         EXPECT_EQ(p.width, c.out.width) << c.what;
         EXPECT_EQ(p.height, c.out.height) << c.what;
     }
+}
+
+// Faces +X, -X, +Y, -Y, +Z, -Z: each 2 x 1 face's rows land in its cell of the bottom-up cross.
+TEST(Placement, CubeCross) {
+    const int32_t column[kCubeFaces] = {2, 0, 1, 1, 1, 3}, row[kCubeFaces] = {1, 1, 0, 2, 1, 1};
+    std::vector<uint32_t> cross(8 * 3, 0);
+    for (int32_t face = 0; face < kCubeFaces; ++face) {
+        EXPECT_EQ(CubeCrossCell(face).column, column[face]) << face;
+        EXPECT_EQ(CubeCrossCell(face).row, row[face]) << face;
+        const uint32_t pixels[2] = {uint32_t(face + 1), uint32_t(face + 11)};
+        CopyFaceIntoCross(cross.data(), pixels, 2, 1, face);
+    }
+    EXPECT_EQ(cross, (std::vector<uint32_t>{0, 0,  4, 14, 0, 0,  0, 0,    // -Y, the bottom row
+                                            2, 12, 5, 15, 1, 11, 6, 16,   // -X +Z +X -Z
+                                            0, 0,  3, 13, 0, 0,  0, 0})); // +Y
 }
 
 TEST(Placement, ProgressBar) {

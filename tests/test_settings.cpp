@@ -71,7 +71,9 @@ TEST(Settings, FlagsReadByVersion) {
         {2, 0x3F9800, 0},                            // unknown to version 2
         {3, 0x400000, 0x400000},                     // live reload
         {2, 0x400000, 0},                            // unknown to version 2
-        {3, 0xFF800000, 0},                          // bits beyond are ignored
+        {3, 0x800000, 0x800000},                     // cube maps as a cross
+        {2, 0x800000, 0},                            // unknown to version 2
+        {3, 0xFF000000, 0},                          // bits beyond are ignored
     };
     for (const Case& c : cases) {
         ViewerSettings s;

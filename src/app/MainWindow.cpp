@@ -58,9 +58,11 @@ bool StepPossible(UINT message, WPARAM key) {
     switch (key) {
     case VK_LEFT: return g_nLevel > 0;
     case VK_RIGHT: return g_Texture.LevelCount() > 0 && g_nLevel + 1 < g_Texture.LevelCount();
-    case 'Z': return g_nFaceOrLayer > 0;
+    // The cross shows every face: there is none to step to.
+    case 'Z': return !g_bCrossShown && g_nFaceOrLayer > 0;
     case 'X':
-        return g_Texture.m_nSurfaceCount > 1 && g_nFaceOrLayer + 1 < g_Texture.m_nSurfaceCount;
+        return !g_bCrossShown && g_Texture.m_nSurfaceCount > 1 &&
+               g_nFaceOrLayer + 1 < g_Texture.m_nSurfaceCount;
     default: return false;
     }
 }
@@ -207,6 +209,7 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     case 'K': FORWARD_WM_COMMAND(hwnd, IDM_CHECKERBOARD, nullptr, 0, SendMessageA); break;
     case 'T': FORWARD_WM_COMMAND(hwnd, IDM_TEXEL_READOUT, nullptr, 0, SendMessageA); break;
     case 'L': FORWARD_WM_COMMAND(hwnd, IDM_LIVE_RELOAD, nullptr, 0, SendMessageA); break;
+    case 'V': FORWARD_WM_COMMAND(hwnd, IDM_CUBE_CROSS, nullptr, 0, SendMessageA); break;
     case VK_OEM_6: StepExposure(+1); break; // ]
     case VK_OEM_4: StepExposure(-1); break; // [
     case VK_OEM_5: StepExposure(0); break;  // backslash
@@ -286,6 +289,7 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_COPY_PICTURE: CopyToClipboard(true); break;
     case IDM_SAVE_PNG: SavePictureAsPng(); break;
     case IDM_LIVE_RELOAD: ToggleOption(g_Settings.liveReload, id, WatchShownFile); break;
+    case IDM_CUBE_CROSS: ToggleOption(g_Settings.cubeCross, id, ReloadSurface); break;
     default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcW); break;
     }
 }
@@ -410,6 +414,7 @@ void SetInitialMenuStates() {
     Check(IDM_CHECKERBOARD, s.checkerboard);
     Check(IDM_TEXEL_READOUT, s.texelReadout);
     Check(IDM_LIVE_RELOAD, s.liveReload);
+    Check(IDM_CUBE_CROSS, s.cubeCross);
     WatchShownFile();
     UpdateChannelIndicators();
 }

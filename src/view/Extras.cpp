@@ -28,30 +28,30 @@ bool ExposureShown() {
     return g_Texture.m_pRawData && ExposureApplies(g_Texture.m_nFormat) && g_Settings.exposure != 0;
 }
 
+// Off while a cube is shown as a cross: the record holds one face, not the picture.
 bool CursorOnPicture() {
-    return g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 && g_CursorPixel.x < g_Texture.m_nWidth &&
-           g_CursorPixel.y < g_Texture.m_nHeight;
+    return !g_bCrossShown && g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 &&
+           g_CursorPixel.x < g_Texture.m_nWidth && g_CursorPixel.y < g_Texture.m_nHeight;
 }
 
 // The picture as shown, at the file's size: over the checkerboard when that is on (squares of
 // 8 picture pixels), top row first.
 std::vector<uint32_t> ShownPicture() {
-    const int32_t w = g_Texture.m_nWidth, h = g_Texture.m_nHeight;
+    const ShownImage image = Shown();
+    const int32_t w = image.width, h = image.height;
     std::vector<uint32_t> out(size_t(w) * h);
     if (g_bCheckered) {
-        DrawOverCheckerboard(out.data(), {0, 0, w, h},
-                             {g_Texture.m_pDisplayImage, w, h, 0, 0, 1.0});
+        DrawOverCheckerboard(out.data(), {0, 0, w, h}, {image.pixels, w, h, 0, 0, 1.0});
         return out;
     }
     for (int32_t y = 0; y < h; ++y)
-        std::memcpy(&out[size_t(y) * w], g_Texture.m_pDisplayImage + size_t(h - 1 - y) * w,
-                    size_t(w) * 4);
+        std::memcpy(&out[size_t(y) * w], image.pixels + size_t(h - 1 - y) * w, size_t(w) * 4);
     return out;
 }
 
 bool PictureShown() {
-    return g_bPaintingEnabled && g_Texture.m_pDisplayImage && g_Texture.m_nWidth > 0 &&
-           g_Texture.m_nHeight > 0;
+    const ShownImage image = Shown();
+    return g_bPaintingEnabled && image.pixels && image.width > 0 && image.height > 0;
 }
 
 void PutOnClipboard(UINT format, const void* data, size_t size) {
@@ -72,7 +72,7 @@ void PutOnClipboard(UINT format, const void* data, size_t size) {
 void CopyPicture() {
     if (!PictureShown()) return;
     const std::vector<uint32_t> picture = ShownPicture();
-    const int32_t w = g_Texture.m_nWidth, h = g_Texture.m_nHeight;
+    const int32_t w = Shown().width, h = Shown().height;
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof header;
     header.biWidth = w;
@@ -189,7 +189,7 @@ void SavePictureAsPng() {
     if (!GetSaveFileNameW(&ofn)) return;
     const std::vector<uint32_t> picture = ShownPicture();
     std::string error;
-    if (!WritePng(Utf8(path), picture.data(), uint32_t(g_Texture.m_nWidth),
-                  uint32_t(g_Texture.m_nHeight), PngRows::kTopDown, PngAlpha::kDrop, error))
+    if (!WritePng(Utf8(path), picture.data(), uint32_t(Shown().width), uint32_t(Shown().height),
+                  PngRows::kTopDown, PngAlpha::kDrop, error))
         MessageBoxW(g_hWndMain, Wide(error).c_str(), L"Error...", MB_ICONERROR);
 }

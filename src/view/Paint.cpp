@@ -22,12 +22,12 @@ float Scale() {
 
 // Made at each paint from the image painted, never kept: a header that outlived its image
 // would make the system read a larger picture than the buffer holds.
-BITMAPINFO BitmapHeaderOf(const CDdsTexture& texture) {
+BITMAPINFO BitmapHeaderOf(const ShownImage& image) {
     BITMAPINFO info = {};
     BITMAPINFOHEADER& h = info.bmiHeader;
     h.biSize = sizeof h;
-    h.biWidth = texture.m_nWidth;
-    h.biHeight = texture.m_nHeight; // positive: bottom-up rows
+    h.biWidth = image.width;
+    h.biHeight = image.height; // positive: bottom-up rows
     h.biPlanes = 1;
     h.biBitCount = 32;
     h.biCompression = BI_RGB;
@@ -42,7 +42,8 @@ void SetArrowOrHand(bool hand) {
 // (GDI has no stretch that blends by alpha) and drawn in one piece, so nothing flickers.
 void PaintOverCheckerboard(HDC dc, int32_t left, int32_t top, int32_t areaWidth, int32_t areaHeight,
                            float scale) {
-    const int32_t w = g_Texture.m_nWidth, h = g_Texture.m_nHeight;
+    const ShownImage image = Shown();
+    const int32_t w = image.width, h = image.height;
     const int32_t x0 = std::max(0, left), y0 = std::max(0, top);
     const int32_t x1 = int32_t(std::min<double>(areaWidth, left + w * double(scale)));
     const int32_t y1 = int32_t(std::min<double>(areaHeight, top + h * double(scale)));
@@ -50,9 +51,9 @@ void PaintOverCheckerboard(HDC dc, int32_t left, int32_t top, int32_t areaWidth,
     static std::vector<uint32_t> pixels; // reused from paint to paint
     pixels.resize(size_t(x1 - x0) * (y1 - y0));
     DrawOverCheckerboard(pixels.data(), {x0, y0, x1 - x0, y1 - y0},
-                         {g_Texture.m_pDisplayImage, w, h, left, top, double(scale)});
+                         {image.pixels, w, h, left, top, double(scale)});
     BITMAPINFO info = {};
-    info.bmiHeader = BitmapHeaderOf(g_Texture).bmiHeader;
+    info.bmiHeader = BitmapHeaderOf(image).bmiHeader;
     info.bmiHeader.biWidth = x1 - x0;
     info.bmiHeader.biHeight = -(y1 - y0); // top row first
     SetDIBitsToDevice(dc, x0, y0, DWORD(x1 - x0), DWORD(y1 - y0), 0, 0, 0, UINT(y1 - y0),
@@ -67,13 +68,14 @@ int32_t StatusBarHeight() {
 }
 
 void PaintImage(HDC dc) {
-    if (!g_bPaintingEnabled || !g_Texture.m_pDisplayImage) return;
+    const ShownImage image = Shown();
+    if (!g_bPaintingEnabled || !image.pixels) return;
     RECT client;
     GetClientRect(g_hWndMain, &client);
     const int32_t areaHeight = client.bottom - StatusBarHeight();
     const float scale = Scale();
-    const double width = DrawnLength(g_Texture.m_nWidth, scale);
-    const double height = DrawnLength(g_Texture.m_nHeight, scale);
+    const double width = DrawnLength(image.width, scale);
+    const double height = DrawnLength(image.height, scale);
 
     const AxisPlacement x = PlaceAxis(client.right, width, g_PanOffset.x);
     const AxisPlacement y = PlaceAxis(areaHeight, height, g_PanOffset.y);
@@ -92,10 +94,9 @@ void PaintImage(HDC dc) {
     if (g_bCheckered) {
         PaintOverCheckerboard(dc, x.pos, y.pos, client.right, areaHeight, scale);
     } else {
-        const BITMAPINFO header = BitmapHeaderOf(g_Texture);
-        StretchDIBits(dc, x.pos, y.pos, int(width), int(height), 0, 0, g_Texture.m_nWidth,
-                      g_Texture.m_nHeight, g_Texture.m_pDisplayImage, &header, DIB_RGB_COLORS,
-                      SRCCOPY);
+        const BITMAPINFO header = BitmapHeaderOf(image);
+        StretchDIBits(dc, x.pos, y.pos, int(width), int(height), 0, 0, image.width, image.height,
+                      image.pixels, &header, DIB_RGB_COLORS, SRCCOPY);
     }
     SetRect(&g_LastImageRect, x.pos, y.pos, int(width + x.pos), int(height + y.pos));
     // The picture may have been drawn over the status bar.
@@ -111,8 +112,9 @@ void RepaintNow() {
 void ComputeFitFactor() {
     RECT client;
     GetClientRect(g_hWndMain, &client);
-    g_fFitFactor = FitFactor(client.right, client.bottom - StatusBarHeight(), g_Texture.m_nWidth,
-                             g_Texture.m_nHeight);
+    const ShownImage image = Shown();
+    g_fFitFactor =
+        FitFactor(client.right, client.bottom - StatusBarHeight(), image.width, image.height);
 }
 
 void SetZoomFactor(float zoom) {

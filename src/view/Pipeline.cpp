@@ -4,10 +4,14 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "view/Settings.h"
+#include "decode/Compose.h"
 #include "view/FileList.h"
+#include "view/Placement.h"
 #include "view/Progress.h"
 #include "view/StatusText.h"
 #include "view/View.h"
@@ -31,6 +35,7 @@ int32_t g_nFaceOrLayer = 0;
 char g_szCurrentFileName[MAX_PATH] = "";
 char g_szShownFileName[MAX_PATH] = "";
 int32_t g_nShownIndex = -1;
+bool g_bCrossShown = false;
 
 namespace {
 // Whether the progress bar is on show: asking the window each row would cost a server round
@@ -70,8 +75,56 @@ void ClearImageArea() {
 // are let go (their storage stays for the next load), so that nothing paints them.
 void DropHalfMadeImages() {
     g_Texture.FreeBuffers();
+    g_bCrossShown = false;
+}
+
+std::vector<uint32_t> g_CrossImage;
+int32_t g_nCrossWidth = 0, g_nCrossHeight = 0; // one cell
+bool CrossWanted() {
+    return g_Settings.cubeCross && g_Texture.m_bCubeMap && g_Texture.m_nSurfaceCount == kCubeFaces;
+}
+
+// Sized for the selected level's faces.
+void PrepareCross() {
+    g_bCrossShown = CrossWanted();
+    if (!g_bCrossShown) return;
+    g_nCrossWidth = g_Texture.m_nWidth;
+    g_nCrossHeight = g_Texture.m_nHeight;
+    g_CrossImage.resize(size_t(g_nCrossWidth) * kCrossColumns * g_nCrossHeight * kCrossRows);
+}
+
+// Loads, decodes and composes each face of the selected level in turn (the record holds one
+// surface) into its cell; false when a request stopped it or the images could not be had.
+bool ComposeCross(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
+    const int32_t w = g_nCrossWidth, h = g_nCrossHeight;
+    // The empty cells are transparent black: composed, that is the background colour where
+    // the view blends over it, black elsewhere (and under the checkerboard).
+    const bool blended = BlendsByAlpha(g_Texture, mode) && !g_Settings.checkerboard;
+    std::fill(g_CrossImage.begin(), g_CrossImage.end(),
+              blended ? uint32_t(red) << 16 | uint32_t(green) << 8 | blue : 0u);
+    for (int32_t face = 0; face < kCubeFaces; ++face) {
+        if (!g_Texture.Load(g_szCurrentFileName, g_nLevel, face, g_hWndMain,
+                            g_Settings.dxt5AsNormalMap, ReportProgress) ||
+            Cancelled())
+            return false;
+        // A face the file cannot supply stays an empty cell.
+        if (!g_Texture.m_pRawData || g_Texture.m_nWidth != w || g_Texture.m_nHeight != h) continue;
+        g_Texture.m_bExact = g_Settings.gpuExact;
+        g_Texture.DecodeSurface(ReportProgress);
+        if (Cancelled() || !g_Texture.m_pDisplayImage) return false;
+        ComposeShown(mode, red, green, blue);
+        if (Cancelled()) return false;
+        CopyFaceIntoCross(g_CrossImage.data(), g_Texture.m_pDisplayImage, w, h, face);
+    }
+    return true;
 }
 } // namespace
+
+ShownImage Shown() {
+    if (g_bCrossShown)
+        return {g_CrossImage.data(), g_nCrossWidth * kCrossColumns, g_nCrossHeight * kCrossRows};
+    return {g_Texture.m_pDisplayImage, g_Texture.m_nWidth, g_Texture.m_nHeight};
+}
 
 int32_t ComposeModeOfSettings() {
     if (g_Settings.showAlpha) return COMPOSE_ALPHA;
@@ -117,6 +170,7 @@ int LoadAndShow() {
         return 0;
     }
     g_fFitFactor = 1.0f;
+    PrepareCross();
     // A minimised window has no client area to place and fit the picture in: that waits until
     // it is restored.
     g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
@@ -141,8 +195,9 @@ int LoadAndShow() {
         }
         g_nProgressStage = kStageCompose;
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
-        ComposeShown(ComposeModeOfSettings(), c.red, c.green, c.blue);
-        if (Cancelled()) {
+        const int32_t mode = ComposeModeOfSettings();
+        if (g_bCrossShown ? !ComposeCross(mode, c.red, c.green, c.blue)
+                          : (ComposeShown(mode, c.red, c.green, c.blue), Cancelled())) {
             DropHalfMadeImages();
             FinishOperation();
             return 0;
@@ -160,7 +215,9 @@ int LoadAndShow() {
 }
 
 void FillStatusBar() {
-    const auto parts = FormatStatusTexts(StatusFactsOf(g_Texture));
+    StatusFacts facts = StatusFactsOf(g_Texture);
+    facts.allSides = g_bCrossShown;
+    const auto parts = FormatStatusTexts(facts);
     for (int part : {2, 3, 4, 5, 0, 1})
         SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));
     // The seventh part comes and goes with the exposure of a float surface.
@@ -179,7 +236,12 @@ int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
 
 void Recompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, void (*beforePaint)()) {
     StartOperation(kStageCompose);
-    ComposeShown(mode, red, green, blue);
+    if (g_bCrossShown) {
+        // Every face again; one stopped halfway leaves nothing half-made on show.
+        if (!ComposeCross(mode, red, green, blue)) DropHalfMadeImages();
+    } else {
+        ComposeShown(mode, red, green, blue);
+    }
     if (beforePaint) beforePaint();
     RepaintNow();
     FinishOperation();

@@ -31,8 +31,9 @@ void PlaceWindow() {
     GetMonitorInfoA(MonitorFromRect(&window, MONITOR_DEFAULTTONEAREST), &monitor);
 
     PlacementInput in = {};
-    in.imageWidth = g_Texture.m_nWidth;
-    in.imageHeight = g_Texture.m_nHeight;
+    const ShownImage image = Shown();
+    in.imageWidth = image.width;
+    in.imageHeight = image.height;
     in.scale = g_fFitFactor * g_fZoomFactor;
     FrameSize(in.frameWidth, in.frameHeight);
     in.statusHeight = StatusBarHeight();

@@ -1,6 +1,7 @@
 #include "view/Placement.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "view/Zoom.h"
 
@@ -59,4 +60,21 @@ StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool seventh) {
     if (shift > 0)
         for (int i = 0; i < e.count - 1; ++i) e.right[i] += shift;
     return e;
+}
+
+CrossCell CubeCrossCell(int32_t face) {
+    static constexpr CrossCell kCells[kCubeFaces] = {{2, 1}, {0, 1}, {1, 0},
+                                                     {1, 2}, {1, 1}, {3, 1}};
+    return kCells[face];
+}
+
+void CopyFaceIntoCross(uint32_t* cross, const uint32_t* face, int32_t w, int32_t h,
+                       int32_t faceIndex) {
+    const CrossCell cell = CubeCrossCell(faceIndex);
+    const size_t crossWidth = size_t(w) * kCrossColumns;
+    // Bottom-up rows: the top row of cells is the last band of the buffer.
+    const size_t firstRow = size_t(kCrossRows - 1 - cell.row) * h;
+    for (int32_t y = 0; y < h; ++y)
+        std::memcpy(cross + (firstRow + y) * crossWidth + size_t(cell.column) * w,
+                    face + size_t(y) * w, size_t(w) * 4);
 }

@@ -55,3 +55,14 @@ struct BarPosition {
     int32_t x, y;
 };
 BarPosition ProgressBarPosition(int32_t clientWidth, int32_t clientHeight);
+
+// A full cube map shown unfolded: a 4 x 3 grid of face-sized cells, +Y above +Z, then -X, +Z,
+// +X, -Z across the middle row and -Y below +Z. Faces in the file's order +X, -X, +Y, -Y, +Z, -Z.
+constexpr int32_t kCrossColumns = 4, kCrossRows = 3, kCubeFaces = 6;
+struct CrossCell {
+    int32_t column, row; // row 0 at the top
+};
+CrossCell CubeCrossCell(int32_t face);
+// Copies one face's bottom-up image (w x h) into its cell of the bottom-up cross (4w x 3h).
+void CopyFaceIntoCross(uint32_t* cross, const uint32_t* face, int32_t w, int32_t h,
+                       int32_t faceIndex);

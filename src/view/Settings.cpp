@@ -42,7 +42,7 @@ void DecodeWindowPos(uint32_t value, ViewerSettings& s) {
 }
 
 constexpr uint32_t kCheckerboardBit = 1u << 11, kTexelReadoutBit = 1u << 12;
-constexpr uint32_t kLiveReloadBit = 1u << 22;
+constexpr uint32_t kLiveReloadBit = 1u << 22, kCubeCrossBit = 1u << 23;
 constexpr int kChannelShift = 13, kExposureShift = 16;
 constexpr uint32_t kChannelMask = 7, kExposureMask = 63;
 
@@ -53,6 +53,7 @@ uint32_t EncodeFlags(const ViewerSettings& s) {
     if (s.checkerboard) flags |= kCheckerboardBit;
     if (s.texelReadout) flags |= kTexelReadoutBit;
     if (s.liveReload) flags |= kLiveReloadBit;
+    if (s.cubeCross) flags |= kCubeCrossBit;
     flags |= (uint32_t(s.channel) & kChannelMask) << kChannelShift;
     flags |= (uint32_t(s.exposure) & kExposureMask) << kExposureShift;
     return flags;
@@ -65,6 +66,7 @@ void DecodeFlags(uint32_t flags, uint32_t version, ViewerSettings& s) {
     s.checkerboard = flags & kCheckerboardBit;
     s.texelReadout = flags & kTexelReadoutBit;
     s.liveReload = flags & kLiveReloadBit;
+    s.cubeCross = flags & kCubeCrossBit;
     const int32_t channel = int32_t(flags >> kChannelShift & kChannelMask);
     s.channel = channel <= 4 ? channel : 0;
     // Six bits of two's complement.

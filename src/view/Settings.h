@@ -36,6 +36,7 @@ struct ViewerSettings {
     int32_t channel = 0;       // 0 all; 1, 2, 3, 4 red, green, blue, alpha alone as grey
     int32_t exposure = 0;      // stops, for float, half and BC6H surfaces
     bool liveReload = false;   // the file on show read again when it changes on disk
+    bool cubeCross = false;    // a full cube map's six faces unfolded as a cross
 };
 
 // The program's one settings record.
@@ -44,7 +45,7 @@ extern ViewerSettings g_Settings;
 constexpr uint32_t kSettingsVersion = 3;
 // Flags of version 3: bit 11 checkerboard, bit 12 texel values, bits 13-15 the channel on show
 // (0..4), bits 16-21 the exposure in stops (two's complement, kept within kMaxStoredExposure),
-// bit 22 live reload.
+// bit 22 live reload, bit 23 cube maps as a cross.
 // Older programs read only the bits they know.
 constexpr uint32_t kExtrasVersion = 3;
 constexpr int32_t kMaxStoredExposure = 16;

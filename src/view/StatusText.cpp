@@ -17,7 +17,9 @@ std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& f) {
     parts[0] = " Type: DDS";
     parts[1] = Print(" Format: %s", f.formatName.c_str());
     parts[2] = Print(" Size: %ix%i", f.width, f.height);
-    if (f.cubeMap)
+    if (f.cubeMap && f.allSides)
+        parts[3] = " Side: all";
+    else if (f.cubeMap)
         parts[3] = Print(" Side: %lli/%i", f.faceOrLayer + 1LL, f.surfaceCount);
     else if (f.volume)
         parts[3] = Print(" Layer: %lli/%i", f.faceOrLayer + 1LL, f.surfaceCount);

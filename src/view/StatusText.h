@@ -13,6 +13,7 @@ struct StatusFacts {
     int32_t width = 0;
     int32_t height = 0;
     bool cubeMap = false;
+    bool allSides = false; // the cube's six faces shown at once
     bool volume = false;
     bool array = false; // a texture array: part 3 counts its slices
     int32_t surfaceCount = 0;

@@ -17,8 +17,9 @@ void UpdateTitle() {
     f.zoomPercent = ZoomPercent(g_fFitFactor, g_fZoomFactor);
     f.pixelX = g_CursorPixel.x;
     f.pixelY = g_CursorPixel.y;
-    f.imageWidth = g_Texture.m_nWidth;
-    f.imageHeight = g_Texture.m_nHeight;
+    const ShownImage image = Shown();
+    f.imageWidth = image.width;
+    f.imageHeight = image.height;
     f.deleted = g_bShownFileDeleted;
     SetWindowTextW(g_hWndMain, Wide(FormatTitle(f)).c_str());
 }

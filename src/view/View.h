@@ -58,6 +58,15 @@ void DeferMessage(UINT message, WPARAM wParam, LPARAM lParam);
 void HandleDeferredMessage();
 void FillStatusBar();
 
+// The picture painted, fitted, placed, saved and copied: the display image, or a full cube's
+// six faces unfolded as a cross when that option is on (then the texel readout is off).
+struct ShownImage {
+    const uint32_t* pixels; // bottom-up rows
+    int32_t width, height;
+};
+ShownImage Shown();
+extern bool g_bCrossShown;
+
 // Painting, zoom and panning.
 void PaintImage(HDC dc);
 void RepaintNow();
