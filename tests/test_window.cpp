@@ -786,6 +786,32 @@ TEST_F(Window, ZAndXStepThroughCubeFaces) {
     EXPECT_EQ(Status(3), " Side: 1/6");
 }
 
+TEST_F(Window, CubeMapAsACross) {
+    DdsHead head = HeadMasks(2, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    head.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+    std::vector<uint8_t> faces; // +X red, -X green, +Y blue, -Y yellow, +Z cyan, -Z white
+    for (uint32_t p : {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFF00FFFFu, ~0u})
+        for (int i = 0; i < 4; ++i) Put32(faces, p);
+    Start();
+    Open(WriteTempFile("cross.dds", FileBytes(head, faces)));
+    KeyUp('V');
+    EXPECT_TRUE(Checked(IDM_CUBE_CROSS));
+    EXPECT_EQ(Status(3), " Side: all");
+    KeyDown('X'); // every face is on show already
+    EXPECT_EQ(Status(3), " Side: all");
+    const RECT r = g_LastImageRect;
+    const int cw = (r.right - r.left) / 4, ch = (r.bottom - r.top) / 3;
+    EXPECT_EQ(ch, cw);
+    HDC dc = GetDC(g_hWndMain);
+    EXPECT_EQ(GetPixel(dc, r.left + cw + cw / 2, r.top + ch / 2), RGB(0, 0, 255)); // +Y
+    EXPECT_EQ(GetPixel(dc, r.left + 3 * cw + cw / 2, r.top + ch + ch / 2),
+              RGB(255, 255, 255));                                              // -Z
+    EXPECT_EQ(GetPixel(dc, r.left + cw / 2, r.top + ch / 2), RGB(255, 0, 255)); // the background
+    ReleaseDC(g_hWndMain, dc);
+    KeyUp('V');
+    EXPECT_EQ(Status(3), " Side: 1/6");
+}
+
 TEST_F(Window, StepOnTheLastLevelIsDroppedNotDeferred) {
     const std::string mips = Dxt1File("mips3.dds", 16, 16, 3);
     Start();
