@@ -1,6 +1,7 @@
 // Writes a picture held as 32-bit BGRA pixels (the display image's layout) as a PNG file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +14,10 @@ enum class PngAlpha { kDrop, kKeep }; // an opaque RGB PNG, or RGBA with the pix
 // file cannot be written or the picture is too large for the encoder.
 bool WritePng(const std::string& path, const uint32_t* bgra, uint32_t width, uint32_t height,
               PngRows rows, PngAlpha alpha, std::string& error);
+
+// Writes `bytes` bytes as the whole file `path` (named as for WritePng), replacing what it held;
+// false with "cannot write PATH: " and the system's message in `error` when that fails.
+bool WriteWholeFile(const std::string& path, const void* data, size_t bytes, std::string& error);
 
 // "cannot write PATH: " and the system's message for errno, read at once after the failed call.
 std::string WriteError(const std::string& path);

@@ -306,8 +306,8 @@ run_case() {
     cmd)
         # ARGS is the whole command line: FILE stands for the file, +NAME for the fixture NAME
         # beside it, OUT.EXT for an output file (the one checked), NODIR/OUT.EXT for one in a
-        # folder that does not exist, DIR for an empty output folder (DIR/ too), EMPTY for an empty
-        # argument.
+        # folder that does not exist, OLD/OUT.EXT for an output file that exists and is larger than
+        # what is written, DIR for an empty output folder (DIR/ too), EMPTY for an empty argument.
         local -a line=()
         local word
         for word in "${args[@]}"; do
@@ -317,6 +317,11 @@ run_case() {
             DIR*) rm -rf "$SLOT/dir" && mkdir "$SLOT/dir" && word=$SLOT/dir${word#DIR} ;;
             OUT.*) out=$SLOT/out.${word#OUT.} && rm -f "$out" && word=$out ;;
             NODIR/*) word=$SLOT/nodir/${word#NODIR/} ;;
+            OLD/OUT.*)
+                out=$SLOT/out.${word#OLD/OUT.}
+                head -c 100000 /dev/zero | tr '\0' '\356' >"$out"
+                word=$out
+                ;;
             EMPTY) word="" ;;
             esac
             line+=("$word")

@@ -285,17 +285,6 @@ void PrintError(const std::string& file, const std::string& text) {
     std::fprintf(stderr, "brixa-cli: %s%s%s\n", file.c_str(), file.empty() ? "" : ": ", t.c_str());
 }
 
-bool WriteBgra(const std::string& path, const uint32_t* image, size_t pixels, std::string& error) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(image, 4, pixels, f) == pixels && std::fflush(f) == 0;
-    if (!ok) error = WriteError(path);
-    if (f && std::fclose(f) != 0 && ok) {
-        error = WriteError(path);
-        ok = false;
-    }
-    return ok;
-}
-
 bool EndsWith(const std::string& s, const char* suffix) {
     size_t n = std::strlen(suffix);
     return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
@@ -335,7 +324,7 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
     const uint32_t w = uint32_t(texture.m_nWidth), h = uint32_t(texture.m_nHeight);
     std::string error;
     const bool ok = o.raw || EndsWith(out, ".bgra")
-                        ? WriteBgra(out, texture.m_pDisplayImage, size_t(w) * h, error)
+                        ? WriteWholeFile(out, texture.m_pDisplayImage, size_t(w) * h * 4, error)
                         : WritePng(out, texture.m_pDisplayImage, w, h, PngRows::kBottomUp,
                                    o.keepAlpha ? PngAlpha::kKeep : PngAlpha::kDrop, error);
     if (!ok) {
