@@ -690,4 +690,27 @@ TEST_P(Threads, SameBytesAsOneThread) {
 INSTANTIATE_TEST_SUITE_P(Formats, Threads, ::testing::ValuesIn(kThreadCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Pictures beyond the caches are written another way (streamed); rows of an odd width start
+// on every alignment.
+TEST(Compose, LargePictureRowsAsTheWorkImageHasThem) {
+    const uint32_t w = 4099, h = 2047;
+    const std::string path =
+        testkit::WriteTempFile("large.dds", BlockFile(w, h, dds::FOURCC_DXT5, 16));
+    CFileEx reader;
+    CDdsTexture tex(reader);
+    ASSERT_TRUE(tex.Load(path.c_str(), 0, 0, nullptr, false));
+    tex.DecodeSurface();
+    std::vector<uint32_t> blended(w);
+    for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND}) {
+        tex.Compose(mode, 0x20, 0x40, 0x60);
+        for (uint32_t y = 0; y < h; ++y) {
+            const uint32_t* work = tex.m_pWorkImage + size_t(y) * w;
+            if (mode == COMPOSE_BLEND) BlendWorkRow(blended.data(), work, w, 0x20, 0x40, 0x60);
+            const uint32_t* want = mode == COMPOSE_BLEND ? blended.data() : work;
+            ASSERT_TRUE(std::equal(want, want + w, tex.m_pDisplayImage + size_t(h - 1 - y) * w))
+                << "mode " << mode << ", row " << y;
+        }
+    }
+}
+
 } // namespace

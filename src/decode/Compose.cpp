@@ -17,6 +17,9 @@
 
 namespace {
 
+// Pictures from this size on (32 MiB, beyond the caches) are composed with streaming stores.
+constexpr uint64_t kStreamPixels = uint64_t(8) << 20;
+
 inline uint32_t Pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return a << 24 | r << 16 | g << 8 | b;
 }
@@ -37,7 +40,14 @@ struct ComposeContext {
     float bgRedUnit, bgGreenUnit, bgBlueUnit;
     float exposure; // the factor of float colour channels before their clamp: 1 as described
     bool bc6Signed;
+    // Large pictures are written past the caches: nothing reads them back soon, and the
+    // stores then cost no reads of the lines they fill.
+    bool stream;
 };
+
+inline bool IsAligned(const uint32_t* p) {
+    return (reinterpret_cast<uintptr_t>(p) & 15) == 0;
+}
 
 typedef void (*RowFn)(const ComposeContext& c, uint32_t row, uint32_t* dest);
 
@@ -71,11 +81,23 @@ inline uint32_t Load16(const uint8_t* p) {
 // ---- 32-bit surfaces and block formats: the work image ----------------------------------
 
 void ColorWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    std::memcpy(dest, c.work + size_t(row) * c.width, size_t(c.width) * 4);
+    const uint32_t* src = c.work + size_t(row) * c.width;
+#if defined(__SSE2__)
+    if (c.stream && IsAligned(dest)) {
+        uint32_t x = 0;
+        for (; x + 4 <= c.width; x += 4)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(dest + x),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x)));
+        for (; x < c.width; ++x) dest[x] = src[x];
+        return;
+    }
+#endif
+    std::memcpy(dest, src, size_t(c.width) * 4);
 }
 
 void BlendWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    BlendWorkRow(dest, c.work + size_t(row) * c.width, c.width, c.bgRed, c.bgGreen, c.bgBlue);
+    BlendWorkRow(dest, c.work + size_t(row) * c.width, c.width, c.bgRed, c.bgGreen, c.bgBlue,
+                 c.stream);
 }
 
 void AlphaWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
@@ -261,9 +283,10 @@ inline __m128i BlendTwoPixels(__m128i c, __m128i background) {
 #endif
 
 void BlendWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t red, uint8_t green,
-                  uint8_t blue) {
+                  uint8_t blue, bool stream) {
     uint32_t x = 0;
 #if defined(__SSE2__)
+    stream = stream && IsAligned(dest);
     const __m128i zero = _mm_setzero_si128();
     const __m128i background = _mm_setr_epi16(blue, green, red, 0, blue, green, red, 0);
     const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
@@ -272,9 +295,12 @@ void BlendWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t r
         const __m128i colour =
             _mm_packus_epi16(BlendTwoPixels(_mm_unpacklo_epi8(p, zero), background),
                              BlendTwoPixels(_mm_unpackhi_epi8(p, zero), background));
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i*>(dest + x),
-            _mm_or_si128(_mm_andnot_si128(alphaBytes, colour), _mm_and_si128(alphaBytes, p)));
+        const __m128i out =
+            _mm_or_si128(_mm_andnot_si128(alphaBytes, colour), _mm_and_si128(alphaBytes, p));
+        if (stream)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(dest + x), out);
+        else
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + x), out);
     }
 #endif
     for (; x < count; ++x) {
@@ -336,6 +362,7 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     c.bgBlueUnit = BackgroundUnit(blue);
     c.exposure = ExposureFactor(m_nExposure);
     c.bc6Signed = m_nFormat == TF_BC6H_SF16;
+    c.stream = uint64_t(m_nWidth) * uint64_t(m_nHeight) >= kStreamPixels;
 
     const uint32_t height = uint32_t(m_nHeight);
     // Bottom-up: the top source row is the last display row.
@@ -346,5 +373,8 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
                     composeRow(c, y, dest);
                     if (isolateShift < 32) IsolateRow(dest, c.width, isolateShift);
                 }
+#if defined(__SSE2__)
+                _mm_sfence(); // the streamed rows are seen by whoever reads them next
+#endif
             });
 }

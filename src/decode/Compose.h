@@ -14,8 +14,9 @@ uint64_t WorkImageBytes(const CDdsTexture& texture);
 
 // Row kernels of 32-bit work-image pixels (blue, green, red, alpha bytes).
 // Blend: each colour channel over its background byte by the pixel's alpha; alpha byte kept.
+// `stream`: the row is written past the caches (the caller fences when its rows are done).
 void BlendWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t red, uint8_t green,
-                  uint8_t blue);
+                  uint8_t blue, bool stream = false);
 // Alpha as grey: the alpha byte in all four bytes.
 void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count);
 
