@@ -362,6 +362,12 @@ TEST(Extras, Bc6hExposureFromTheHalves) {
     s.tex.m_nExposure = -3;
     EXPECT_EQ(s.Compose(COMPOSE_COLOR)[12], 0xFF970000u); // 4.75 / 8 x 255 = 151.5
     EXPECT_EQ(ExposureFactor(kMaxExposure + 5), 65536.0f);
+    // A row of another width than a multiple of 4 ends in a partial block.
+    std::vector<uint8_t> two = testkit::EncodeBC6H(f);
+    two.insert(two.end(), two.begin(), two.end());
+    Surface wide(TF_BC6H_SF16, kNone, false, 6, 4, two);
+    wide.tex.m_nExposure = -3;
+    EXPECT_EQ(wide.Compose(COMPOSE_COLOR)[3 * 6 + 4], 0xFF970000u);
 }
 
 // ---- the texel readout: stored values ---------------------------------------------------------

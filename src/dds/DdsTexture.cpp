@@ -41,8 +41,10 @@ bool CDdsTexture::AllocImages() {
     m_pDisplayImage = nullptr;
     uint32_t workBytes = 0, displayBytes = 0;
     if (!ImageBytes(m_Header.dwWidth, m_Header.dwHeight, workBytes, displayBytes)) return false;
-    auto* work = static_cast<uint32_t*>(m_WorkStore.Acquire(workBytes));
-    auto* display = static_cast<uint32_t*>(m_DisplayStore.Acquire(displayBytes));
+    // Not cleared here: decoding and composition write or clear every pixel, and clearing
+    // 2 x 64 MiB at each load of a 4096 x 4096 picture would cost more than its decoding.
+    auto* work = static_cast<uint32_t*>(m_WorkStore.Acquire(workBytes, false));
+    auto* display = static_cast<uint32_t*>(m_DisplayStore.Acquire(displayBytes, false));
     if (!work || !display) return false;
     m_pWorkImage = work;
     m_pDisplayImage = display;

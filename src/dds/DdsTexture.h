@@ -57,22 +57,24 @@ class CDdsTexture {
     bool Load(const char* fileName, int32_t mipLevel, int32_t faceOrLayer, void* ownerWindow,
               bool treatDxt5AsNm, ProgressCallback progress = nullptr);
     void FreeBuffers();
-    // Allocates both images zero-filled for the head's width and height; false when that
-    // is impossible (both are then null).
+    // Allocates both images for the head's width and height, their pixels undefined until
+    // DecodeSurface and Compose write every one; false when that is impossible (both are then
+    // null).
     bool AllocImages();
     // Sets m_pRawData to `held` zero-filled bytes of a surface of `bytes` (m_nRawSize = bytes,
     // m_nRawHeld = held); false, with m_pRawData null, when they cannot be had.
     bool AllocRaw(uint32_t bytes, uint32_t held);
     void ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat, bool treatDxt5AsNm);
 
+    // The Decode steps return the bytes of the work image they wrote from its start.
     // Both report their rows to `progress` (null: go on) and pump the reader's messages on the
     // calling thread, also when the rows run on m_nThreads threads.
     // Compose may run again with another mode or background on the same decoded surface.
     void DecodeSurface(ProgressCallback progress = nullptr);
-    void DecodeDXT1(ProgressCallback progress);
-    void DecodeDXT3(ProgressCallback progress);
-    void DecodeDXT5(ProgressCallback progress);
-    void DecodeBCn(ProgressCallback progress);
+    uint64_t DecodeDXT1(ProgressCallback progress);
+    uint64_t DecodeDXT3(ProgressCallback progress);
+    uint64_t DecodeDXT5(ProgressCallback progress);
+    uint64_t DecodeBCn(ProgressCallback progress);
     void Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                  ProgressCallback progress = nullptr);
 
@@ -128,9 +130,10 @@ class CDdsTexture {
     bool LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize,
                      ProgressCallback progress);
     // Mask formats through the mask rule, and the DXGI pixel formats, into the work image.
-    template <class RowFn> void DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row);
+    template <class RowFn>
+    uint64_t DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row);
     template <class BlockFn>
-    void DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeBlock);
+    uint64_t DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeBlock);
 
     CFileEx& m_Reader;
     ImageBuffer m_RawStore;

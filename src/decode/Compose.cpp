@@ -59,8 +59,8 @@ inline uint32_t PixelsWithin(const ComposeContext& c, uint32_t row, uint64_t byt
 }
 
 // Pixels the raw data holds are read; pixels of the surface that the file did not supply are
-// zero bytes; pixels beyond the surface's size are left as they are. Raw-read layouts have at
-// most 16 bytes per pixel.
+// zero bytes; pixels beyond the surface's size are cleared. Raw-read layouts have at most 16
+// bytes per pixel.
 template <class PixelFn>
 inline void RawRow(const ComposeContext& c, uint32_t row, uint32_t* dest, PixelFn pixel) {
     static const uint8_t kZeroPixel[16] = {};
@@ -72,6 +72,7 @@ inline void RawRow(const ComposeContext& c, uint32_t row, uint32_t* dest, PixelF
     }
     const uint32_t sized = PixelsWithin(c, row, c.rawSize);
     if (x < sized) std::fill(dest + x, dest + sized, pixel(c, kZeroPixel));
+    std::fill(dest + std::max(x, sized), dest + c.width, 0u);
 }
 
 inline uint32_t Load16(const uint8_t* p) {
@@ -174,8 +175,8 @@ template <class Elem> void BlendFloat(const ComposeContext& c, uint32_t row, uin
 // decoded again to their halves. Blocks the file did not supply decode as zero bytes.
 void ColorBC6H(const ComposeContext& c, uint32_t row, uint32_t* dest) {
     static const uint8_t kZeroBlock[16] = {};
-    const uint32_t across = std::max<uint32_t>(1, c.width / 4);
-    for (uint32_t j = 0; j < across && 4 * j < c.width; ++j) {
+    const uint32_t across = (c.width + 3) / 4; // a partial block ends a row of another width
+    for (uint32_t j = 0; j < across; ++j) {
         const uint64_t offset = (uint64_t(row / 4) * across + j) * 16;
         uint16_t halves[16][3];
         DecodeBC6HBlock(halves, offset + 16 <= c.rawHeld ? c.raw + offset : kZeroBlock,
@@ -343,7 +344,10 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     RowFn composeRow = ChooseRow(m_nFormat, pf.dwRGBBitCount, m_bMasksInWork, view);
     if (bc6 && m_nExposure != 0) composeRow = ColorBC6H;
     if (m_nChannel == CHANNEL_ALPHA && view == View::Color) composeRow = OpaqueRow;
-    if (!composeRow) return;
+    if (!composeRow) { // a view with nothing to show: black
+        std::memset(m_pDisplayImage, 0, size_t(m_nWidth) * size_t(m_nHeight) * 4);
+        return;
+    }
     const uint32_t isolateShift =
         m_nChannel >= CHANNEL_RED && m_nChannel <= CHANNEL_BLUE ? 8 * (3 - m_nChannel) : 32;
 

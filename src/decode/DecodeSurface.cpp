@@ -26,8 +26,9 @@ uint32_t BlocksWithin(uint64_t blocks, uint64_t first, uint32_t across) {
 // the partial ones of the right and bottom edges go through a tile of their own, of which only
 // the picture's part is kept (no extra row of memory, however wide the picture).
 template <class BlockFn>
-void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeRun) {
-    if (!m_pRawData || !ImagesMatchHeader(*this)) return;
+uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress,
+                                   BlockFn decodeRun) {
+    if (!m_pRawData || !ImagesMatchHeader(*this)) return 0;
     // Blocks the file did not supply are all the same: decoded once, then copied.
     static const uint8_t kZeroBlock[16] = {};
     uint32_t zeroTile[16];
@@ -65,13 +66,14 @@ void CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, B
     };
     // No block row writes another's pixels.
     RunRows({blockRows, 4 * across * 4, 0}, m_nThreads, progress, m_Reader, decodeRows);
+    return uint64_t(width) * height * 4;
 }
 
 // `row(dest, src)` converts one source row. The bytes of a row that the file did not supply are
 // zero; rows beyond the surface's size are left as they are.
 template <class RowFn>
-void CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row) {
-    if (!ImagesMatchHeader(*this) || !rowBytes) return;
+uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row) {
+    if (!ImagesMatchHeader(*this) || !rowBytes) return 0;
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint64_t rows = std::min<uint64_t>(height, (m_nRawSize + rowBytes - 1) / rowBytes);
     RunRows({uint32_t(rows), width, 0}, m_nThreads, progress, m_Reader,
@@ -89,11 +91,12 @@ void CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn
                     row(m_pWorkImage + size_t(y) * width, src);
                 }
             });
+    return rows * width * 4;
 }
 
-void CDdsTexture::DecodeDXT1(ProgressCallback progress) {
+uint64_t CDdsTexture::DecodeDXT1(ProgressCallback progress) {
     const bool exact = m_bExact;
-    DecodeBlocks(
+    return DecodeBlocks(
         8, progress,
         [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
             DecodeDXT1Blocks(dest, blocks, count, rowLength, exact);
@@ -101,9 +104,9 @@ void CDdsTexture::DecodeDXT1(ProgressCallback progress) {
 }
 
 // DXT2 comes here too: its colour stays premultiplied, as nothing in the viewer undoes that.
-void CDdsTexture::DecodeDXT3(ProgressCallback progress) {
+uint64_t CDdsTexture::DecodeDXT3(ProgressCallback progress) {
     const bool exact = m_bExact;
-    DecodeBlocks(
+    return DecodeBlocks(
         16, progress,
         [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
             DecodeDXT3Blocks(dest, blocks, count, rowLength, exact);
@@ -111,18 +114,19 @@ void CDdsTexture::DecodeDXT3(ProgressCallback progress) {
 }
 
 // DXT4, DXT5_NM and RXGB come here too; DXT5_NM rebuilds normals, RXGB moves alpha to red.
-void CDdsTexture::DecodeDXT5(ProgressCallback progress) {
+uint64_t CDdsTexture::DecodeDXT5(ProgressCallback progress) {
     const bool normalMap = m_nFormat == TF_DXT5_NM, rxgb = m_nFormat == TF_RXGB;
     const bool exact = m_bExact;
-    DecodeBlocks(16, progress,
-                 [=](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
-                     DecodeDXT5Blocks(dest, blocks, count, rowLength, normalMap, exact);
-                     if (rxgb) MoveAlphaToRed(dest, count, rowLength);
-                 });
+    return DecodeBlocks(
+        16, progress,
+        [=](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+            DecodeDXT5Blocks(dest, blocks, count, rowLength, normalMap, exact);
+            if (rxgb) MoveAlphaToRed(dest, count, rowLength);
+        });
 }
 
 // BC4 to BC7: `isSigned` picks the SNORM (BC4, BC5) or SF16 (BC6H) reading.
-void CDdsTexture::DecodeBCn(ProgressCallback progress) {
+uint64_t CDdsTexture::DecodeBCn(ProgressCallback progress) {
     const int32_t f = m_nFormat;
     const bool isSigned = f == TF_BC4_SNORM || f == TF_BC5_SNORM || f == TF_BC6H_SF16;
     auto run = [f, isSigned](uint32_t* dest, const uint8_t* blocks, uint32_t count,
@@ -136,7 +140,7 @@ void CDdsTexture::DecodeBCn(ProgressCallback progress) {
         else
             DecodeBC7Blocks(dest, blocks, count, rowLength);
     };
-    DecodeBlocks(BlockBytes(f), progress, run);
+    return DecodeBlocks(BlockBytes(f), progress, run);
 }
 
 void CDdsTexture::DecodeSurface(ProgressCallback progress) {
@@ -147,52 +151,59 @@ void CDdsTexture::DecodeSurface(ProgressCallback progress) {
         if (!AllocImages()) return;
     }
     m_bMasksInWork = false;
+    // The images keep their storage from load to load without being cleared: what the
+    // decoding does not write is cleared after it.
+    uint64_t written = 0;
     switch (m_nFormat) {
     case TF_RGB:
         if (UsesMaskRule(m_Header.ddspf, m_bExact)) {
             const MaskRule rule = MakeMaskRule(m_Header.ddspf, m_bExact);
             const uint32_t width = m_Header.dwWidth;
             m_bMasksInWork = true;
-            DecodeRows(uint64_t(rule.bytesPerPixel) * width, progress,
-                       [&](uint32_t* dest, const uint8_t* src) {
-                           ConvertMaskRow(rule, dest, src, width);
-                       });
+            written = DecodeRows(uint64_t(rule.bytesPerPixel) * width, progress,
+                                 [&](uint32_t* dest, const uint8_t* src) {
+                                     ConvertMaskRow(rule, dest, src, width);
+                                 });
             break;
         }
         [[fallthrough]];
     case TF_BUMP_UVW: {
-        if (!ImagesMatchHeader(*this)) return;
+        if (!ImagesMatchHeader(*this)) break;
         // Only 32-bit surfaces are read back from the work image; wider ones are cut to it.
         const uint64_t surfaceBytes =
             uint64_t(m_Header.ddspf.dwRGBBitCount) * m_Header.dwWidth * m_Header.dwHeight / 8;
         const uint64_t bytes =
             std::min({surfaceBytes, uint64_t(m_nRawHeld), WorkImageBytes(*this)});
         std::memcpy(m_pWorkImage, m_pRawData, size_t(bytes));
+        written = bytes;
         break;
     }
-    case TF_DXT1: DecodeDXT1(progress); break;
+    case TF_DXT1: written = DecodeDXT1(progress); break;
     case TF_DXT2:
-    case TF_DXT3: DecodeDXT3(progress); break;
+    case TF_DXT3: written = DecodeDXT3(progress); break;
     case TF_DXT4:
     case TF_DXT5:
     case TF_DXT5_NM:
-    case TF_RXGB: DecodeDXT5(progress); break;
+    case TF_RXGB: written = DecodeDXT5(progress); break;
     case TF_BC4:
     case TF_BC4_SNORM:
     case TF_BC5:
     case TF_BC5_SNORM:
     case TF_BC6H:
     case TF_BC6H_SF16:
-    case TF_BC7: DecodeBCn(progress); break;
+    case TF_BC7: written = DecodeBCn(progress); break;
     case TF_DXGI_PIXELS: {
         const uint32_t format = m_Dx10.dxgiFormat, width = m_Header.dwWidth;
         const bool exact = m_bExact;
-        DecodeRows(uint64_t(DxgiPixelBits(format) / 8) * width, progress,
-                   [=](uint32_t* dest, const uint8_t* src) {
-                       ConvertDxgiRow(format, dest, src, width, exact);
-                   });
+        written = DecodeRows(uint64_t(DxgiPixelBits(format) / 8) * width, progress,
+                             [=](uint32_t* dest, const uint8_t* src) {
+                                 ConvertDxgiRow(format, dest, src, width, exact);
+                             });
         break;
     }
     default: break; // float surfaces are read by composition, unknown ones not at all
     }
+    const uint64_t all = m_WorkStore.Capacity() < WorkImageBytes(*this) ? 0 : WorkImageBytes(*this);
+    if (written < all)
+        std::memset(reinterpret_cast<uint8_t*>(m_pWorkImage) + written, 0, size_t(all - written));
 }
