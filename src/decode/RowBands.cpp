@@ -35,15 +35,20 @@ struct Bands {
     std::condition_variable finished;
     uint32_t running = 0; // workers still at work, under `lock`
 
+    // Runs the next band; false when none is left or a stop was asked for.
+    bool RunBand() {
+        if (stop.load(std::memory_order_relaxed)) return false;
+        const uint32_t band = next.fetch_add(1, std::memory_order_relaxed);
+        if (band >= bandCount) return false;
+        const uint32_t first = band * bandRows;
+        const uint32_t end = std::min(rowCount, first + bandRows);
+        rows(first, end);
+        rowsDone.fetch_add(end - first, std::memory_order_relaxed);
+        return true;
+    }
+
     void Work() {
-        for (;;) {
-            if (stop.load(std::memory_order_relaxed)) break;
-            const uint32_t band = next.fetch_add(1, std::memory_order_relaxed);
-            if (band >= bandCount) break;
-            const uint32_t first = band * bandRows;
-            const uint32_t end = std::min(rowCount, first + bandRows);
-            rows(first, end);
-            rowsDone.fetch_add(end - first, std::memory_order_relaxed);
+        while (RunBand()) {
         }
         std::lock_guard<std::mutex> guard(lock);
         if (--running == 0) finished.notify_one();
@@ -78,33 +83,43 @@ bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, C
     Bands bands(rows, loop.rows, bandRows);
     if (threads < 2 || bands.bandCount < 2) return RunInOrder(loop, progress, reader, rows);
 
+    // The calling thread takes bands too: one thread fewer to start and to hold a stack for.
     std::vector<std::thread> workers;
-    bands.running = std::min(threads, bands.bandCount);
+    bands.running = std::min(threads, bands.bandCount) - 1;
     for (uint32_t i = 0, n = bands.running; i < n; ++i) {
         try {
             workers.emplace_back(&Bands::Work, &bands);
         } catch (const std::system_error&) {
-            // No thread to be had: what is started does the work, or this thread alone.
+            // No thread to be had: what is started does the work, with this thread.
             std::lock_guard<std::mutex> guard(bands.lock);
             bands.running -= n - i;
             break;
         }
     }
-    if (workers.empty()) {
-        bands.running = 1;
-        bands.Work();
-    }
+    // Between its bands, and then while the workers finish theirs, this thread reports the
+    // rows done and pumps at most every kPumpIntervalMs; a stop ends every worker at its next
+    // band.
+    const auto interval = std::chrono::milliseconds(CFileEx::kPumpIntervalMs);
     bool goOn = true;
+    auto report = [&] {
+        if (goOn && !CallProgress(progress, bands.rowsDone.load(), loop.rows, 0)) {
+            goOn = false;
+            bands.stop = true;
+        }
+        if (goOn) reader.PumpMessagesIfDue();
+    };
+    auto due = std::chrono::steady_clock::now() + interval;
+    while (bands.RunBand()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < due) continue;
+        due = now + interval;
+        report();
+    }
     {
         std::unique_lock<std::mutex> guard(bands.lock);
-        const auto interval = std::chrono::milliseconds(CFileEx::kPumpIntervalMs);
         while (!bands.finished.wait_for(guard, interval, [&] { return bands.running == 0; })) {
             guard.unlock();
-            if (goOn && !CallProgress(progress, bands.rowsDone.load(), loop.rows, 0)) {
-                goOn = false;
-                bands.stop = true;
-            }
-            if (goOn) reader.PumpMessagesIfDue();
+            report();
             guard.lock();
         }
     }
