@@ -70,7 +70,7 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
 }
 
 // `row(dest, src)` converts one source row. The bytes of a row that the file did not supply are
-// zero; rows beyond the surface's size are left as they are.
+// zero; rows beyond the surface's size are not written (DecodeSurface clears them).
 template <class RowFn>
 uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row) {
     if (!ImagesMatchHeader(*this) || !rowBytes) return 0;
