@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "dds/DdsFormat.h"
@@ -66,17 +67,24 @@ class CDdsTexture {
     bool AllocRaw(uint32_t bytes, uint32_t held);
     void ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat, bool treatDxt5AsNm);
 
-    // The Decode steps return the bytes of the work image they wrote from its start.
-    // Both report their rows to `progress` (null: go on) and pump the reader's messages on the
+    // Pixel rows [first, end) of the picture, top row 0.
+    using RowsFn = std::function<void(uint32_t first, uint32_t end)>;
+    // The Decode steps return the bytes of the work image they wrote from its start, and call
+    // `after` on the pixel rows of each band as soon as the band is decoded.
+    // All report their rows to `progress` (null: go on) and pump the reader's messages on the
     // calling thread, also when the rows run on m_nThreads threads.
     // Compose may run again with another mode or background on the same decoded surface.
     void DecodeSurface(ProgressCallback progress = nullptr);
-    uint64_t DecodeDXT1(ProgressCallback progress);
-    uint64_t DecodeDXT3(ProgressCallback progress);
-    uint64_t DecodeDXT5(ProgressCallback progress);
-    uint64_t DecodeBCn(ProgressCallback progress);
+    uint64_t DecodeDXT1(ProgressCallback progress, const RowsFn& after = RowsFn());
+    uint64_t DecodeDXT3(ProgressCallback progress, const RowsFn& after = RowsFn());
+    uint64_t DecodeDXT5(ProgressCallback progress, const RowsFn& after = RowsFn());
+    uint64_t DecodeBCn(ProgressCallback progress, const RowsFn& after = RowsFn());
     void Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                  ProgressCallback progress = nullptr);
+    // DecodeSurface and then Compose in one pass: each band of rows is composed as soon as it
+    // is decoded, while its pixels are still in the caches. The same images, byte for byte.
+    void DecodeAndCompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+                          ProgressCallback progress = nullptr);
 
     // What navigation steps through: the file's mipmap levels (at least 1), and its cube faces
     // or the top level's volume layers (0 for a plain texture).
@@ -129,11 +137,22 @@ class CDdsTexture {
     // False when the header is refused or the buffer cannot be allocated.
     bool LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize,
                      ProgressCallback progress);
+    struct ComposeRequest {
+        int32_t mode;
+        uint8_t red, green, blue;
+    };
+    // DecodeSurface, composing as it goes when `compose` is given.
+    void Decode(ProgressCallback progress, const ComposeRequest* compose);
+    // What composing takes, as a function of source rows; empty when there is nothing to run
+    // (the display image is then as the view has it: black, or untouched when nothing fits).
+    RowsFn ComposeRows(const ComposeRequest& request);
     // Mask formats through the mask rule, and the DXGI pixel formats, into the work image.
     template <class RowFn>
-    uint64_t DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row);
+    uint64_t DecodeRows(uint64_t rowBytes, ProgressCallback progress, const RowsFn& after,
+                        RowFn row);
     template <class BlockFn>
-    uint64_t DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, BlockFn decodeBlock);
+    uint64_t DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, const RowsFn& after,
+                          BlockFn decodeBlock);
 
     CFileEx& m_Reader;
     ImageBuffer m_RawStore;

@@ -331,7 +331,16 @@ void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count) {
 
 void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                           ProgressCallback progress) {
-    if (!m_pRawData || !m_pWorkImage || !m_pDisplayImage || !ImagesMatchHeader(*this)) return;
+    const RowsFn rows = ComposeRows({mode, red, green, blue});
+    if (rows)
+        RunRows({uint32_t(m_nHeight), uint32_t(m_nWidth), 1}, m_nThreads, progress, &m_Reader,
+                rows);
+}
+
+CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request) {
+    if (!m_pRawData || !m_pWorkImage || !m_pDisplayImage || !ImagesMatchHeader(*this))
+        return RowsFn();
+    int32_t mode = request.mode;
     const bool alphaShown = m_bHasAlpha && m_nFormat != TF_BUMP_UVW;
     // A single colour channel is taken from the colour view, alpha from the alpha view.
     if (m_nChannel >= CHANNEL_RED && m_nChannel <= CHANNEL_BLUE) mode = COMPOSE_COLOR;
@@ -346,7 +355,7 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     if (m_nChannel == CHANNEL_ALPHA && view == View::Color) composeRow = OpaqueRow;
     if (!composeRow) { // a view with nothing to show: black
         std::memset(m_pDisplayImage, 0, size_t(m_nWidth) * size_t(m_nHeight) * 4);
-        return;
+        return RowsFn();
     }
     const uint32_t isolateShift =
         m_nChannel >= CHANNEL_RED && m_nChannel <= CHANNEL_BLUE ? 8 * (3 - m_nChannel) : 32;
@@ -358,27 +367,27 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     c.work = m_pWorkImage;
     c.width = uint32_t(m_nWidth);
     c.bytesPerPixel = std::max<uint32_t>(1, pf.dwRGBBitCount / 8);
-    c.bgRed = red;
-    c.bgGreen = green;
-    c.bgBlue = blue;
-    c.bgRedUnit = BackgroundUnit(red);
-    c.bgGreenUnit = BackgroundUnit(green);
-    c.bgBlueUnit = BackgroundUnit(blue);
+    c.bgRed = request.red;
+    c.bgGreen = request.green;
+    c.bgBlue = request.blue;
+    c.bgRedUnit = BackgroundUnit(request.red);
+    c.bgGreenUnit = BackgroundUnit(request.green);
+    c.bgBlueUnit = BackgroundUnit(request.blue);
     c.exposure = ExposureFactor(m_nExposure);
     c.bc6Signed = m_nFormat == TF_BC6H_SF16;
     c.stream = uint64_t(m_nWidth) * uint64_t(m_nHeight) >= kStreamPixels;
 
-    const uint32_t height = uint32_t(m_nHeight);
     // Bottom-up: the top source row is the last display row.
-    RunRows({height, c.width, 1}, m_nThreads, progress, m_Reader,
-            [&](uint32_t first, uint32_t end) {
-                for (uint32_t y = first; y < end; ++y) {
-                    uint32_t* dest = m_pDisplayImage + size_t(height - 1 - y) * c.width;
-                    composeRow(c, y, dest);
-                    if (isolateShift < 32) IsolateRow(dest, c.width, isolateShift);
-                }
+    uint32_t* const display = m_pDisplayImage;
+    const uint32_t height = uint32_t(m_nHeight);
+    return [c, composeRow, isolateShift, display, height](uint32_t first, uint32_t end) {
+        for (uint32_t y = first; y < end; ++y) {
+            uint32_t* dest = display + size_t(height - 1 - y) * c.width;
+            composeRow(c, y, dest);
+            if (isolateShift < 32) IsolateRow(dest, c.width, isolateShift);
+        }
 #if defined(__SSE2__)
-                _mm_sfence(); // the streamed rows are seen by whoever reads them next
+        _mm_sfence(); // the streamed rows are seen by whoever reads them next
 #endif
-            });
+    };
 }

@@ -27,7 +27,7 @@ uint32_t BlocksWithin(uint64_t blocks, uint64_t first, uint32_t across) {
 // the picture's part is kept (no extra row of memory, however wide the picture).
 template <class BlockFn>
 uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress,
-                                   BlockFn decodeRun) {
+                                   const RowsFn& after, BlockFn decodeRun) {
     if (!m_pRawData || !ImagesMatchHeader(*this)) return 0;
     // Blocks the file did not supply are all the same: decoded once, then copied.
     static const uint8_t kZeroBlock[16] = {};
@@ -63,20 +63,22 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
                                 size_t(columns) * 4);
             }
         }
+        if (after) after(std::min(height, 4 * firstRow), std::min(height, 4 * endRow));
     };
     // No block row writes another's pixels.
-    RunRows({blockRows, 4 * across * 4, 0}, m_nThreads, progress, m_Reader, decodeRows);
+    RunRows({blockRows, 4 * across * 4, 0}, m_nThreads, progress, &m_Reader, decodeRows);
     return uint64_t(width) * height * 4;
 }
 
 // `row(dest, src)` converts one source row. The bytes of a row that the file did not supply are
 // zero; rows beyond the surface's size are not written (DecodeSurface clears them).
 template <class RowFn>
-uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row) {
+uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, const RowsFn& after,
+                                 RowFn row) {
     if (!ImagesMatchHeader(*this) || !rowBytes) return 0;
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint64_t rows = std::min<uint64_t>(height, (m_nRawSize + rowBytes - 1) / rowBytes);
-    RunRows({uint32_t(rows), width, 0}, m_nThreads, progress, m_Reader,
+    RunRows({uint32_t(rows), width, 0}, m_nThreads, progress, &m_Reader,
             [&](uint32_t firstRow, uint32_t endRow) {
                 std::vector<uint8_t> partRow;
                 for (uint32_t y = firstRow; y < endRow; ++y) {
@@ -90,35 +92,36 @@ uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, R
                     }
                     row(m_pWorkImage + size_t(y) * width, src);
                 }
+                if (after) after(firstRow, endRow);
             });
     return rows * width * 4;
 }
 
-uint64_t CDdsTexture::DecodeDXT1(ProgressCallback progress) {
+uint64_t CDdsTexture::DecodeDXT1(ProgressCallback progress, const RowsFn& after) {
     const bool exact = m_bExact;
     return DecodeBlocks(
-        8, progress,
+        8, progress, after,
         [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
             DecodeDXT1Blocks(dest, blocks, count, rowLength, exact);
         });
 }
 
 // DXT2 comes here too: its colour stays premultiplied, as nothing in the viewer undoes that.
-uint64_t CDdsTexture::DecodeDXT3(ProgressCallback progress) {
+uint64_t CDdsTexture::DecodeDXT3(ProgressCallback progress, const RowsFn& after) {
     const bool exact = m_bExact;
     return DecodeBlocks(
-        16, progress,
+        16, progress, after,
         [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
             DecodeDXT3Blocks(dest, blocks, count, rowLength, exact);
         });
 }
 
 // DXT4, DXT5_NM and RXGB come here too; DXT5_NM rebuilds normals, RXGB moves alpha to red.
-uint64_t CDdsTexture::DecodeDXT5(ProgressCallback progress) {
+uint64_t CDdsTexture::DecodeDXT5(ProgressCallback progress, const RowsFn& after) {
     const bool normalMap = m_nFormat == TF_DXT5_NM, rxgb = m_nFormat == TF_RXGB;
     const bool exact = m_bExact;
     return DecodeBlocks(
-        16, progress,
+        16, progress, after,
         [=](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
             DecodeDXT5Blocks(dest, blocks, count, rowLength, normalMap, exact);
             if (rxgb) MoveAlphaToRed(dest, count, rowLength);
@@ -126,7 +129,7 @@ uint64_t CDdsTexture::DecodeDXT5(ProgressCallback progress) {
 }
 
 // BC4 to BC7: `isSigned` picks the SNORM (BC4, BC5) or SF16 (BC6H) reading.
-uint64_t CDdsTexture::DecodeBCn(ProgressCallback progress) {
+uint64_t CDdsTexture::DecodeBCn(ProgressCallback progress, const RowsFn& after) {
     const int32_t f = m_nFormat;
     const bool isSigned = f == TF_BC4_SNORM || f == TF_BC5_SNORM || f == TF_BC6H_SF16;
     auto run = [f, isSigned](uint32_t* dest, const uint8_t* blocks, uint32_t count,
@@ -140,27 +143,40 @@ uint64_t CDdsTexture::DecodeBCn(ProgressCallback progress) {
         else
             DecodeBC7Blocks(dest, blocks, count, rowLength);
     };
-    return DecodeBlocks(BlockBytes(f), progress, run);
+    return DecodeBlocks(BlockBytes(f), progress, after, run);
 }
 
 void CDdsTexture::DecodeSurface(ProgressCallback progress) {
+    Decode(progress, nullptr);
+}
+
+void CDdsTexture::DecodeAndCompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+                                   ProgressCallback progress) {
+    const ComposeRequest request = {mode, red, green, blue};
+    Decode(progress, &request);
+}
+
+void CDdsTexture::Decode(ProgressCallback progress, const ComposeRequest* compose) {
     // Without a surface the header may be anything (an unknown format's is not checked):
     // nothing is sized from it.
     if (!m_pRawData) return;
     if (!m_pWorkImage || !m_pDisplayImage) {
         if (!AllocImages()) return;
     }
-    m_bMasksInWork = false;
+    m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
+    // Rows are composed band by band where the decoding runs in bands, the rest after it.
+    const RowsFn after = compose ? ComposeRows(*compose) : RowsFn();
+    bool inBands = false;
     // The images keep their storage from load to load without being cleared: what the
     // decoding does not write is cleared after it.
     uint64_t written = 0;
     switch (m_nFormat) {
     case TF_RGB:
-        if (UsesMaskRule(m_Header.ddspf, m_bExact)) {
+        if (m_bMasksInWork) {
             const MaskRule rule = MakeMaskRule(m_Header.ddspf, m_bExact);
             const uint32_t width = m_Header.dwWidth;
-            m_bMasksInWork = true;
-            written = DecodeRows(uint64_t(rule.bytesPerPixel) * width, progress,
+            inBands = true;
+            written = DecodeRows(uint64_t(rule.bytesPerPixel) * width, progress, after,
                                  [&](uint32_t* dest, const uint8_t* src) {
                                      ConvertMaskRow(rule, dest, src, width);
                                  });
@@ -178,24 +194,25 @@ void CDdsTexture::DecodeSurface(ProgressCallback progress) {
         written = bytes;
         break;
     }
-    case TF_DXT1: written = DecodeDXT1(progress); break;
+    case TF_DXT1: written = DecodeDXT1(progress, after), inBands = true; break;
     case TF_DXT2:
-    case TF_DXT3: written = DecodeDXT3(progress); break;
+    case TF_DXT3: written = DecodeDXT3(progress, after), inBands = true; break;
     case TF_DXT4:
     case TF_DXT5:
     case TF_DXT5_NM:
-    case TF_RXGB: written = DecodeDXT5(progress); break;
+    case TF_RXGB: written = DecodeDXT5(progress, after), inBands = true; break;
     case TF_BC4:
     case TF_BC4_SNORM:
     case TF_BC5:
     case TF_BC5_SNORM:
     case TF_BC6H:
     case TF_BC6H_SF16:
-    case TF_BC7: written = DecodeBCn(progress); break;
+    case TF_BC7: written = DecodeBCn(progress, after), inBands = true; break;
     case TF_DXGI_PIXELS: {
         const uint32_t format = m_Dx10.dxgiFormat, width = m_Header.dwWidth;
         const bool exact = m_bExact;
-        written = DecodeRows(uint64_t(DxgiPixelBits(format) / 8) * width, progress,
+        inBands = true;
+        written = DecodeRows(uint64_t(DxgiPixelBits(format) / 8) * width, progress, after,
                              [=](uint32_t* dest, const uint8_t* src) {
                                  ConvertDxgiRow(format, dest, src, width, exact);
                              });
@@ -206,4 +223,11 @@ void CDdsTexture::DecodeSurface(ProgressCallback progress) {
     const uint64_t all = m_WorkStore.Capacity() < WorkImageBytes(*this) ? 0 : WorkImageBytes(*this);
     if (written < all)
         std::memset(reinterpret_cast<uint8_t*>(m_pWorkImage) + written, 0, size_t(all - written));
+    if (!after) return;
+    const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
+    const uint32_t done =
+        inBands && width ? uint32_t(std::min<uint64_t>(height, written / width / 4)) : 0;
+    if (done < height)
+        RunRows({height - done, width, 1}, m_nThreads, progress, &m_Reader,
+                [&](uint32_t first, uint32_t end) { after(done + first, done + end); });
 }

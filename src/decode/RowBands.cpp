@@ -55,11 +55,11 @@ struct Bands {
     }
 };
 
-bool RunInOrder(const RowLoop& loop, ProgressCallback progress, CFileEx& reader,
+bool RunInOrder(const RowLoop& loop, ProgressCallback progress, CFileEx* reader,
                 const std::function<void(uint32_t, uint32_t)>& rows) {
     for (uint32_t i = 0; i < loop.rows; ++i) {
         if (!CallProgress(progress, i + loop.reportBase, loop.rows, 0)) return false;
-        reader.PumpMessagesIfDue();
+        if (reader) reader->PumpMessagesIfDue();
         rows(i, i + 1);
     }
     return true;
@@ -72,7 +72,7 @@ uint32_t ThreadsFor(uint32_t requested) {
     return requested == 0 ? cores : std::min(requested, cores);
 }
 
-bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, CFileEx& reader,
+bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, CFileEx* reader,
              const std::function<void(uint32_t first, uint32_t end)>& rows) {
     threads = ThreadsFor(threads);
     const uint32_t pixels = std::max(1u, loop.pixelsPerRow);
@@ -106,7 +106,7 @@ bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, C
             goOn = false;
             bands.stop = true;
         }
-        if (goOn) reader.PumpMessagesIfDue();
+        if (goOn && reader) reader->PumpMessagesIfDue();
     };
     auto due = std::chrono::steady_clock::now() + interval;
     while (bands.RunBand()) {

@@ -21,9 +21,9 @@ struct RowLoop {
 
 // Runs `rows(first, end)` over every row of the loop, each row exactly once. With one thread
 // the rows run in order on the calling thread, which reports each to `progress` and lets
-// `reader` pump before it. With more, bands of whole rows run on the calling thread and on
-// worker threads, each writing nothing but its own rows; between bands the calling thread
-// reports the rows done and pumps at most every kPumpIntervalMs, and a stop from `progress`
+// `reader` pump before it (null: nothing pumps). With more, bands of whole rows run on the calling
+// thread and on worker threads, each writing nothing but its own rows; between bands the calling
+// thread reports the rows done and pumps at most every kPumpIntervalMs, and a stop from `progress`
 // ends every thread at its next band. False when `progress` said stop.
-bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, CFileEx& reader,
+bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, CFileEx* reader,
              const std::function<void(uint32_t first, uint32_t end)>& rows);

@@ -91,14 +91,27 @@ void CopyPicture() {
 }
 } // namespace
 
-void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
+namespace {
+// The view options of the settings on the record; the background the picture is composed
+// over: under the checkerboard it is blended over black, and painting adds the board by what
+// the alpha leaves.
+uint32_t ShownBackground(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     g_Texture.m_nChannel = g_Settings.channel;
     g_Texture.m_nExposure = g_Settings.exposure;
-    // Under the checkerboard the picture is blended over black: painting adds the board by
-    // what the alpha leaves.
     g_bCheckered = g_Settings.checkerboard && BlendsByAlpha(g_Texture, mode);
-    if (g_bCheckered) red = green = blue = 0;
-    g_Texture.Compose(mode, red, green, blue, ReportProgress);
+    return g_bCheckered ? 0 : uint32_t(red) << 16 | uint32_t(green) << 8 | blue;
+}
+} // namespace
+
+void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
+    const uint32_t bg = ShownBackground(mode, red, green, blue);
+    g_Texture.Compose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), ReportProgress);
+}
+
+void DecodeAndComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
+    const uint32_t bg = ShownBackground(mode, red, green, blue);
+    g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
+                               ReportProgress);
 }
 
 void RecomposeAsSet() {

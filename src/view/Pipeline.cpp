@@ -178,7 +178,13 @@ int LoadAndShow() {
     if (g_Texture.m_pRawData) {
         g_nProgressStage = kStageDecode;
         g_Texture.m_bExact = g_Settings.gpuExact;
-        g_Texture.DecodeSurface(ReportProgress);
+        const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+        const int32_t mode = ComposeModeOfSettings();
+        // The picture is composed as it is decoded; the cross composes its faces one by one.
+        if (g_bCrossShown)
+            g_Texture.DecodeSurface(ReportProgress);
+        else
+            DecodeAndComposeShown(mode, c.red, c.green, c.blue);
         if (Cancelled()) {
             DropHalfMadeImages(); // nothing half-decoded is ever painted
             FinishOperation();
@@ -194,10 +200,7 @@ int LoadAndShow() {
             return -2;
         }
         g_nProgressStage = kStageCompose;
-        const ViewerSettings::Colour& c = g_Settings.backgroundColor;
-        const int32_t mode = ComposeModeOfSettings();
-        if (g_bCrossShown ? !ComposeCross(mode, c.red, c.green, c.blue)
-                          : (ComposeShown(mode, c.red, c.green, c.blue), Cancelled())) {
+        if (g_bCrossShown && !ComposeCross(mode, c.red, c.green, c.blue)) {
             DropHalfMadeImages();
             FinishOperation();
             return 0;

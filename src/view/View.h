@@ -90,6 +90,8 @@ void OpenDroppedFile(HDROP drop);
 extern bool g_bCheckered;
 // Composes in this mode with the channel, exposure and checkerboard in force.
 void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
+// Decodes the surface and composes it in one pass, as ComposeShown would.
+void DecodeAndComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
 // Composes in the mode and over the colour the settings ask for, and paints.
 void RecomposeAsSet();
 void StepExposure(int32_t step); // 0 resets; formats without float data ignore it

@@ -237,8 +237,8 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     return CheckCommand(positional, o);
 }
 
-// The progress bar: stages read, decode, compose, shown after 250 ms on a terminal, behind
-// the count of files when there are several.
+// The progress bar: stages read and decode (composed as it goes), shown after 250 ms on a
+// terminal, behind the count of files when there are several.
 struct Progress {
     std::chrono::steady_clock::time_point start;
     int stage = 0;
@@ -251,7 +251,7 @@ int ShowProgress(uint32_t done, uint32_t total, uintptr_t) {
     if (!g_progress.terminal || total == 0) return 1;
     auto elapsed = std::chrono::steady_clock::now() - g_progress.start;
     if (elapsed < std::chrono::milliseconds(250)) return 1;
-    static const char* const kStages[] = {"reading", "decoding", "composing"};
+    static const char* const kStages[] = {"reading", "decoding"};
     const int percent = int(uint64_t(done) * 100 / total);
     const int filled = percent * 30 / 100;
     std::fprintf(stderr, "\r%s%-10s [%.*s%*s] %3d%%", g_progress.prefix.c_str(),
@@ -312,13 +312,11 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
     }
     g_progress.stage = 1;
     texture.m_bExact = o.exact;
-    texture.DecodeSurface(ShowProgress);
+    texture.DecodeAndCompose(o.mode, o.bg[0], o.bg[1], o.bg[2], ShowProgress);
     if (!texture.m_pDisplayImage) {
         PrintError(file, "Not enough memory for the images of this surface !");
         return kExitRefused;
     }
-    g_progress.stage = 2;
-    texture.Compose(o.mode, o.bg[0], o.bg[1], o.bg[2], ShowProgress);
     EndProgress();
 
     const uint32_t w = uint32_t(texture.m_nWidth), h = uint32_t(texture.m_nHeight);
