@@ -156,4 +156,77 @@ TEST(Zoom, Checkerboard) {
     EXPECT_EQ(CheckerGrey(8, 8), kCheckerLight);
 }
 
+TEST(Zoom, ShrinkAveragesBoxes) {
+    const struct {
+        const char* what;
+        std::vector<uint32_t> picture; // bottom-up
+        int32_t width, height, drawnWidth, drawnHeight;
+        CheckerArea part;
+        std::vector<uint32_t> want; // top row first; empty: refused
+    } cases[] = {
+        // Each byte its own mean, halves upward: blue 0.5, green 0.25, red 254.75, alpha 127.5.
+        {"2x2 to 1",
+         {0x00FF0000, 0xFFFF0000, 0x00FF0001, 0xFFFE0101},
+         2,
+         2,
+         1,
+         1,
+         {0, 0, 1, 1},
+         {0x80FF0001}},
+        {"3 to 2: boxes of 1 and 2", {0x10, 0x20, 0x31}, 3, 1, 2, 1, {0, 0, 2, 1}, {0x10, 0x29}},
+        {"rows bottom-up", {1, 2, 3, 4}, 1, 4, 1, 2, {0, 0, 1, 2}, {4, 2}},
+        {"a part: the bottom-right box",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+         4,
+         4,
+         2,
+         2,
+         {1, 1, 1, 1},
+         {6}}, // (3 + 4 + 7 + 8) / 4 = 5.5
+        {"larger than the picture", {1, 2, 3, 4}, 2, 2, 3, 3, {0, 0, 3, 3}, {}},
+        {"a box over 65536 pixels",
+         std::vector<uint32_t>(300 * 300),
+         300,
+         300,
+         1,
+         1,
+         {0, 0, 1, 1},
+         {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint32_t> out(size_t(c.part.width) * c.part.height, 0xDEADBEEF);
+        const bool shrunk = ShrinkPicture(out.data(), c.part, c.picture.data(), c.width, c.height,
+                                          c.drawnWidth, c.drawnHeight);
+        EXPECT_EQ(shrunk, !c.want.empty()) << c.what;
+        if (shrunk) {
+            EXPECT_EQ(out, c.want) << c.what;
+        }
+    }
+}
+
+// Pictures of many bands (every core) and odd box sizes against the rule pixel by pixel.
+TEST(Zoom, ShrinkLargePicture) {
+    const int32_t w = 517, h = 389, dw = 100, dh = 77;
+    std::vector<uint32_t> picture(size_t(w) * h);
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = uint32_t(i * 2654435761u);
+    const CheckerArea part = {3, 5, 90, 70};
+    std::vector<uint32_t> out(size_t(part.width) * part.height);
+    ASSERT_TRUE(ShrinkPicture(out.data(), part, picture.data(), w, h, dw, dh));
+    for (int32_t r = 0; r < part.height; ++r)
+        for (int32_t c = 0; c < part.width; ++c) {
+            const int32_t x0 = (part.left + c) * w / dw, x1 = (part.left + c + 1) * w / dw;
+            const int32_t y0 = (part.top + r) * h / dh, y1 = (part.top + r + 1) * h / dh;
+            const uint32_t n = uint32_t((x1 - x0) * (y1 - y0));
+            uint32_t want = 0;
+            for (int k = 0; k < 32; k += 8) {
+                uint32_t sum = 0;
+                for (int32_t y = y0; y < y1; ++y)
+                    for (int32_t x = x0; x < x1; ++x)
+                        sum += (picture[size_t(h - 1 - y) * w + x] >> k) & 255;
+                want |= (sum + n / 2) / n << k;
+            }
+            ASSERT_EQ(out[size_t(r) * part.width + c], want) << c << "," << r;
+        }
+}
+
 } // namespace

@@ -4,6 +4,12 @@
 #include <cmath>
 #include <vector>
 
+#include "decode/RowBands.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 const float kZoomTable[kZoomSteps] = {0.01f, 0.05f, 0.1f,  0.15f, 0.2f,  0.3f, 0.5f,
                                       0.7f,  1.0f,  1.5f,  2.0f,  3.0f,  5.0f, 7.0f,
                                       10.0f, 20.0f, 30.0f, 50.0f, 100.0f};
@@ -108,4 +114,84 @@ void DrawOverCheckerboard(uint32_t* out, const CheckerArea& area, const CheckerP
             dest[i] = result;
         }
     }
+}
+
+namespace {
+
+// Where box i of an axis starts: picture pixel i x size / drawn.
+inline int32_t BoxStart(int64_t i, int32_t size, int32_t drawn) {
+    return int32_t(i * size / drawn);
+}
+
+// (t + n / 2) x ceil(2^40 / n) >> 40 is the rounded mean t / n exactly while t < 256 n and
+// n <= 2^16: no division per pixel.
+constexpr uint64_t kLargestBox = uint64_t(1) << 16;
+inline uint64_t Reciprocal(uint64_t n) {
+    return ((uint64_t(1) << 40) + n - 1) / n;
+}
+
+// Adds the bytes of `count` pixels to their four sums each.
+void AddRow(uint32_t* sums, const uint32_t* src, int32_t count) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 4 <= count; x += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+        const __m128i lo = _mm_unpacklo_epi8(p, zero), hi = _mm_unpackhi_epi8(p, zero);
+        const __m128i parts[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
+                                  _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
+        __m128i* s = reinterpret_cast<__m128i*>(sums + 4 * size_t(x));
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(s + k, _mm_add_epi32(_mm_loadu_si128(s + k), parts[k]));
+    }
+#endif
+    for (; x < count; ++x)
+        for (int k = 0; k < 4; ++k) sums[4 * size_t(x) + k] += (src[x] >> (8 * k)) & 255;
+}
+
+} // namespace
+
+bool ShrinkPicture(uint32_t* out, const CheckerArea& part, const uint32_t* pixels, int32_t width,
+                   int32_t height, int32_t drawnWidth, int32_t drawnHeight) {
+    if (drawnWidth < 1 || drawnHeight < 1 || drawnWidth > width || drawnHeight > height)
+        return false;
+    const uint64_t widest = (uint64_t(width) + drawnWidth - 1) / drawnWidth;
+    const uint64_t tallest = (uint64_t(height) + drawnHeight - 1) / drawnHeight;
+    if (widest * tallest > kLargestBox) return false;
+    if (part.width <= 0 || part.height <= 0) return true;
+    // The picture columns under the part, summed row by row of a box, then box by box.
+    const int32_t first = BoxStart(part.left, width, drawnWidth);
+    const int32_t columns = BoxStart(int64_t(part.left) + part.width, width, drawnWidth) - first;
+    const auto rows = [&](uint32_t firstRow, uint32_t endRow) {
+        std::vector<uint32_t> sums(size_t(columns) * 4);
+        for (uint32_t r = firstRow; r < endRow; ++r) {
+            const int32_t y0 = BoxStart(int64_t(part.top) + r, height, drawnHeight);
+            const int32_t y1 = BoxStart(int64_t(part.top) + r + 1, height, drawnHeight);
+            std::fill(sums.begin(), sums.end(), 0u);
+            for (int32_t y = y0; y < y1; ++y)
+                AddRow(sums.data(), pixels + size_t(height - 1 - y) * width + first, columns);
+            uint64_t nA = 0, mA = 0, nB = 0, mB = 0; // the boxes of a row have one of two sizes
+            uint32_t* dest = out + size_t(r) * part.width;
+            for (int32_t c = 0; c < part.width; ++c) {
+                const int32_t x0 = BoxStart(int64_t(part.left) + c, width, drawnWidth) - first;
+                const int32_t x1 = BoxStart(int64_t(part.left) + c + 1, width, drawnWidth) - first;
+                const uint64_t n = uint64_t(x1 - x0) * uint64_t(y1 - y0);
+                if (n != nA) {
+                    std::swap(nA, nB);
+                    std::swap(mA, mB);
+                    if (n != nA) mA = Reciprocal(nA = n);
+                }
+                uint32_t total[4] = {0, 0, 0, 0};
+                for (int32_t x = x0; x < x1; ++x)
+                    for (int k = 0; k < 4; ++k) total[k] += sums[4 * size_t(x) + k];
+                uint32_t pixel = 0;
+                for (int k = 0; k < 4; ++k)
+                    pixel |= uint32_t(((total[k] + n / 2) * mA) >> 40) << (8 * k);
+                dest[c] = pixel;
+            }
+        }
+    };
+    const uint64_t perRow = std::min<uint64_t>(UINT32_MAX, uint64_t(columns) * tallest);
+    RunRows({uint32_t(part.height), uint32_t(perRow), 0}, 0, nullptr, nullptr, rows);
+    return true;
 }

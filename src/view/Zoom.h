@@ -65,6 +65,15 @@ struct CheckerPicture {
 // it falls on over the board, or the board alone outside the picture.
 void DrawOverCheckerboard(uint32_t* out, const CheckerArea& area, const CheckerPicture& picture);
 
+// A picture (bottom-up) shrunk to `drawnWidth` x `drawnHeight` by averaging, as painting shows
+// it when the filter is on: each drawn pixel is the rounded mean of the picture pixels of its
+// box, the boxes partitioning the picture (box i of an axis covers picture pixels i x size /
+// drawn up to (i + 1) x size / drawn). `out` receives `part` of the drawn picture (in its
+// coordinates), top row first. False, with nothing written, where the drawn size exceeds the
+// picture's or a box holds more than 65536 pixels.
+bool ShrinkPicture(uint32_t* out, const CheckerArea& part, const uint32_t* pixels, int32_t width,
+                   int32_t height, int32_t drawnWidth, int32_t drawnHeight);
+
 // Stretch modes, with the values of the Windows constants.
 enum : int32_t { kStretchColorOnColor = 3, kStretchHalftone = 4 };
 int32_t StretchModeFor(float scale, bool filterShrink, bool filterEnlarge);
