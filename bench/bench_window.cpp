@@ -82,14 +82,13 @@ void Stages(const char* path, int32_t level) {
     };
     g_Texture.Load(path, level, 0, g_hWndMain, false, CountingProgress);
     stage("  read (Load, reports included)");
+    g_fFitFactor = 1.0f; // placed at its own size, then fitted, as a load does
     PlaceWindow();
     stage("  placement (window sized to it)");
     g_nProgressStage = kStageDecode;
-    g_Texture.DecodeSurface(CountingProgress);
-    stage("  decode");
-    g_nProgressStage = kStageCompose;
-    g_Texture.Compose(COMPOSE_BLEND, 255, 0, 255, CountingProgress);
-    stage("  compose");
+    g_Texture.DecodeAndCompose(COMPOSE_BLEND, 255, 0, 255, CountingProgress);
+    stage("  decode and compose (one pass)");
+    ComputeFitFactor();
     RepaintNow();
     GdiFlush();
     stage("  paint (as fitted)");
@@ -118,8 +117,7 @@ int Pipeline(const char* path, int reps) {
     for (int i = 0; i < reps; ++i) {
         const double t0 = NowMs();
         texture.Load(path, 0, 0, nullptr, false);
-        texture.DecodeSurface();
-        texture.Compose(COMPOSE_BLEND, 255, 0, 255);
+        texture.DecodeAndCompose(COMPOSE_BLEND, 255, 0, 255);
         core.push_back(NowMs() - t0);
     }
     Report("core in this process (median)", Median(core), "ms");
@@ -127,11 +125,8 @@ int Pipeline(const char* path, int reps) {
     texture.Load(path, 0, 0, nullptr, false);
     Report("  core: read", NowMs() - t, "ms");
     t = NowMs();
-    texture.DecodeSurface();
-    Report("  core: decode", NowMs() - t, "ms");
-    t = NowMs();
-    texture.Compose(COMPOSE_BLEND, 255, 0, 255);
-    Report("  core: compose", NowMs() - t, "ms");
+    texture.DecodeAndCompose(COMPOSE_BLEND, 255, 0, 255);
+    Report("  core: decode and compose", NowMs() - t, "ms");
     Report("  core: threads", ThreadsFor(texture.m_nThreads), "");
 
     t = NowMs();
