@@ -157,6 +157,10 @@ TEST(Zoom, Checkerboard) {
 }
 
 TEST(Zoom, ShrinkAveragesBoxes) {
+    // Each byte its own mean, halves upward: blue 0.5, green 0.25, red 254.75, alpha 127.5.
+    const std::vector<uint32_t> quad = {0x00FF0000, 0xFFFF0000, 0x00FF0001, 0xFFFE0101};
+    const std::vector<uint32_t> sixteen = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    const std::vector<uint32_t> wide(300 * 257), white257(257, ~0u), tall258(258);
     const struct {
         const char* what;
         std::vector<uint32_t> picture; // bottom-up
@@ -164,34 +168,15 @@ TEST(Zoom, ShrinkAveragesBoxes) {
         CheckerArea part;
         std::vector<uint32_t> want; // top row first; empty: refused
     } cases[] = {
-        // Each byte its own mean, halves upward: blue 0.5, green 0.25, red 254.75, alpha 127.5.
-        {"2x2 to 1",
-         {0x00FF0000, 0xFFFF0000, 0x00FF0001, 0xFFFE0101},
-         2,
-         2,
-         1,
-         1,
-         {0, 0, 1, 1},
-         {0x80FF0001}},
+        {"2x2 to 1", quad, 2, 2, 1, 1, {0, 0, 1, 1}, {0x80FF0001}},
         {"3 to 2: boxes of 1 and 2", {0x10, 0x20, 0x31}, 3, 1, 2, 1, {0, 0, 2, 1}, {0x10, 0x29}},
         {"rows bottom-up", {1, 2, 3, 4}, 1, 4, 1, 2, {0, 0, 1, 2}, {4, 2}},
-        {"a part: the bottom-right box",
-         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
-         4,
-         4,
-         2,
-         2,
-         {1, 1, 1, 1},
-         {6}}, // (3 + 4 + 7 + 8) / 4 = 5.5
+        // (3 + 4 + 7 + 8) / 4 = 5.5
+        {"a part: the bottom-right box", sixteen, 4, 4, 2, 2, {1, 1, 1, 1}, {6}},
         {"larger than the picture", {1, 2, 3, 4}, 2, 2, 3, 3, {0, 0, 3, 3}, {}},
-        {"a box over 65536 pixels",
-         std::vector<uint32_t>(300 * 300),
-         300,
-         300,
-         1,
-         1,
-         {0, 0, 1, 1},
-         {}},
+        {"a box over 65536 pixels", wide, 300, 257, 1, 1, {0, 0, 1, 1}, {}},
+        {"257 rows: the most summed", white257, 1, 257, 1, 1, {0, 0, 1, 1}, {~0u}},
+        {"258 rows", tall258, 1, 258, 1, 1, {0, 0, 1, 1}, {}},
     };
     for (const auto& c : cases) {
         std::vector<uint32_t> out(size_t(c.part.width) * c.part.height, 0xDEADBEEF);

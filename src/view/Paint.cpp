@@ -59,29 +59,36 @@ void PaintOverCheckerboard(HDC dc, int32_t left, int32_t top, int32_t areaWidth,
     SetDIBitsToDevice(dc, x0, y0, DWORD(x1 - x0), DWORD(y1 - y0), 0, 0, 0, UINT(y1 - y0),
                       pixels.data(), &info, DIB_RGB_COLORS);
 }
+
 // A shrinking filter of the program's own: the boxes averaged on every core, and the visible
-// part drawn 1:1. The system's halftone stretch costs about 14 ms for a window of pixels under
-// Wine (25 ms for a 1024 x 1024 picture fitted), whatever the picture's size. False where the
-// picture is one the averaging does not take (see ShrinkPicture).
+// part drawn 1:1, in strips so that little memory is held for it. The system's halftone stretch
+// costs about 14 ms for a window of pixels under Wine (25 ms for a 1024 x 1024 picture fitted),
+// whatever the picture's size. False where the picture is one the averaging does not take (see
+// ShrinkPicture).
 bool PaintShrunk(HDC dc, const ShownImage& image, int32_t left, int32_t top, int32_t drawnWidth,
                  int32_t drawnHeight, int32_t areaWidth, int32_t areaHeight) {
+    constexpr int32_t kStripRows = 128;
     const int32_t x0 = std::max(0, -left), y0 = std::max(0, -top);
     const int32_t x1 = std::min(drawnWidth, areaWidth - left);
     const int32_t y1 = std::min(drawnHeight, areaHeight - top);
-    const CheckerArea part = {x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
-    static std::vector<uint32_t> pixels; // reused from paint to paint
-    pixels.resize(size_t(part.width) * part.height);
-    if (!ShrinkPicture(pixels.data(), part, image.pixels, image.width, image.height, drawnWidth,
+    if (!ShrinkPicture(nullptr, {0, 0, 0, 0}, image.pixels, image.width, image.height, drawnWidth,
                        drawnHeight))
         return false;
-    if (part.width == 0 || part.height == 0) return true;
-    BITMAPINFO info = BitmapHeaderOf(image);
-    info.bmiHeader.biWidth = part.width;
-    info.bmiHeader.biHeight = -part.height; // top row first
-    SetDIBitsToDevice(dc, left + x0, top + y0, DWORD(part.width), DWORD(part.height), 0, 0, 0,
-                      UINT(part.height), pixels.data(), &info, DIB_RGB_COLORS);
+    if (x1 <= x0) return true;
+    std::vector<uint32_t> pixels(size_t(x1 - x0) * kStripRows);
+    for (int32_t y = y0; y < y1; y += kStripRows) {
+        const CheckerArea strip = {x0, y, x1 - x0, std::min(kStripRows, y1 - y)};
+        ShrinkPicture(pixels.data(), strip, image.pixels, image.width, image.height, drawnWidth,
+                      drawnHeight);
+        BITMAPINFO info = BitmapHeaderOf(image);
+        info.bmiHeader.biWidth = strip.width;
+        info.bmiHeader.biHeight = -strip.height; // top row first
+        SetDIBitsToDevice(dc, left + x0, top + y, DWORD(strip.width), DWORD(strip.height), 0, 0, 0,
+                          UINT(strip.height), pixels.data(), &info, DIB_RGB_COLORS);
+    }
     return true;
 }
+
 } // namespace
 
 int32_t StatusBarHeight() {

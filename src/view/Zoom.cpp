@@ -129,24 +129,43 @@ constexpr uint64_t kLargestBox = uint64_t(1) << 16;
 inline uint64_t Reciprocal(uint64_t n) {
     return ((uint64_t(1) << 40) + n - 1) / n;
 }
+// The rows of a box are summed in 16 bits: 257 x 255 is the most that fits.
+constexpr uint64_t kTallestBox = 257;
 
 // Adds the bytes of `count` pixels to their four sums each.
-void AddRow(uint32_t* sums, const uint32_t* src, int32_t count) {
+void AddRow(uint16_t* sums, const uint32_t* src, int32_t count) {
     int32_t x = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     for (; x + 4 <= count; x += 4) {
         const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
-        const __m128i lo = _mm_unpacklo_epi8(p, zero), hi = _mm_unpackhi_epi8(p, zero);
-        const __m128i parts[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
-                                  _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
         __m128i* s = reinterpret_cast<__m128i*>(sums + 4 * size_t(x));
-        for (int k = 0; k < 4; ++k)
-            _mm_storeu_si128(s + k, _mm_add_epi32(_mm_loadu_si128(s + k), parts[k]));
+        _mm_storeu_si128(s, _mm_add_epi16(_mm_loadu_si128(s), _mm_unpacklo_epi8(p, zero)));
+        _mm_storeu_si128(s + 1, _mm_add_epi16(_mm_loadu_si128(s + 1), _mm_unpackhi_epi8(p, zero)));
     }
 #endif
     for (; x < count; ++x)
-        for (int k = 0; k < 4; ++k) sums[4 * size_t(x) + k] += (src[x] >> (8 * k)) & 255;
+        for (int k = 0; k < 4; ++k)
+            sums[4 * size_t(x) + k] =
+                uint16_t(sums[4 * size_t(x) + k] + ((src[x] >> (8 * k)) & 255));
+}
+
+// The four sums of columns [x0, x1).
+inline void SumColumns(uint32_t* total, const uint16_t* sums, int32_t x0, int32_t x1) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    __m128i t = zero;
+    for (int32_t x = x0; x < x1; ++x) {
+        const __m128i column =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(sums + 4 * size_t(x)));
+        t = _mm_add_epi32(t, _mm_unpacklo_epi16(column, zero));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(total), t);
+#else
+    for (int k = 0; k < 4; ++k) total[k] = 0;
+    for (int32_t x = x0; x < x1; ++x)
+        for (int k = 0; k < 4; ++k) total[k] += sums[4 * size_t(x) + k];
+#endif
 }
 
 } // namespace
@@ -157,33 +176,33 @@ bool ShrinkPicture(uint32_t* out, const CheckerArea& part, const uint32_t* pixel
         return false;
     const uint64_t widest = (uint64_t(width) + drawnWidth - 1) / drawnWidth;
     const uint64_t tallest = (uint64_t(height) + drawnHeight - 1) / drawnHeight;
-    if (widest * tallest > kLargestBox) return false;
+    if (widest * tallest > kLargestBox || tallest > kTallestBox) return false;
     if (part.width <= 0 || part.height <= 0) return true;
     // The picture columns under the part, summed row by row of a box, then box by box.
-    const int32_t first = BoxStart(part.left, width, drawnWidth);
-    const int32_t columns = BoxStart(int64_t(part.left) + part.width, width, drawnWidth) - first;
+    std::vector<int32_t> starts(size_t(part.width) + 1); // each box's first column, and the end
+    for (int32_t c = 0; c <= part.width; ++c)
+        starts[c] = BoxStart(int64_t(part.left) + c, width, drawnWidth);
+    const int32_t first = starts[0], columns = starts[part.width] - first;
     const auto rows = [&](uint32_t firstRow, uint32_t endRow) {
-        std::vector<uint32_t> sums(size_t(columns) * 4);
+        std::vector<uint16_t> sums(size_t(columns) * 4);
         for (uint32_t r = firstRow; r < endRow; ++r) {
             const int32_t y0 = BoxStart(int64_t(part.top) + r, height, drawnHeight);
             const int32_t y1 = BoxStart(int64_t(part.top) + r + 1, height, drawnHeight);
-            std::fill(sums.begin(), sums.end(), 0u);
+            std::fill(sums.begin(), sums.end(), uint16_t(0));
             for (int32_t y = y0; y < y1; ++y)
                 AddRow(sums.data(), pixels + size_t(height - 1 - y) * width + first, columns);
             uint64_t nA = 0, mA = 0, nB = 0, mB = 0; // the boxes of a row have one of two sizes
             uint32_t* dest = out + size_t(r) * part.width;
             for (int32_t c = 0; c < part.width; ++c) {
-                const int32_t x0 = BoxStart(int64_t(part.left) + c, width, drawnWidth) - first;
-                const int32_t x1 = BoxStart(int64_t(part.left) + c + 1, width, drawnWidth) - first;
+                const int32_t x0 = starts[c] - first, x1 = starts[c + 1] - first;
                 const uint64_t n = uint64_t(x1 - x0) * uint64_t(y1 - y0);
                 if (n != nA) {
                     std::swap(nA, nB);
                     std::swap(mA, mB);
                     if (n != nA) mA = Reciprocal(nA = n);
                 }
-                uint32_t total[4] = {0, 0, 0, 0};
-                for (int32_t x = x0; x < x1; ++x)
-                    for (int k = 0; k < 4; ++k) total[k] += sums[4 * size_t(x) + k];
+                uint32_t total[4];
+                SumColumns(total, sums.data(), x0, x1);
                 uint32_t pixel = 0;
                 for (int k = 0; k < 4; ++k)
                     pixel |= uint32_t(((total[k] + n / 2) * mA) >> 40) << (8 * k);
