@@ -16,7 +16,7 @@ namespace {
 // A band is small enough that a stop is heard within a fraction of a millisecond and large
 // enough that claiming it costs nothing beside its pixels.
 constexpr uint32_t kBandPixels = uint32_t(1) << 18;
-// Below this a band costs less than starting a thread for it: small pictures (a folder of
+// Below this a band costs less than handing it to a worker: small pictures (a folder of
 // icons) stay on the calling thread.
 constexpr uint32_t kMinBandPixels = uint32_t(1) << 14;
 // Bands per thread at least, so that a slow thread (the machine is shared) holds up no one.
@@ -33,7 +33,7 @@ struct Bands {
     std::atomic<bool> stop{false};
     std::mutex lock;
     std::condition_variable finished;
-    uint32_t running = 0; // workers still at work, under `lock`
+    uint32_t running = 0; // workers that joined and are still at work, under `lock`
 
     // Runs the next band; false when none is left or a stop was asked for.
     bool RunBand() {
@@ -53,6 +53,62 @@ struct Bands {
         std::lock_guard<std::mutex> guard(lock);
         if (--running == 0) finished.notify_one();
     }
+};
+
+// Worker threads started when first wanted and kept, waiting for the next loop: starting a
+// thread costs a fraction of a millisecond (more under Wine), and a load or a paint runs
+// loops one after the other. Never destroyed: the workers wait on it until the process ends.
+class Pool {
+  public:
+    static Pool& Get() {
+        static Pool* pool = new Pool;
+        return *pool;
+    }
+
+    // Up to `helpers` workers join `bands` as they are free.
+    void Offer(Bands* bands, uint32_t helpers) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (; m_started < helpers; ++m_started) {
+            try {
+                std::thread(&Pool::Serve, this).detach();
+            } catch (const std::system_error&) {
+                break; // no thread to be had: the calling thread does the work
+            }
+        }
+        m_job = bands;
+        m_wanted = helpers;
+        m_wake.notify_all();
+    }
+
+    // No worker joins `bands` after this.
+    void Withdraw(const Bands* bands) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_job != bands) return; // a loop started meanwhile (from a pumped message)
+        m_job = nullptr;
+        m_wanted = 0;
+    }
+
+  private:
+    void Serve() {
+        for (;;) {
+            Bands* bands;
+            {
+                std::unique_lock<std::mutex> guard(m_lock);
+                m_wake.wait(guard, [this] { return m_job && m_wanted > 0; });
+                bands = m_job;
+                --m_wanted;
+                std::lock_guard<std::mutex> joined(bands->lock);
+                ++bands->running;
+            }
+            bands->Work();
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    Bands* m_job = nullptr; // the loop on offer, under m_lock
+    uint32_t m_wanted = 0;  // workers it may still take
+    uint32_t m_started = 0;
 };
 
 bool RunInOrder(const RowLoop& loop, ProgressCallback progress, CFileEx* reader,
@@ -83,19 +139,9 @@ bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, C
     Bands bands(rows, loop.rows, bandRows);
     if (threads < 2 || bands.bandCount < 2) return RunInOrder(loop, progress, reader, rows);
 
-    // The calling thread takes bands too: one thread fewer to start and to hold a stack for.
-    std::vector<std::thread> workers;
-    bands.running = std::min(threads, bands.bandCount) - 1;
-    for (uint32_t i = 0, n = bands.running; i < n; ++i) {
-        try {
-            workers.emplace_back(&Bands::Work, &bands);
-        } catch (const std::system_error&) {
-            // No thread to be had: what is started does the work, with this thread.
-            std::lock_guard<std::mutex> guard(bands.lock);
-            bands.running -= n - i;
-            break;
-        }
-    }
+    // The calling thread takes bands too: one worker fewer to hold a stack for.
+    Pool& pool = Pool::Get();
+    pool.Offer(&bands, std::min(threads, bands.bandCount) - 1);
     // Between its bands, and then while the workers finish theirs, this thread reports the
     // rows done and pumps at most every kPumpIntervalMs; a stop ends every worker at its next
     // band.
@@ -115,6 +161,7 @@ bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, C
         due = now + interval;
         report();
     }
+    pool.Withdraw(&bands);
     {
         std::unique_lock<std::mutex> guard(bands.lock);
         while (!bands.finished.wait_for(guard, interval, [&] { return bands.running == 0; })) {
@@ -123,6 +170,5 @@ bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, C
             guard.lock();
         }
     }
-    for (std::thread& t : workers) t.join();
     return goOn && CallProgress(progress, bands.rowsDone.load(), loop.rows, 0);
 }
