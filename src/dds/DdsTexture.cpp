@@ -16,8 +16,8 @@ void CDdsTexture::FreeBuffers() {
     m_pDisplayImage = nullptr;
 }
 
-bool CDdsTexture::AllocRaw(uint32_t bytes, uint32_t held) {
-    m_pRawData = static_cast<uint8_t*>(m_RawStore.Acquire(held));
+bool CDdsTexture::AllocRaw(uint32_t bytes, uint32_t held, bool zeroFill) {
+    m_pRawData = static_cast<uint8_t*>(m_RawStore.Acquire(held, zeroFill));
     m_nRawSize = m_pRawData ? bytes : 0;
     m_nRawHeld = m_pRawData ? held : 0;
     return m_pRawData != nullptr;
@@ -193,13 +193,22 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
     // memory is taken for it either, however large the header says it is.
     const uint64_t dataSize = fileSize > m_nDataStart ? fileSize - m_nDataStart : 0;
     const bool inFile = loc.offset <= dataSize && rawSize <= dataSize - loc.offset;
-    if (!AllocRaw(uint32_t(rawSize), inFile ? uint32_t(rawSize) : 0)) return false;
+    // The read fills the buffer: it is cleared only where the read did not (a stopped or
+    // failed read), not at each load beforehand.
+    if (!AllocRaw(uint32_t(rawSize), inFile ? uint32_t(rawSize) : 0, false)) return false;
+    struct ClearUnread {
+        uint8_t* data;
+        uint32_t held, read;
+        ~ClearUnread() {
+            if (read < held) std::memset(data + read, 0, held - read);
+        }
+    } unread = {m_pRawData, m_nRawHeld, 0};
     if (inFile) {
         // Each request costs a round trip to the system (a server call under Wine): the
         // surface goes in few large ones, still cancellable between them.
         m_Reader.m_nChunkSize = std::max(m_Reader.m_nChunkSize, kSurfaceRequestBytes);
         m_Reader.m_nBaseOffset = m_nDataStart + loc.offset;
-        m_Reader.Read(m_pRawData, m_nRawHeld, progress, 0, 1);
+        unread.read = m_Reader.Read(m_pRawData, m_nRawHeld, progress, 0, 1);
     }
     return true;
 }

@@ -62,9 +62,10 @@ class CDdsTexture {
     // DecodeSurface and Compose write every one; false when that is impossible (both are then
     // null).
     bool AllocImages();
-    // Sets m_pRawData to `held` zero-filled bytes of a surface of `bytes` (m_nRawSize = bytes,
-    // m_nRawHeld = held); false, with m_pRawData null, when they cannot be had.
-    bool AllocRaw(uint32_t bytes, uint32_t held);
+    // Sets m_pRawData to `held` bytes (zero-filled unless told otherwise) of a surface of
+    // `bytes` (m_nRawSize = bytes, m_nRawHeld = held); false, with m_pRawData null, when they
+    // cannot be had.
+    bool AllocRaw(uint32_t bytes, uint32_t held, bool zeroFill = true);
     void ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat, bool treatDxt5AsNm);
 
     // Pixel rows [first, end) of the picture, top row 0.
@@ -165,7 +166,7 @@ class CDdsTexture {
 // than allocated.
 constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
 // Bytes the reader asks for at a time while it reads the selected surface.
-constexpr uint32_t kSurfaceRequestBytes = uint32_t(1) << 20;
+constexpr uint32_t kSurfaceRequestBytes = uint32_t(1) << 22;
 // Largest DX10 array size accepted (Direct3D's own limit); more is a broken header. An array
 // size of 0 reads as 1.
 constexpr uint32_t kMaxArraySize = 2048;
