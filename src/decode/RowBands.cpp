@@ -31,9 +31,7 @@ struct Bands {
     std::atomic<uint32_t> next{0};
     std::atomic<uint32_t> rowsDone{0};
     std::atomic<bool> stop{false};
-    std::mutex lock;
-    std::condition_variable finished;
-    uint32_t running = 0; // workers that joined and are still at work, under `lock`
+    uint32_t running = 0; // workers that joined and are still at work, under the pool's lock
 
     // Runs the next band; false when none is left or a stop was asked for.
     bool RunBand() {
@@ -46,18 +44,13 @@ struct Bands {
         rowsDone.fetch_add(end - first, std::memory_order_relaxed);
         return true;
     }
-
-    void Work() {
-        while (RunBand()) {
-        }
-        std::lock_guard<std::mutex> guard(lock);
-        if (--running == 0) finished.notify_one();
-    }
 };
 
 // Worker threads started when first wanted and kept, waiting for the next loop: starting a
 // thread costs a fraction of a millisecond (more under Wine), and a load or a paint runs
 // loops one after the other. Never destroyed: the workers wait on it until the process ends.
+// A loop's record lives on its caller's stack: a worker's last touch of it is under the pool's
+// lock, so that the caller may return as soon as it sees no worker at work.
 class Pool {
   public:
     static Pool& Get() {
@@ -88,6 +81,12 @@ class Pool {
         m_wanted = 0;
     }
 
+    // Waits up to `interval` for the workers that joined `bands` to finish; true when they have.
+    bool WaitFor(const Bands& bands, std::chrono::milliseconds interval) {
+        std::unique_lock<std::mutex> guard(m_lock);
+        return m_done.wait_for(guard, interval, [&] { return bands.running == 0; });
+    }
+
   private:
     void Serve() {
         for (;;) {
@@ -97,15 +96,17 @@ class Pool {
                 m_wake.wait(guard, [this] { return m_job && m_wanted > 0; });
                 bands = m_job;
                 --m_wanted;
-                std::lock_guard<std::mutex> joined(bands->lock);
                 ++bands->running;
             }
-            bands->Work();
+            while (bands->RunBand()) {
+            }
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (--bands->running == 0) m_done.notify_all();
         }
     }
 
     std::mutex m_lock;
-    std::condition_variable m_wake;
+    std::condition_variable m_wake, m_done;
     Bands* m_job = nullptr; // the loop on offer, under m_lock
     uint32_t m_wanted = 0;  // workers it may still take
     uint32_t m_started = 0;
@@ -162,13 +163,6 @@ bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, C
         report();
     }
     pool.Withdraw(&bands);
-    {
-        std::unique_lock<std::mutex> guard(bands.lock);
-        while (!bands.finished.wait_for(guard, interval, [&] { return bands.running == 0; })) {
-            guard.unlock();
-            report();
-            guard.lock();
-        }
-    }
+    while (!pool.WaitFor(bands, interval)) report();
     return goOn && CallProgress(progress, bands.rowsDone.load(), loop.rows, 0);
 }
