@@ -13,9 +13,10 @@
 
 namespace {
 
-// A band is small enough that a stop is heard within a fraction of a millisecond and large
-// enough that claiming it costs nothing beside its pixels.
-constexpr uint32_t kBandPixels = uint32_t(1) << 18;
+// A band is small enough that a stop is heard within a fraction of a millisecond, and that its
+// decoded pixels (512 KiB) are still in the core's cache when they are composed; large enough
+// that claiming it costs nothing beside its pixels.
+constexpr uint32_t kBandPixels = uint32_t(1) << 17;
 // Below this a band costs less than handing it to a worker: small pictures (a folder of
 // icons) stay on the calling thread.
 constexpr uint32_t kMinBandPixels = uint32_t(1) << 14;
