@@ -226,6 +226,10 @@ bool CutAt(int fd, uint64_t bytes) {
 int CloseFile(int fd) {
     return _close(fd);
 }
+
+int StdoutFd() {
+    return _fileno(stdout);
+}
 #else
 int OpenForWriting(const std::string& path) {
     return open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
@@ -247,6 +251,10 @@ bool CutAt(int fd, uint64_t bytes) {
 int CloseFile(int fd) {
     return close(fd);
 }
+
+int StdoutFd() {
+    return fileno(stdout);
+}
 #endif
 
 constexpr uint32_t kMaxWidth = 1u << 24;
@@ -259,7 +267,8 @@ bool WritePieces(const std::string& path,
 } // namespace
 
 std::string WriteError(const std::string& path) {
-    return "cannot write " + path + ": " + std::strerror(errno);
+    return "cannot write " + (path == "-" ? std::string("standard output") : path) + ": " +
+           std::strerror(errno);
 }
 
 bool WritePng(const std::string& path, const uint32_t* bgra, uint32_t width, uint32_t height,
@@ -337,7 +346,9 @@ namespace {
 
 bool WritePieces(const std::string& path,
                  const std::vector<std::pair<const uint8_t*, size_t>>& pieces, std::string& error) {
-    const int fd = OpenForWriting(path);
+    const bool stdOut = path == "-";
+    std::fflush(stdout);
+    const int fd = stdOut ? StdoutFd() : OpenForWriting(path);
     if (fd < 0) {
         error = WriteError(path);
         return false;
@@ -361,6 +372,7 @@ bool WritePieces(const std::string& path,
     // Written over in place, then cut to what was written: replacing a large file this way
     // costs a fraction of truncating it first (no blocks freed and allocated again, no flush
     // forced at the close), and a failure leaves what a truncating write would have left.
+    if (stdOut) return ok;
     if (IsRegularFile(fd) && !CutAt(fd, done) && ok) {
         error = WriteError(path);
         ok = false;

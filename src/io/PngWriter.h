@@ -16,6 +16,7 @@ enum class PngAlpha { kDrop, kKeep }; // an opaque RGB PNG, or RGBA with the pix
 bool WritePng(const std::string& path, const uint32_t* bgra, uint32_t width, uint32_t height,
               PngRows rows, PngAlpha alpha, std::string& error, uint32_t threads = 0);
 
+// A `path` of "-" writes standard output (binary on Windows: the caller sets its mode).
 // Writes `bytes` bytes as the whole file `path` (named as for WritePng), replacing what it held;
 // false with "cannot write PATH: " and the system's message in `error` when that fails.
 bool WriteWholeFile(const std::string& path, const void* data, size_t bytes, std::string& error);

@@ -5,13 +5,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <process.h>
+#include <windows.h>
+#include <shellapi.h>
 #define isatty _isatty
 #define fileno _fileno
+#define getpid _getpid
 #else
 #include <unistd.h>
 #endif
@@ -40,56 +47,64 @@ enum ExitCode {
 
 const char kUsage[] =
     "Usage:\n"
-    "  brixa-cli info FILE [--level N] [--face N] [--nm]\n"
-    "  brixa-cli info --json FILE... [--level N] [--face N] [--nm]\n"
+    "  brixa-cli info FILE... [--json] [--level N] [--face N] [--nm]\n"
     "  brixa-cli export FILE OUT [--level N] [--face N] [--nm] [--exact] [--view MODE]\n"
-    "                   [--background RRGGBB] [--raw] [--threads N]\n"
+    "                   [--background RRGGBB] [--raw] [--threads N] [--quiet]\n"
     "  brixa-cli export FILE... --out-dir DIR [--all-levels] [--all-faces] [options as above]\n"
     "  brixa-cli --version\n"
     "\n"
-    "info    loads the selected surface of a DDS file as the viewer does and prints the six\n"
+    "FILE - reads the DDS file from standard input; OUT - writes standard output.\n"
+    "\n"
+    "info    loads the selected surface of each DDS file as the viewer does and prints the six\n"
     "        status bar texts, one per line (type, format, size, side or layer, mipmap,\n"
-    "        memory; the fourth line is empty for plain textures). With --json: one JSON\n"
-    "        object per file and line (file, format name and code, FourCC, DXGI format,\n"
-    "        sizes, level, face or layer and array counts, flags, the status texts; \"error\"\n"
-    "        with the message for a file that cannot be shown).\n"
-    "export  also decodes and composes the surface as the viewer shows it, and writes it:\n"
+    "        memory; the fourth line is empty for plain textures); with several files, each\n"
+    "        block headed by the file's name. With --json: one JSON object per file and line\n"
+    "        (file, format name and code, FourCC as text, DXGI format, sRGB, sizes, file size,\n"
+    "        level, face or layer and array counts, flags, the status texts, \"supported\";\n"
+    "        \"error\" with the message for a file that cannot be read).\n"
+    "export  also decodes and composes the surface, and writes it:\n"
+    "        OUT ending in .png (or without an extension) gets a PNG: the colours with the\n"
+    "        texture's own alpha (RGBA) when it has alpha, else RGB; --view picks another\n"
+    "        picture (--view blend: the viewer's picture over the background).\n"
     "        OUT ending in .bgra (or --raw) gets the display image's bytes exactly as held in\n"
-    "        memory (bottom-up rows of blue, green, red, alpha; width x height x 4 bytes);\n"
-    "        any other OUT gets a top-down PNG (RGB; RGBA with --view rgba).\n"
-    "        With --out-dir, each FILE is written into DIR named after it (a.dds: a.png, or\n"
-    "        a.bgra with --raw); --all-levels and --all-faces write every mipmap level and\n"
-    "        every cube face, volume layer or array slice, adding _L1, _F3 to the name.\n"
+    "        memory (bottom-up rows of blue, green, red, alpha; width x height x 4 bytes;\n"
+    "        the viewer's blended picture unless --view says otherwise).\n"
+    "        Other names are refused. With --out-dir, each FILE is written into DIR (made when\n"
+    "        missing) named after it (a.dds: a.png, or a.bgra with --raw); two files of one\n"
+    "        name are refused, not written over each other; --all-levels and --all-faces write\n"
+    "        every mipmap level and every cube face, volume layer or array slice, adding _L1,\n"
+    "        _F3 to the name (numbers padded to the count's width: _L01 with 10 levels or more).\n"
     "\n"
     "Options:\n"
     "  --level N          mipmap level, 0 for the largest (clamped to the last level)\n"
-    "  --face N           cube face (counting the faces present), volume layer or array slice,\n"
-    "                     from 0\n"
+    "  --face N           cube face (counting the faces present) or array slice from 0, which\n"
+    "                     the file must have; volume layer from 0 (clamped to the last)\n"
     "  --nm               treat DXT5 as DXT5_NM (normal map)\n"
     "  --exact            GPU-exact colours: every channel widened as Direct3D does\n"
     "                     (round(v x 255 / (2^n - 1))), DXT1's clear texels black, A8 black\n"
     "                     with its alpha, R8 red\n"
     "  --view MODE        color: colours alone; blend: colours over the background by alpha\n"
-    "                     (the default); alpha: the alpha channel as grey; rgba: colours with\n"
-    "                     their own alpha, straight (an RGBA PNG)\n"
+    "                     (the viewer's picture); alpha: the alpha channel as grey; rgba:\n"
+    "                     colours with their own alpha, straight (an RGBA PNG)\n"
     "  --background HEX   background colour as RRGGBB (default ff00ff)\n"
     "  --raw              write the .bgra bytes whatever OUT is called\n"
-    "  --threads N        threads that decode and compose (default 0: one per core; never\n"
-    "                     more than the cores)\n"
-    "  --out-dir DIR      export several files into DIR (which must exist)\n"
+    "  --threads N        threads that decode, compose and write PNG (default 0: one per\n"
+    "                     core; never more than the cores)\n"
+    "  --out-dir DIR      export several files into DIR\n"
     "  --all-levels       export every mipmap level (with --out-dir)\n"
     "  --all-faces        export every face, layer or slice (with --out-dir)\n"
     "  --json             info as JSON\n"
+    "  --quiet            no progress line\n"
     "  --version          the program's version\n"
     "  --help             this text\n"
     "\n"
-    "Errors go to stderr as \"brixa-cli: FILE: message\".\n"
-    "Exit status: 0 shown (or the unknown-format notice printed); 1 bad arguments;\n"
-    "2 the file is not a DDS file or its header is refused (\"Error loading file !\");\n"
-    "3 the file could not be read, or OUT not written; 4 nothing to export (unknown format or\n"
-    "empty surface, nothing written). With several files: the highest of their statuses.\n"
+    "Errors go to stderr as \"brixa-cli: FILE: message\"; names and texts are UTF-8.\n"
+    "Exit status: 0 shown; 1 bad arguments (or a --face the file does not have);\n"
+    "2 not a DDS file, or a header no texture has (\"Error loading file !\"); 3 the file\n"
+    "could not be read, or OUT not written; 4 nothing to show (unknown format or empty\n"
+    "surface; info prints what it knows). With several files: the highest of their statuses.\n"
     "A progress bar appears on stderr when it is a terminal and the work takes over 250 ms;\n"
-    "with several files, a line counts them there too.\n";
+    "with several files, a line counts them there too (--quiet: neither).\n";
 
 struct Options {
     std::string command;
@@ -97,6 +112,8 @@ struct Options {
     std::string out, outDir;
     int32_t level = 0, face = 0, threads = 0;
     bool nm = false, exact = false, raw = false, json = false, allLevels = false, allFaces = false;
+    bool quiet = false;
+    bool viewGiven = false; // without --view: blend for raw bytes, colours and alpha for PNG
     int32_t mode = COMPOSE_BLEND;
     bool keepAlpha = false; // --view rgba
     uint8_t bg[3] = {0xFF, 0x00, 0xFF};
@@ -134,6 +151,7 @@ std::string ParseView(const char* text, Options& o) {
         if (std::strcmp(text, view.name) == 0) {
             o.mode = view.mode;
             o.keepAlpha = view.keepAlpha;
+            o.viewGiven = true;
             return "";
         }
     }
@@ -153,6 +171,7 @@ const Flag kFlags[] = {
     {"--json", &Options::json},
     {"--all-levels", &Options::allLevels},
     {"--all-faces", &Options::allFaces},
+    {"--quiet", &Options::quiet},
 };
 
 struct ValueOption {
@@ -184,12 +203,23 @@ const ValueOption kValueOptions[] = {
      }},
 };
 
+// A name export can write without --raw: .png, .bgra, no extension (a PNG), or "-".
+bool OutputTypeKnown(const std::string& out) {
+    const size_t slash = out.find_last_of(kPathSeparators);
+    const std::string name = slash == std::string::npos ? out : out.substr(slash + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0 || out == "-") return true;
+    std::string ext = name.substr(dot);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".png" || ext == ".bgra";
+}
+
 // What is wrong with the positional arguments of a command (empty when good).
 std::string CheckCommand(const std::vector<std::string>& positional, Options& o) {
     if (positional.empty()) return "no command given";
     o.command = positional[0];
     o.files.assign(positional.begin() + 1, positional.end());
-    const bool several = o.command == "info" ? o.json : !o.outDir.empty();
+    const bool several = o.command == "info" || !o.outDir.empty();
     if (o.command != "info" && o.command != "export") return "unknown command " + o.command;
     if ((o.json && o.command != "info") || (!o.outDir.empty() && o.command != "export"))
         return "--json is for info, --out-dir for export";
@@ -203,6 +233,8 @@ std::string CheckCommand(const std::vector<std::string>& positional, Options& o)
         std::string ext = o.out.size() >= 4 ? o.out.substr(o.out.size() - 4) : "";
         for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
         if (ext == ".dds") return "OUT " + o.out + " is a .dds file: several files need --out-dir";
+        if (!o.raw && !OutputTypeKnown(o.out))
+            return "OUT " + o.out + ": export writes .png or .bgra files (any name with --raw)";
     }
     if (o.files.empty() || (!several && o.files.size() != 1))
         return "wrong number of arguments for " + o.command;
@@ -228,7 +260,7 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
             if (i + 1 >= argc) return a + " needs a value";
             const std::string problem = option->apply(argv[++i], o);
             if (!problem.empty()) return problem;
-        } else if (a.size() > 1 && a[0] == '-') {
+        } else if (a.size() > 1 && a[0] == '-') { // "-" alone names standard input or output
             return "unknown option " + a;
         } else {
             positional.push_back(a);
@@ -287,32 +319,107 @@ void PrintError(const std::string& file, const std::string& text) {
 
 bool EndsWith(const std::string& s, const char* suffix) {
     size_t n = std::strlen(suffix);
-    return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+    if (s.size() < n) return false;
+    for (size_t k = 0; k < n; ++k)
+        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + k])) != suffix[k])
+            return false;
+    return true;
 }
 
-// Loads a surface; on failure says so and returns the status (kExitOk when loaded).
-int Load(CDdsTexture& texture, const std::string& file, const Options& o, int32_t level,
-         int32_t face, std::string* error = nullptr) {
+std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::u8path(utf8);
+}
+
+// What the user is told about a file that could not be shown, in the program's words, and
+// its status. `texture` is fresh for this file, so its header is the file's own.
+int Refusal(const CDdsTexture& texture, std::string& text) {
+    const LoadError& e = texture.m_LastError;
+    if (e.kind == LoadError::kRefused) {
+        text = texture.m_Header.dwMagic == dds::DDS_MAGIC ? kRefusedText : "not a DDS file";
+        return kExitRefused;
+    }
+    static const struct {
+        uint32_t error;
+        const char* text;
+        int status;
+    } kTexts[] = {
+        {fileex::kErrorFileNotFound, "file not found", kExitReader},
+        {fileex::kErrorPathNotFound, "folder not found", kExitReader},
+        {fileex::kErrorAccessDenied, "cannot be read: access denied", kExitReader},
+        // The reader only ever reads past the end of a file in its header.
+        {fileex::kErrorHandleEof, "not a DDS file: it ends inside the DDS header", kExitRefused},
+    };
+    for (const auto& t : kTexts) {
+        if (e.isSystemError && e.systemError == t.error) {
+            text = t.text;
+            return t.status;
+        }
+    }
+    text = e.text.substr(0, e.text.find_last_not_of("\r\n") + 1);
+    return kExitReader;
+}
+
+// Loads a surface; on failure says so and returns the status (kExitOk when loaded). A face
+// or array slice the file does not have is refused (a volume's layer is clamped, as the
+// viewer does).
+int Load(CDdsTexture& texture, const std::string& file, const std::string& path, const Options& o,
+         int32_t level, int32_t face, std::string* error = nullptr) {
     g_progress.start = std::chrono::steady_clock::now();
     g_progress.stage = 0;
-    texture.Load(file.c_str(), level, face, nullptr, o.nm, ShowProgress);
-    const LoadError& e = texture.m_LastError;
-    if (e.kind == LoadError::kNone) return kExitOk;
-    PrintError(file, e.text);
-    if (error) *error = e.text.substr(0, e.text.find_last_not_of("\r\n") + 1);
-    return e.kind == LoadError::kRefused ? kExitRefused : kExitReader;
+    std::string text;
+    int status = kExitOk;
+    std::error_code ec;
+    if (std::filesystem::is_directory(PathOf(path), ec)) {
+        text = "is a folder, not a file";
+        status = kExitReader;
+    } else {
+        texture.Load(path.c_str(), level, face, nullptr, o.nm, ShowProgress);
+        if (texture.m_LastError.kind != LoadError::kNone) status = Refusal(texture, text);
+    }
+    const int32_t faces = texture.SurfaceCount();
+    if (status == kExitOk && !texture.m_bVolume && face > 0 && face >= faces) {
+        text = "--face " + std::to_string(face) + ": the file has " +
+               (faces == 0 ? std::string("one surface (no faces or slices)")
+                           : std::to_string(faces) + (texture.m_bCubeMap ? " faces" : " slices")) +
+               ", counted from 0";
+        status = kExitUsage;
+    }
+    if (status != kExitOk) {
+        PrintError(file, text);
+        if (error) *error = text;
+    }
+    return status;
 }
 
-// Decodes, composes and writes the loaded surface to `out`.
+// The picture of a plain PNG export: the colours with the texture's own alpha when it has
+// alpha (what a converter gives), else the colours alone.
+void ChoosePicture(const CDdsTexture& texture, bool png, const Options& o, int32_t& mode,
+                   bool& keepAlpha) {
+    mode = o.mode;
+    keepAlpha = o.keepAlpha;
+    if (png && !o.viewGiven) {
+        mode = COMPOSE_COLOR;
+        keepAlpha = texture.m_bHasAlpha;
+    }
+}
+
+// Decodes, composes and writes the loaded surface to `out` ("-": standard output).
 int Export(CDdsTexture& texture, const std::string& file, const std::string& out,
            const Options& o) {
     if (!texture.m_pRawData || texture.m_nWidth <= 0 || texture.m_nHeight <= 0) {
-        PrintError(file, texture.m_szFormatName);
+        PrintError(file, texture.m_nFormat == TF_UNKNOWN
+                             ? "unknown format (" + std::string(texture.m_szFormatName) +
+                                   "): nothing to show"
+                             : std::string(texture.m_szFormatName) + ": the surface is empty");
         return kExitNoSurface;
     }
+    const bool raw = o.raw || EndsWith(out, ".bgra");
+    int32_t mode;
+    bool keepAlpha;
+    ChoosePicture(texture, !raw, o, mode, keepAlpha);
     g_progress.stage = 1;
     texture.m_bExact = o.exact;
-    texture.DecodeAndCompose(o.mode, o.bg[0], o.bg[1], o.bg[2], ShowProgress);
+    texture.DecodeAndCompose(mode, o.bg[0], o.bg[1], o.bg[2], ShowProgress);
     if (!texture.m_pDisplayImage) {
         PrintError(file, "Not enough memory for the images of this surface !");
         return kExitRefused;
@@ -321,10 +428,10 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
 
     const uint32_t w = uint32_t(texture.m_nWidth), h = uint32_t(texture.m_nHeight);
     std::string error;
-    const bool ok = o.raw || EndsWith(out, ".bgra")
-                        ? WriteWholeFile(out, texture.m_pDisplayImage, size_t(w) * h * 4, error)
-                        : WritePng(out, texture.m_pDisplayImage, w, h, PngRows::kBottomUp,
-                                   o.keepAlpha ? PngAlpha::kKeep : PngAlpha::kDrop, error);
+    const bool ok =
+        raw ? WriteWholeFile(out, texture.m_pDisplayImage, size_t(w) * h * 4, error)
+            : WritePng(out, texture.m_pDisplayImage, w, h, PngRows::kBottomUp,
+                       keepAlpha ? PngAlpha::kKeep : PngAlpha::kDrop, error, uint32_t(o.threads));
     if (!ok) {
         PrintError("", error);
         return kExitReader;
@@ -332,30 +439,55 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
     return kExitOk;
 }
 
+// "_L" and the number, padded to the width of the count so that the names sort.
+std::string Numbered(const char* tag, int32_t number, int32_t count) {
+    std::string digits = std::to_string(number);
+    const size_t width = std::to_string(std::max(1, count) - 1).size();
+    return tag + std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
+}
+
 // DIR/NAME_L1_F3.png for the file DIR/.../NAME.dds.
-std::string OutputName(const Options& o, const std::string& file, int32_t level, int32_t face) {
-    std::string name = file.substr(file.find_last_of(kPathSeparators) + 1);
+std::string OutputName(const Options& o, const CDdsTexture& texture, const std::string& file,
+                       int32_t level, int32_t face) {
+    std::string name = file == "-" ? "stdin" : file.substr(file.find_last_of(kPathSeparators) + 1);
     const size_t dot = name.find_last_of('.');
     if (dot != std::string::npos && dot > 0) name.erase(dot);
-    if (o.allLevels) name += "_L" + std::to_string(level);
-    if (o.allFaces) name += "_F" + std::to_string(face);
+    if (o.allLevels) name += Numbered("_L", level, texture.LevelCount());
+    if (o.allFaces) name += Numbered("_F", face, std::max(1, texture.SurfaceCount()));
     const char* sep = std::strchr(kPathSeparators, o.outDir.back()) ? "" : "/";
     return o.outDir + sep + name + (o.raw ? ".bgra" : ".png");
 }
 
+// The names written in this run, so that a second file of one name never replaces the first
+// one's output (letters compared without case: one file on Windows).
+std::set<std::string> g_written;
+
+int ExportOne(CDdsTexture& texture, const std::string& file, const std::string& out,
+              const Options& o) {
+    std::string key = out;
+    for (char& c : key) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (!g_written.insert(key).second) {
+        PrintError(file, "not written: " + out + " was written for another file in this run");
+        return kExitReader;
+    }
+    return Export(texture, file, out, o);
+}
+
 // Every selected surface of one file into the output folder; the worst status.
-int ExportAll(CDdsTexture& texture, const std::string& file, const Options& o) {
+int ExportAll(CDdsTexture& texture, const std::string& file, const std::string& path,
+              const Options& o) {
     int worst = kExitOk;
     const int32_t firstLevel = o.allLevels ? 0 : o.level;
     for (int32_t level = firstLevel;; ++level) {
         const int32_t firstFace = o.allFaces ? 0 : o.face;
         for (int32_t face = firstFace;; ++face) {
-            const int status = Load(texture, file, o, level, face);
+            const int status = Load(texture, file, path, o, level, face);
             if (status != kExitOk) return std::max(worst, status);
             // A level or face past the last is clamped: that one was written already.
             if (level > firstLevel && texture.m_nLevel != level) return worst;
             if (face > firstFace && texture.m_nLayer != face) break;
-            worst = std::max(worst, Export(texture, file, OutputName(o, file, level, face), o));
+            worst = std::max(
+                worst, ExportOne(texture, file, OutputName(o, texture, file, level, face), o));
             if (!o.allFaces || face + 1 >= texture.SurfaceCount()) break;
         }
         if (!o.allLevels || level + 1 >= texture.LevelCount()) return worst;
@@ -379,23 +511,35 @@ std::string JsonString(const std::string& s) {
     return out + "\"";
 }
 
-std::string InfoJson(const CDdsTexture& t, const std::string& file) {
+std::string Trimmed(const std::string& s) {
+    const size_t first = s.find_first_not_of(' ');
+    return first == std::string::npos ? "" : s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+// One file's facts. Sizes are those its status texts show (the header's, for a format that
+// cannot be shown), and nothing comes from another file: the record is fresh for each.
+std::string InfoJson(const CDdsTexture& t, const std::string& file, bool supported,
+                     uint64_t fileBytes) {
     const dds::DdsHead& h = t.m_Header;
+    const StatusFacts facts = StatusFactsOf(t);
     const uint32_t fourCC = h.ddspf.dwFourCC;
     const std::string fourCCText(reinterpret_cast<const char*>(&fourCC), 4);
-    // A FourCC of four printable characters as text, any other as its number.
+    // A FourCC of four printable characters as text, a Direct3D format number as "D3DFMT n".
     const bool printable = std::all_of(fourCCText.begin(), fourCCText.end(),
                                        [](char c) { return c >= 0x20 && c < 0x7F; });
+    const std::string format = Trimmed(t.m_szFormatName);
     std::string json =
-        "{\"file\":" + JsonString(file) + ",\"format\":" + JsonString(t.m_szFormatName) +
+        "{\"file\":" + JsonString(file) + ",\"format\":" + JsonString(format) +
         ",\"formatCode\":" + std::to_string(t.m_nFormat) + ",\"fourCC\":" +
         (!fourCC     ? "null"
          : printable ? JsonString(fourCCText)
-                     : std::to_string(fourCC)) +
-        ",\"dxgiFormat\":" + (t.m_bDx10 ? std::to_string(t.m_Dx10.dxgiFormat) : "null");
+                     : "\"D3DFMT " + std::to_string(fourCC) + "\"") +
+        ",\"dxgiFormat\":" + (t.m_bDx10 ? std::to_string(t.m_Dx10.dxgiFormat) : "null") +
+        ",\"srgb\":" + (format.find("SRGB") != std::string::npos ? "true" : "false") +
+        ",\"supported\":" + (supported ? "true" : "false");
     const std::pair<const char*, int64_t> numbers[] = {
-        {"width", t.m_nWidth},
-        {"height", t.m_nHeight},
+        {"width", facts.width},
+        {"height", facts.height},
         {"depth", h.dwDepth},
         {"level", t.m_nLevel},
         {"levels", t.LevelCount()},
@@ -408,71 +552,151 @@ std::string InfoJson(const CDdsTexture& t, const std::string& file) {
         {"caps2", h.dwCaps2},
         {"surfaceBytes", t.m_nRawSize},
         {"dataBytes", t.m_nFileDataSize},
+        {"fileBytes", int64_t(fileBytes)},
     };
     for (const auto& n : numbers)
         json += ",\"" + std::string(n.first) + "\":" + std::to_string(n.second);
-    const std::pair<const char*, bool> facts[] = {{"cubeMap", t.m_bCubeMap},
+    const std::pair<const char*, bool> flags[] = {{"cubeMap", t.m_bCubeMap},
                                                   {"volume", t.m_bVolume},
                                                   {"array", t.m_bArray},
                                                   {"hasAlpha", t.m_bHasAlpha},
                                                   {"dx10", t.m_bDx10}};
-    for (const auto& f : facts)
+    for (const auto& f : flags)
         json += ",\"" + std::string(f.first) + "\":" + (f.second ? "true" : "false");
     json += ",\"status\":[";
     const char* comma = "";
-    for (const std::string& part : FormatStatusTexts(StatusFactsOf(t))) {
+    for (const std::string& part : FormatStatusTexts(facts)) {
         json += comma + JsonString(part);
         comma = ",";
     }
     return json + "]}";
 }
 
+// One file's info: the status texts (headed by the name with several files) or a JSON line.
+int Info(CDdsTexture& texture, const std::string& file, const std::string& path, const Options& o) {
+    std::string error;
+    int status = Load(texture, file, path, o, o.level, o.face, &error);
+    const bool loaded = status == kExitOk;
+    // Shown: a surface to decode (an unknown format has none).
+    const bool supported = loaded && texture.m_nFormat != TF_UNKNOWN;
+    if (loaded && !supported) {
+        PrintError(file,
+                   "unknown format (" + std::string(texture.m_szFormatName) + "): nothing to show");
+        status = kExitNoSurface;
+    }
+    std::error_code ec;
+    const uint64_t bytes = std::filesystem::file_size(PathOf(path), ec);
+    if (o.json) {
+        std::printf("%s\n", loaded ? InfoJson(texture, file, supported, ec ? 0 : bytes).c_str()
+                                   : ("{\"file\":" + JsonString(file) +
+                                      ",\"supported\":false,\"error\":" + JsonString(error) + "}")
+                                         .c_str());
+    } else if (loaded) {
+        if (o.files.size() > 1)
+            std::printf("%s%s:\n", &file == &o.files.front() ? "" : "\n", file.c_str());
+        for (const std::string& part : FormatStatusTexts(StatusFactsOf(texture)))
+            std::printf("%s\n", part.c_str());
+    }
+    return status;
+}
+
+// Standard input as a file of its own (the reader needs one it can seek in); its UTF-8 name,
+// empty when it cannot be made.
+std::string StdinFile(std::string& error) {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[1 << 16];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    std::error_code ec;
+    const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    const std::string name =
+        (dir / ("brixa-cli-stdin-" + std::to_string(getpid()) + ".dds")).u8string();
+    if (ec || !WriteWholeFile(name, bytes.data(), bytes.size(), error)) return "";
+    return name;
+}
+
 int Run(const Options& o) {
-    CFileEx reader;
-    CDdsTexture texture(reader);
-    texture.m_nThreads = uint32_t(o.threads);
-    g_progress.terminal = isatty(fileno(stderr)) != 0;
+    g_progress.terminal = !o.quiet && isatty(fileno(stderr)) != 0;
     int worst = kExitOk;
     for (size_t i = 0; i < o.files.size(); ++i) {
         const std::string& file = o.files[i];
+        std::string path = file;
+        if (file == "-") {
+            std::string error;
+            path = StdinFile(error);
+            if (path.empty()) {
+                PrintError(file, "standard input cannot be kept: " + error);
+                worst = std::max(worst, int(kExitReader));
+                continue;
+            }
+        }
         ShowFileCount(i, o.files.size(), file);
+        // A record of its own for each file: nothing of one file shows in another's output.
+        CFileEx reader;
+        CDdsTexture texture(reader);
+        texture.m_nThreads = uint32_t(o.threads);
         int status;
         if (o.command == "info") {
-            std::string error;
-            status = Load(texture, file, o, o.level, o.face, &error);
-            if (o.json) {
-                std::printf("%s\n", status == kExitOk ? InfoJson(texture, file).c_str()
-                                                      : ("{\"file\":" + JsonString(file) +
-                                                         ",\"error\":" + JsonString(error) + "}")
-                                                            .c_str());
-            } else if (status == kExitOk) {
-                for (const std::string& part : FormatStatusTexts(StatusFactsOf(texture)))
-                    std::printf("%s\n", part.c_str());
-            }
+            status = Info(texture, file, path, o);
         } else if (!o.outDir.empty()) {
-            status = ExportAll(texture, file, o);
+            status = ExportAll(texture, file, path, o);
         } else {
-            status = Load(texture, file, o, o.level, o.face);
+            status = Load(texture, file, path, o, o.level, o.face);
             if (status == kExitOk) status = Export(texture, file, o.out, o);
         }
+        if (path != file) std::filesystem::remove(PathOf(path));
         worst = std::max(worst, status);
     }
     EndProgress();
     return worst;
 }
 
+// The arguments as UTF-8: on Windows from the wide command line, so that every name the
+// system has arrives whole (the ANSI code page cannot hold them all).
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argv;
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 0; wide && i < count; ++i) {
+        const int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string a(size_t(std::max(n, 1)), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &a[0], n, nullptr, nullptr);
+        a.resize(std::strlen(a.c_str()));
+        args.push_back(a);
+    }
+    LocalFree(wide);
+    if (!args.empty() || argc == 0) return args;
+#endif
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY); // UTF-8 and PNG bytes as they are
+#endif
+    std::vector<std::string> args = Utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& a : args) pointers.push_back(&a[0]);
     Options o;
-    std::string problem = ParseArgs(argc, argv, o);
+    std::string problem = ParseArgs(int(pointers.size()), pointers.data(), o);
     if (o.command == "help" || o.command == "version") {
         std::fputs(o.command == "help" ? kUsage : "brixa-cli " BRIXA_VERSION "\n", stdout);
         return kExitOk;
     }
     if (!problem.empty()) {
-        std::fprintf(stderr, "brixa-cli: %s\n\n%s", problem.c_str(), kUsage);
+        std::fprintf(stderr, "brixa-cli: %s (see brixa-cli --help)\n", problem.c_str());
         return kExitUsage;
+    }
+    if (!o.outDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(PathOf(o.outDir), ec);
     }
     return Run(o);
 }
