@@ -13,12 +13,13 @@
 # STATUS the exit status. CHECK:
 #   lines:L1|L2|...  stdout, lines joined by '|' (VERSION stands for $BRIXA_VERSION)
 #   err:TEXT         stderr is "brixa-cli: FILE: TEXT" (lines joined by '|')
-#   px:PATTERN       the exported bytes                   png:WxH      a valid PNG of that size
+#   px:PATTERN       the exported bytes                   png:WxH[:RGB] a valid RGBA (RGB) PNG
 #   out:TEXT         stdout contains TEXT                 -            nothing beyond the status
 #   errhas:TEXT      stderr contains TEXT
 #   syserr:NAME      stderr is "brixa-cli: FILE: " and the system's message NAME (see
 #                    SYSTEM_TEXTS: Windows and Wine word some of them differently)
 #   dir:NAME NAME... the files in the output folder DIR (see run_case), whatever the status
+#   utf8json:NAME    stdout is one JSON object, in UTF-8, whose "file" ends in NAME
 # A byte PATTERN is a comma-separated list of [N*]ITEM, ITEM being hex or an alias, repeated N
 # times.
 # NOTE "known-bug: ..." marks a case that fails until the CLI or the core is fixed: its failure
@@ -68,7 +69,7 @@ run_tool() {
         (
             [ -z "${MEMORY_CEILING_KB:-}" ] || ulimit -v "$MEMORY_CEILING_KB"
             exec "${EMULATOR[@]}" "$@"
-        ) >"$SLOT/stdout" 2>"$SLOT/stderr" </dev/null || RC=$?
+        ) >"$SLOT/stdout" 2>"$SLOT/stderr" <"${STDIN:-/dev/null}" || RC=$?
         # Wine now and then fails to start a program: status 1 and no output at all, which no
         # run of ours gives (every failure says why). Such a start is tried once more.
         [ ${#EMULATOR[@]} -gt 0 ] && [ "$RC" = 1 ] && [ ! -s "$SLOT/stdout" ] &&
@@ -307,9 +308,11 @@ run_case() {
         # ARGS is the whole command line: FILE stands for the file, +NAME for the fixture NAME
         # beside it, OUT.EXT for an output file (the one checked), NODIR/OUT.EXT for one in a
         # folder that does not exist, OLD/OUT.EXT for an output file that exists and is larger than
-        # what is written, DIR for an empty output folder (DIR/ too), EMPTY for an empty argument.
+        # what is written, DIR for an empty output folder (DIR/ too), EMPTY for an empty argument,
+        # <FILE the file as standard input, STDOUT "-" with standard output the output checked,
+        # COPY:NAME a copy of the file named NAME.
         local -a line=()
-        local word
+        local word STDIN=""
         for word in "${args[@]}"; do
             case "$word" in
             FILE) word=$file ;;
@@ -323,6 +326,9 @@ run_case() {
                 word=$out
                 ;;
             EMPTY) word="" ;;
+            '<FILE') STDIN=$file && continue ;;
+            STDOUT) out=$SLOT/stdout && word=- ;;
+            COPY:*) cp "$file" "$SLOT/${word#COPY:}" && word=$SLOT/${word#COPY:} ;;
             esac
             line+=("$word")
         done
@@ -346,12 +352,14 @@ run_case() {
         if [ "$RC" -eq 5 ] || [ "$RC" -ge 128 ]; then problem+=" (crashed?)"; fi
         [ -z "$ERR" ] || problem+="; stderr: ${ERR//$'\n'/|}"
     elif [ "$status" -ne 0 ]; then
-        if [ -n "$out" ] && [ -e "$out" ]; then
+        if [ -n "$out" ] && [ "$out" != "$SLOT/stdout" ] && [ -e "$out" ]; then
             problem="wrote $out although it failed"
         elif [[ "$check" == err:* ]] && [ "${ERR//$'\n'/|}" != "$said${check#err:}" ]; then
             problem="stderr '${ERR//$'\n'/|}', want '$said${check#err:}'"
         elif [[ "$check" == errhas:* ]] && [[ "$ERR" != *"${check#errhas:}"* ]]; then
             problem="stderr '${ERR//$'\n'/|}' lacks '${check#errhas:}'"
+        elif [[ "$check" == out:* ]] && [[ "$OUT" != *"${check#out:}"* ]]; then
+            problem="stdout lacks '${check#out:}'"
         elif [[ "$check" == syserr:* ]]; then
             local texts="|${SYSTEM_TEXTS[${check#syserr:}]:-}|"
             [[ "$ERR" == "$said"* && "$texts" == *"|${ERR#"$said"}|"* ]] ||
@@ -372,11 +380,20 @@ run_case() {
             problem=$PROBLEM
             ;;
         png:*)
-            # The same surface exported as .bgra is what the PNG must show.
-            run_cli export "$file" "$SLOT/same.bgra" "${args[@]}"
-            local mode=RGB
-            [ "$view" != rgba ] || mode=RGBA
-            problem=$(check_png "$out" "${check#png:}" "$SLOT/same.bgra" $mode)
+            # The same surface exported as .bgra (its colours unless --view is given) is what
+            # the PNG must show: with alpha (RGBA) unless the check ends in :RGB.
+            local -a view=(--view color)
+            [[ " ${args[*]} " != *" --view "* ]] || view=()
+            run_cli export "$file" "$SLOT/same.bgra" "${args[@]}" "${view[@]}"
+            local size=${check#png:} mode=RGBA
+            [[ "$size" != *:RGB ]] || mode=RGB size=${size%:RGB}
+            problem=$(check_png "$out" "$size" "$SLOT/same.bgra" $mode)
+            ;;
+        utf8json:*)
+            /usr/bin/python3 -c 'import json, sys
+o = json.loads(open(sys.argv[1], "rb").read().decode("utf-8"))
+sys.exit(0 if o["file"].endswith(sys.argv[2]) else "file is " + o["file"])' \
+                "$SLOT/stdout" "${check#utf8json:}" >/dev/null 2>&1 || problem="JSON is no UTF-8 naming the file"
             ;;
         - | dir:*) ;;
         *) problem="unknown check '$check' in the table" ;;
