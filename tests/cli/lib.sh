@@ -233,8 +233,11 @@ check_png() {
 import sys
 from PIL import Image
 png, bgra, w, h, mode = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
-img = Image.open(png)
-img.load()
+try:
+    img = Image.open(png)
+    img.load()
+except Exception as e:
+    sys.exit(print(f"PNG does not decode: {e}"))
 if img.mode != mode or img.size != (w, h):
     sys.exit(print(f"PNG mode {img.mode} size {img.size}, want {mode} ({w}, {h})"))
 raw = open(bgra, "rb").read()
