@@ -50,7 +50,12 @@ out=$(mktemp)
 err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 rc=0
-"$WINE64" "$@" >"$out" 2>"$err" </dev/null || rc=$?
+# Standard input is the program's only when asked for (WINE_RUN_STDIN=1).
+if [ -n "${WINE_RUN_STDIN:-}" ]; then
+    "$WINE64" "$@" >"$out" 2>"$err" || rc=$?
+else
+    "$WINE64" "$@" >"$out" 2>"$err" </dev/null || rc=$?
+fi
 cat "$out"
 cat "$err" >&2
 exit $rc

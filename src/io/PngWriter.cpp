@@ -34,10 +34,12 @@
 namespace {
 
 constexpr size_t kPieceBytes = size_t(1) << 20; // filtered bytes per piece (about)
-// zlib's level 5 with the strategy for filtered data and its largest match memory: on real
-// pictures as small as level 6 with the default strategy (what common writers use), in half
+// zlib's level 5 with the strategy for filtered data, its largest match memory, and matches
+// searched a little further than level 5 does (48 instead of 32): on real pictures a file no
+// larger than level 6 with the default strategy (what common writers use), in two thirds of
 // the time.
 constexpr int kLevel = 5;
+constexpr int kMatch = 48;
 constexpr int kMemLevel = 9;
 constexpr size_t kWindow = 32768; // deflate's window: what a piece is primed with
 
@@ -108,7 +110,9 @@ void FilterRow(const uint8_t* row, const uint8_t* up, size_t n, size_t bpp, uint
                uint8_t* scratch) {
     uint32_t best = Filter(0, row, up, n, bpp, out + 1);
     out[0] = 0;
-    for (int type = 1; type < 5; ++type) {
+    // Average is left out: on real pictures it wins the sums more often than it makes the
+    // data smaller (a tenth larger files on decoded block textures).
+    for (int type : {1, 2, 4}) {
         const uint32_t sum = Filter(type, row, up, n, bpp, scratch);
         if (sum < best) {
             best = sum;
@@ -157,6 +161,7 @@ void DeflatePiece(const Picture& p, uint32_t first, uint32_t end, bool last, Pie
 
     z_stream z = {};
     if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, kMemLevel, Z_FILTERED) != Z_OK) return;
+    deflateTune(&z, 8, 16, kMatch, kMatch);
     if (primeRows > 0) {
         const size_t prime = std::min(kWindow, filtered * primeRows);
         deflateSetDictionary(&z, own - prime, uInt(prime));

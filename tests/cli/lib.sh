@@ -68,7 +68,9 @@ run_tool() {
         RC=0
         (
             [ -z "${MEMORY_CEILING_KB:-}" ] || ulimit -v "$MEMORY_CEILING_KB"
-            exec "${EMULATOR[@]}" "$@"
+            # A UTF-8 locale, so that Wine hands every name on whole; standard input kept.
+            [ -z "${STDIN:-}" ] || export WINE_RUN_STDIN=1
+            LC_ALL=C.UTF-8 exec "${EMULATOR[@]}" "$@"
         ) >"$SLOT/stdout" 2>"$SLOT/stderr" <"${STDIN:-/dev/null}" || RC=$?
         # Wine now and then fails to start a program: status 1 and no output at all, which no
         # run of ours gives (every failure says why). Such a start is tried once more.
