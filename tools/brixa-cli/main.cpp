@@ -326,8 +326,17 @@ bool EndsWith(const std::string& s, const char* suffix) {
     return true;
 }
 
+// A UTF-8 name as a path (one that is no UTF-8 as it is: such a name exists on Linux).
 std::filesystem::path PathOf(const std::string& utf8) {
-    return std::filesystem::u8path(utf8);
+    try {
+        return std::filesystem::u8path(utf8);
+    } catch (const std::exception&) {
+    }
+    try {
+        return std::filesystem::path(utf8);
+    } catch (const std::exception&) {
+        return std::filesystem::path(); // no such file: the reader says what is wrong
+    }
 }
 
 // What the user is told about a file that could not be shown, in the program's words, and
@@ -647,7 +656,10 @@ int Run(const Options& o) {
             status = Load(texture, file, path, o, o.level, o.face);
             if (status == kExitOk) status = Export(texture, file, o.out, o);
         }
-        if (path != file) std::filesystem::remove(PathOf(path));
+        if (path != file) {
+            std::error_code ec;
+            std::filesystem::remove(PathOf(path), ec);
+        }
         worst = std::max(worst, status);
     }
     EndProgress();
