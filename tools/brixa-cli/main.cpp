@@ -237,8 +237,7 @@ std::string CheckCommand(const std::vector<std::string>& positional, Options& o)
             return "OUT " + o.out + ": export writes .png or .bgra files (any name with --raw)";
     }
     if (o.files.empty()) return o.command + " needs a FILE";
-    if (!several && o.files.size() != 1)
-        return "wrong number of arguments for " + o.command;
+    if (!several && o.files.size() != 1) return "wrong number of arguments for " + o.command;
     return "";
 }
 
