@@ -1218,7 +1218,7 @@ TEST_F(Window, RefusedFileAfterAStoppedLoadPaintsNothingHalfMade) {
 
 // ---- the file association, on scratch keys ---------------------------------------------------
 
-// ---- beyond the described viewer ------------------------------------------------------------
+// ---- the viewer's extras: channels, checkerboard, exposure, saving ------------------------------
 
 TEST_F(Window, ChannelKeysShowOneChannelAsGrey) {
     Start();
