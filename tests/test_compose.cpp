@@ -1,17 +1,23 @@
 // Composition: conversions, the three views of every format, row order, progress, bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 #include <vector>
 
 #include "BcnEncoder.h"
 #include "DdsBuilder.h"
 #include "dds/DdsTexture.h"
+#include "dds/DdsFormat.h"
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
 #include "decode/PixelConvert.h"
+#include "decode/RowBands.h"
 #include "decode/TexelValue.h"
 #include "io/Progress.h"
 
@@ -43,24 +49,30 @@ struct Masks {
     uint32_t flags = 0; // the pixel format's dwFlags
 };
 
+// Makes `tex` hold `size` bytes of `raw` as a width x height surface of `format`, decoded.
+void HoldSurface(CDdsTexture& tex, int32_t format, const Masks& m, bool hasAlpha, uint32_t width,
+                 uint32_t height, const uint8_t* raw, uint32_t size) {
+    tex.FreeBuffers();
+    tex.m_Header.ddspf = {32, m.flags, 0, m.bits, m.red, m.green, m.blue, m.alpha};
+    tex.m_Header.dwWidth = width;
+    tex.m_Header.dwHeight = height;
+    tex.m_nFormat = format;
+    tex.m_nWidth = int32_t(width);
+    tex.m_nHeight = int32_t(height);
+    tex.m_bHasAlpha = hasAlpha;
+    ASSERT_TRUE(tex.AllocRaw(size, size));
+    if (size) std::memcpy(tex.m_pRawData, raw, size);
+    tex.DecodeSurface(g_progress);
+}
+
 // A record holding `raw` as its surface, decoded.
 struct Surface {
     CFileEx reader;
     CDdsTexture tex{reader};
     Surface(int32_t format, const Masks& m, bool hasAlpha, uint32_t width, uint32_t height,
             const std::vector<uint8_t>& raw, bool exact = false) {
-        dds::DdsPixelFormat& pf = tex.m_Header.ddspf;
-        pf = {32, m.flags, 0, m.bits, m.red, m.green, m.blue, m.alpha};
         tex.m_bExact = exact;
-        tex.m_Header.dwWidth = width;
-        tex.m_Header.dwHeight = height;
-        tex.m_nFormat = format;
-        tex.m_nWidth = int32_t(width);
-        tex.m_nHeight = int32_t(height);
-        tex.m_bHasAlpha = hasAlpha;
-        EXPECT_TRUE(tex.AllocRaw(uint32_t(raw.size()), uint32_t(raw.size())));
-        if (!raw.empty()) std::memcpy(tex.m_pRawData, raw.data(), raw.size());
-        tex.DecodeSurface(g_progress);
+        HoldSurface(tex, format, m, hasAlpha, width, height, raw.data(), uint32_t(raw.size()));
     }
     std::vector<uint32_t> Compose(int32_t mode, uint32_t bgRgb = 0) {
         tex.Compose(mode, uint8_t(bgRgb >> 16), uint8_t(bgRgb >> 8), uint8_t(bgRgb), g_progress);
@@ -531,17 +543,8 @@ TEST(BadInput, AnyHeaderStaysInBounds) {
     const auto bytes = testkit::Pattern(4096);
     auto setUp = [&](CDdsTexture& t, int32_t format, uint32_t bits, uint32_t w, uint32_t h,
                      uint32_t raw) {
-        t.FreeBuffers();
-        t.m_Header.dwWidth = w;
-        t.m_Header.dwHeight = h;
-        t.m_Header.ddspf = {32, 0, 0, bits, 0xF00F, 0x0FF0, 0x8001, 0x700F0};
-        t.m_nFormat = format;
-        t.m_nWidth = int32_t(w);
-        t.m_nHeight = int32_t(h);
-        t.m_bHasAlpha = true;
-        ASSERT_TRUE(t.AllocRaw(raw, raw));
-        std::memcpy(t.m_pRawData, bytes.data(), raw);
-        t.DecodeSurface();
+        const Masks masks = {bits, 0xF00F, 0x0FF0, 0x8001, 0x700F0};
+        HoldSurface(t, format, masks, true, w, h, bytes.data(), raw);
     };
     for (int32_t format = TF_RGB; format <= TF_UNKNOWN; ++format) {
         for (uint32_t bits : {0u, 8u, 16u, 17u, 24u, 32u, 64u, 128u}) {
@@ -644,7 +647,7 @@ struct ThreadCase {
     std::vector<uint8_t> file;
 };
 std::vector<uint8_t> BlockFile(uint32_t w, uint32_t h, uint32_t fourCC, uint32_t blockBytes) {
-    const size_t blocks = size_t(std::max(1u, w / 4)) * std::max(1u, h / 4);
+    const size_t blocks = size_t(BlockCount(w)) * BlockCount(h);
     return testkit::FileBytes(testkit::HeadFourCC(w, h, fourCC),
                               testkit::Pattern(blocks * blockBytes, w));
 }
@@ -653,8 +656,13 @@ std::vector<uint8_t> Dx10File(uint32_t w, uint32_t h, uint32_t dxgi, size_t byte
                                   testkit::Pattern(bytes, dxgi));
 }
 std::vector<uint8_t> MaskFile(uint32_t w, uint32_t h, const Masks& m) {
-    return testkit::FileBytes(testkit::HeadMasks(w, h, m.bits, m.red, m.green, m.blue, m.alpha),
-                              testkit::Pattern(size_t(w) * h * m.bits / 8, m.bits));
+    dds::DdsHead head = testkit::HeadMasks(w, h, m.bits, m.red, m.green, m.blue, m.alpha);
+    if (m.flags) head.ddspf.dwFlags = m.flags;
+    return testkit::FileBytes(head, testkit::Pattern(size_t(w) * h * m.bits / 8, m.bits));
+}
+// Whether a picture shows anything but black.
+bool Shows(const uint32_t* pixels, size_t count) {
+    return std::any_of(pixels, pixels + count, [](uint32_t p) { return (p & 0xFFFFFF) != 0; });
 }
 const ThreadCase kThreadCases[] = {
     {"Dxt1", BlockFile(256, 256, dds::FOURCC_DXT1, 8)},
@@ -666,6 +674,10 @@ const ThreadCase kThreadCases[] = {
     {"A8R8G8B8", MaskFile(256, 130, kA8R8G8B8)},
     {"R5G6B5", MaskFile(256, 130, kR5G6B5)},
     {"R8G8B8", MaskFile(256, 130, kR8G8B8)},
+    {"L8", MaskFile(256, 130, {8, 0xFF, 0, 0, 0, dds::DDPF_LUMINANCE})},
+    {"R8", MaskFile(256, 130, kR8)},
+    {"A8", MaskFile(256, 130, {8, 0, 0, 0, 0xFF, dds::DDPF_ALPHA})},
+    {"V8U8", MaskFile(256, 130, {16, 0xFF, 0xFF00, 0, 0, dds::DDPF_BUMPDUDV})},
     {"Half4", testkit::FileBytes(testkit::HeadFourCC(256, 128, dds::FOURCC_A16B16G16R16F),
                                  testkit::Pattern(256 * 128 * 8))},
 };
@@ -687,6 +699,8 @@ TEST_P(Threads, SameBytesAsOneThreadAndInOnePass) {
             got[mode].assign(tex.m_pDisplayImage,
                              tex.m_pDisplayImage + tex.m_nWidth * tex.m_nHeight);
         }
+        ASSERT_TRUE(Shows(got[COMPOSE_ALPHA].data(), got[COMPOSE_ALPHA].size()) ||
+                    Shows(got[COMPOSE_COLOR].data(), got[COMPOSE_COLOR].size()));
         for (int i = 0; i < 4; ++i) {
             if (threads == 1) want[i] = got[i];
             EXPECT_EQ(got[i], want[i]) << "threads " << threads << ", image " << i;
@@ -702,6 +716,29 @@ TEST_P(Threads, SameBytesAsOneThreadAndInOnePass) {
 INSTANTIATE_TEST_SUITE_P(Formats, Threads, ::testing::ValuesIn(kThreadCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A stop ends a loop on several threads at the next band: the workers hold their first band
+// until the host has been asked, the calling thread's first band lasts past the report interval.
+TEST(RowBands, StopEndsEveryThreadEarly) {
+    struct StopAtOnce final : RowHost {
+        std::atomic<bool> asked{false};
+        bool Progress(uint32_t, uint32_t) override { return !(asked = true); }
+        void Pump() override {}
+    } host;
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<uint32_t> rowsRun{0};
+    bool slept = false;
+    const uint32_t rows = 4096;
+    EXPECT_FALSE(RunRows({rows, 1u << 16, 0}, 2, &host, [&](uint32_t first, uint32_t end) {
+        if (std::this_thread::get_id() != caller)
+            while (!host.asked) std::this_thread::yield();
+        else if (!slept)
+            slept = true,
+            std::this_thread::sleep_for(std::chrono::milliseconds(kReportIntervalMs * 2));
+        rowsRun += end - first;
+    }));
+    EXPECT_LT(rowsRun, rows / 2);
+}
+
 // Pictures beyond the caches are written another way (streamed); rows of an odd width start
 // on every alignment.
 TEST(Compose, LargePictureRowsAsTheWorkImageHasThem) {
@@ -712,6 +749,7 @@ TEST(Compose, LargePictureRowsAsTheWorkImageHasThem) {
     CDdsTexture tex(reader);
     ASSERT_TRUE(tex.Load(path.c_str(), 0, 0, nullptr, false));
     tex.DecodeSurface();
+    ASSERT_TRUE(Shows(tex.m_pWorkImage, size_t(w) * h));
     std::vector<uint32_t> blended(w);
     for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND}) {
         tex.Compose(mode, 0x20, 0x40, 0x60);
