@@ -707,6 +707,7 @@ TEST_P(Threads, SameBytesAsOneThreadAndInOnePass) {
         }
         // Composed band by band as the decoding goes: the same pictures.
         for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA}) {
+            std::fill_n(tex.m_pDisplayImage, want[mode].size(), 0x12345678u);
             tex.DecodeAndCompose(mode, 0x20, 0x40, 0x60);
             EXPECT_TRUE(std::equal(want[mode].begin(), want[mode].end(), tex.m_pDisplayImage))
                 << "threads " << threads << ", decoded and composed in mode " << mode;
