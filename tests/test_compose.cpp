@@ -90,6 +90,7 @@ constexpr Masks kA8 = {8, 0, 0, 0, 0xFF};
 constexpr Masks kR8G8B8 = {24, 0xFF0000, 0xFF00, 0xFF, 0};
 constexpr Masks kA8R8G8B8 = {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000};
 constexpr Masks kU8V8 = {16, 0xFF, 0xFF00, 0, 0};
+constexpr Masks kX8R8G8B8 = {32, 0xFF0000, 0xFF00, 0xFF, 0};
 constexpr Masks kA8B8G8R8 = {32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000};
 constexpr Masks kA2R10G10B10 = {32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000};
 constexpr Masks kG16R16 = {32, 0xFFFF, 0xFFFF0000, 0, 0};
@@ -259,6 +260,14 @@ const PixelCase kPixels[] = {
      COMPOSE_BLEND,
      0xFF,
      0x803264C8},
+    {"X8R8G8B8_Opaque",
+     TF_RGB,
+     kX8R8G8B8,
+     false,
+     {200, 100, 50, 128},
+     COMPOSE_COLOR,
+     0,
+     0xFF3264C8},
     // bump: always the colour view
     {"U8V8_Color", TF_BUMP_UVW, kU8V8, true, {0x80, 0x7F}, COMPOSE_COLOR, 0, 0xFF807FFF},
     {"U8V8_Blend", TF_BUMP_UVW, kU8V8, true, {0x80, 0x7F}, COMPOSE_BLEND, 0, 0xFF807FFF},
@@ -443,6 +452,7 @@ const TexelCase kTexels[] = {
      0,
      "R 1023 G 512 B 1 A 2"},
     {"Dxgi_RG16F", TF_DXGI_PIXELS, kNone, 34, 1, U16({0x3800, 0xC000}), 0, "R 0.5 G -2"},
+    {"Dxgi_RGB9E5", TF_DXGI_PIXELS, kNone, 67, 1, U32(0x8803FF00), 0, "R 2 G 3.992 B 0"},
     {"Dxt1_Decoded", TF_DXT1, kNone, 0, 4, kCyanTexel, 0, "R 0 G 255 B 255 A 0"},
     {"Bc6h", TF_BC6H_SF16, kNone, 0, 4, Block(15, {18171, 61291, 4180, 9, 12, 11}), 0,
      "R 4.762 G -0.0004959 B 0.0004771"},
