@@ -1446,10 +1446,10 @@ TEST_F(Window, IsolatedChannelNeverBlends) {
     Start();
     Open(SmallArgb());
     KeyUp('K');
-    KeyUp('1');
+    KeyUp('4');
     HDC dc = GetDC(g_hWndMain);
     RECT r = g_LastImageRect;
-    EXPECT_EQ(GetPixel(dc, r.left + 1, r.top), RGB(0, 0, 0)); // clear green: no red, no board
+    EXPECT_EQ(GetPixel(dc, r.left + 1, r.top), RGB(0, 0, 0)); // clear green: alpha 0, no board
     KeyUp('K');
     Open(CubeFile());
     KeyUp('V');
