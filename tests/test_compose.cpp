@@ -665,7 +665,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, Threads, ::testing::ValuesIn(kThreadCases),
 
 // A stop ends a loop on several threads at the next band: the workers hold their first band
 // until the host has been asked, the calling thread's first band lasts past the report interval.
-TEST(RowBands, StopEndsEveryThreadEarly) {
+TEST(RowBands, StopEndsTheThreadsEarly) {
     struct StopAtOnce final : RowHost {
         std::atomic<bool> asked{false};
         bool Progress(uint32_t, uint32_t) override { return !(asked = true); }
