@@ -399,66 +399,65 @@ inline void CheckSize(uint64_t got, Wide exact, const char* what) {
     if (exact < kFar ? got != uint64_t(exact) : got < kFar) Fail(what, got, uint64_t(exact));
 }
 
-inline uint32_t Halve(uint32_t x) {
-    return x / 2 ? x / 2 : 1;
+// A level's side: the top level's as it is, each further level half the one before, at least 1.
+inline uint32_t Side(uint32_t top, int64_t level) {
+    return level == 0 ? top : std::max<uint32_t>(1, level >= 32 ? 0 : top >> level);
 }
 
-// Sizes of `levels` levels from w x h (x d slices), halving after each; past 1 x 1 x 1 every
-// level is the same, which keeps absurd counts cheap.
-inline Wide RefSteps(uint32_t& w, uint32_t& h, uint32_t* d, uint64_t levels, int32_t format,
-                     uint32_t bits) {
-    Wide total = 0;
-    for (; levels > 0; --levels) {
-        const uint32_t slices = d ? *d : 1;
-        if (w == 1 && h == 1 && slices == 1)
-            return CapAdd(total, CapMul(levels, RefSurfaceSize(1, 1, format, bits)));
-        total = CapAdd(total, CapMul(RefSurfaceSize(w, h, format, bits), slices));
-        w = Halve(w);
-        h = Halve(h);
-        if (d) *d = Halve(*d);
-    }
-    return total;
-}
+// A selection against its neighbour, not against a second level loop: a level starts where the
+// one before ends (all of its slices), a slice one slice after the one before, a face one whole
+// chain after it (the chain ends where its last level does). The head comes back with the
+// selected level's sides; negative selections count as the first, and a level, face or slice
+// beyond the last there is shows the last.
+inline void CheckLocate(const dds::DdsHead& head, int32_t format, bool cube, bool volume,
+                        int32_t level, int32_t layer) {
+    auto locate = [&](int64_t lv, int64_t ly, dds::DdsHead& h) {
+        h = head;
+        return LocateSurface(h, format, cube, volume, int32_t(lv), int32_t(ly));
+    };
+    dds::DdsHead got;
+    const SurfaceLocation at = locate(level, layer, got);
 
-inline void CheckLocate(dds::DdsHead head, int32_t format, bool cube, bool volume, int32_t level,
-                        int32_t layer) {
+    const uint32_t bits = head.ddspf.dwRGBBitCount;
+    auto size = [&](int64_t lv) {
+        return RefSurfaceSize(Side(head.dwWidth, lv), Side(head.dwHeight, lv), format, bits);
+    };
+    auto offset = [&](int64_t lv, int64_t ly) {
+        dds::DdsHead h;
+        return locate(lv, ly, h).offset;
+    };
+    const int64_t lastLevel = std::max<int64_t>(0, int64_t(head.dwMipMapCount) - 1);
+    const int64_t lv = std::min<int64_t>(std::max(level, 0), lastLevel);
+    int64_t ly = std::max(layer, 0);
+    auto lastOf = [](int64_t count) { return count > 1 ? count - 1 : 0; };
+    if (volume)
+        ly = std::min(ly, lastOf(Side(head.dwDepth, lv)));
+    else if (cube)
+        ly = std::min(ly, lastOf(CountBits(head.dwCaps2 & dds::DDSCAPS2_CUBEMAP_ALLFACES)));
+    else
+        ly = 0;
+    if (std::max(level, 0) + int64_t(std::max(layer, 0)) == 0) ly = 0;
+
     dds::DdsHead want = head;
-    const SurfaceLocation got = LocateSurface(head, format, cube, volume, level, layer);
-
-    // Negative selections count as the first; nothing moves for level 0 of face 0.
-    int64_t lv = level > 0 ? level : 0, ly = layer > 0 ? layer : 0;
-    Wide offset = 0;
-    if (lv + ly != 0) {
-        const int64_t lastLevel = int64_t(want.dwMipMapCount) - 1;
-        if (lv >= lastLevel) lv = lastLevel > 0 ? lastLevel : 0;
-        const uint32_t bits = want.ddspf.dwRGBBitCount;
-        // A face or layer beyond the last there is shows the last: the faces present, or the
-        // selected level's own slices.
-        auto lastOf = [](int64_t count) { return count > 1 ? count - 1 : 0; };
-        if (volume) {
-            offset =
-                RefSteps(want.dwWidth, want.dwHeight, &want.dwDepth, uint64_t(lv), format, bits);
-            ly = std::min(ly, lastOf(want.dwDepth));
-            offset = CapAdd(offset, CapMul(uint64_t(ly), RefSurfaceSize(want.dwWidth, want.dwHeight,
-                                                                        format, bits)));
-        } else if (cube) {
-            ly = std::min(ly, lastOf(CountBits(want.dwCaps2 & dds::DDSCAPS2_CUBEMAP_ALLFACES)));
-            uint32_t w = want.dwWidth, h = want.dwHeight;
-            const Wide chain =
-                RefSteps(w, h, nullptr, want.dwMipMapCount ? want.dwMipMapCount : 1, format, bits);
-            offset =
-                CapAdd(CapMul(uint64_t(ly), chain),
-                       RefSteps(want.dwWidth, want.dwHeight, nullptr, uint64_t(lv), format, bits));
-        } else {
-            offset = RefSteps(want.dwWidth, want.dwHeight, nullptr, uint64_t(lv), format, bits);
-            ly = 0;
-        }
-    } else {
-        lv = ly = 0;
+    Wide expected = 0;
+    if (ly > 0) {
+        // Levels past the largest selectable one are all 1 x 1.
+        const int64_t last = std::min<int64_t>(lastLevel, INT32_MAX);
+        const Wide chain = CapAdd(offset(last, 0), CapMul(Wide(lastLevel - last + 1), size(last)));
+        const Wide step = volume ? size(lv) : chain;
+        expected = CapAdd(offset(lv, ly - 1), step);
+    } else if (lv > 0) {
+        const Wide slices = volume ? Side(head.dwDepth, lv - 1) : 1;
+        expected = CapAdd(offset(lv - 1, 0), CapMul(size(lv - 1), slices));
     }
-    if (got.level != lv || got.layer != ly) Fail("located selection", got.level, got.layer);
-    if (std::memcmp(&head, &want, sizeof head) != 0) Fail("located level's head");
-    CheckSize(got.offset, offset, "surface offset");
+    if (lv > 0) {
+        want.dwWidth = Side(head.dwWidth, lv);
+        want.dwHeight = Side(head.dwHeight, lv);
+        if (volume) want.dwDepth = Side(head.dwDepth, lv);
+    }
+    if (at.level != lv || at.layer != ly) Fail("located selection", at.level, at.layer);
+    if (std::memcmp(&got, &want, sizeof got) != 0) Fail("located level's head");
+    CheckSize(at.offset, expected, "surface offset");
 }
 
 inline void CheckClassifier(ByteInput& in) {

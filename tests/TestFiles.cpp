@@ -17,13 +17,15 @@ namespace testkit {
 
 std::string TempDir() {
     static std::string dir = [] {
-        const char* base = std::getenv("TMPDIR");
 #ifdef _WIN32
-        if (!base) base = std::getenv("TEMP");
-        if (!base) base = ".";
-        std::string d = std::string(base) + "\\brixa-test-" + std::to_string(getpid());
+        // TEMP, a Windows path; TMPDIR is the host's when run under Wine.
+        const char* base = std::getenv("TEMP");
+        char full[260];
+        if (!base || !_fullpath(full, base, sizeof full)) std::snprintf(full, sizeof full, ".");
+        std::string d = std::string(full) + "\\brixa-test-" + std::to_string(getpid());
         _mkdir(d.c_str());
 #else
+        const char* base = std::getenv("TMPDIR");
         if (!base) base = "/tmp";
         std::string d = std::string(base) + "/brixa-test-" + std::to_string(getpid());
         mkdir(d.c_str(), 0700);

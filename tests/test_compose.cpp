@@ -1,17 +1,23 @@
 // Composition: conversions, the three views of every format, row order, progress, bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 #include <vector>
 
 #include "BcnEncoder.h"
 #include "DdsBuilder.h"
 #include "dds/DdsTexture.h"
+#include "dds/DdsFormat.h"
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
 #include "decode/PixelConvert.h"
+#include "decode/RowBands.h"
 #include "decode/TexelValue.h"
 #include "io/Progress.h"
 
@@ -43,24 +49,30 @@ struct Masks {
     uint32_t flags = 0; // the pixel format's dwFlags
 };
 
+// Makes `tex` hold `size` bytes of `raw` as a width x height surface of `format`, decoded.
+void HoldSurface(CDdsTexture& tex, int32_t format, const Masks& m, bool hasAlpha, uint32_t width,
+                 uint32_t height, const uint8_t* raw, uint32_t size) {
+    tex.FreeBuffers();
+    tex.m_Header.ddspf = {32, m.flags, 0, m.bits, m.red, m.green, m.blue, m.alpha};
+    tex.m_Header.dwWidth = width;
+    tex.m_Header.dwHeight = height;
+    tex.m_nFormat = format;
+    tex.m_nWidth = int32_t(width);
+    tex.m_nHeight = int32_t(height);
+    tex.m_bHasAlpha = hasAlpha;
+    ASSERT_TRUE(tex.AllocRaw(size, size));
+    if (size) std::memcpy(tex.m_pRawData, raw, size);
+    tex.DecodeSurface(g_progress);
+}
+
 // A record holding `raw` as its surface, decoded.
 struct Surface {
     CFileEx reader;
     CDdsTexture tex{reader};
     Surface(int32_t format, const Masks& m, bool hasAlpha, uint32_t width, uint32_t height,
             const std::vector<uint8_t>& raw, bool exact = false) {
-        dds::DdsPixelFormat& pf = tex.m_Header.ddspf;
-        pf = {32, m.flags, 0, m.bits, m.red, m.green, m.blue, m.alpha};
         tex.m_bExact = exact;
-        tex.m_Header.dwWidth = width;
-        tex.m_Header.dwHeight = height;
-        tex.m_nFormat = format;
-        tex.m_nWidth = int32_t(width);
-        tex.m_nHeight = int32_t(height);
-        tex.m_bHasAlpha = hasAlpha;
-        EXPECT_TRUE(tex.AllocRaw(uint32_t(raw.size()), uint32_t(raw.size())));
-        if (!raw.empty()) std::memcpy(tex.m_pRawData, raw.data(), raw.size());
-        tex.DecodeSurface(g_progress);
+        HoldSurface(tex, format, m, hasAlpha, width, height, raw.data(), uint32_t(raw.size()));
     }
     std::vector<uint32_t> Compose(int32_t mode, uint32_t bgRgb = 0) {
         tex.Compose(mode, uint8_t(bgRgb >> 16), uint8_t(bgRgb >> 8), uint8_t(bgRgb), g_progress);
@@ -78,6 +90,7 @@ constexpr Masks kA8 = {8, 0, 0, 0, 0xFF};
 constexpr Masks kR8G8B8 = {24, 0xFF0000, 0xFF00, 0xFF, 0};
 constexpr Masks kA8R8G8B8 = {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000};
 constexpr Masks kU8V8 = {16, 0xFF, 0xFF00, 0, 0};
+constexpr Masks kX8R8G8B8 = {32, 0xFF0000, 0xFF00, 0xFF, 0};
 constexpr Masks kA8B8G8R8 = {32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000};
 constexpr Masks kA2R10G10B10 = {32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000};
 constexpr Masks kG16R16 = {32, 0xFFFF, 0xFFFF0000, 0, 0};
@@ -185,6 +198,7 @@ TEST_P(OnePixel, Display) {
     EXPECT_EQ(s.Compose(c.mode, c.background)[0], c.display) << std::hex << s.Compose(c.mode)[0];
 }
 const std::vector<uint8_t> kCyanTexel = {0, 0, 0, 0, 3, 3, 3, 3}; // three-colour, index 3
+const std::vector<uint8_t> kBgra = {200, 100, 50, 128};
 const PixelCase kPixels[] = {
     // 16-bit masks: each channel's bits at the top of its byte
     {"R5G6B5_White", TF_RGB, kR5G6B5, false, U16({0xFFFF}), COMPOSE_COLOR, 0, 0xFFF8FCF8},
@@ -222,31 +236,11 @@ const PixelCase kPixels[] = {
     {"Exact_R8", TF_RGB, kR8, false, {0x40}, COMPOSE_COLOR, 0, 0xFF400000, true},
     {"Exact_Dxt1Clear_Color", TF_DXT1, kNone, true, kCyanTexel, COMPOSE_COLOR, 0x0A141E, 0, true},
     // 32 bits, from the work image
-    {"A8R8G8B8_Color",
-     TF_RGB,
-     kA8R8G8B8,
-     true,
-     {200, 100, 50, 128},
-     COMPOSE_COLOR,
-     0xFF,
-     0x803264C8},
-    {"A8R8G8B8_Blend",
-     TF_RGB,
-     kA8R8G8B8,
-     true,
-     {200, 100, 50, 128},
-     COMPOSE_BLEND,
-     0xFF,
-     0x801932E3},
-    {"A8R8G8B8_Alpha", TF_RGB, kA8R8G8B8, true, {200, 100, 50, 128}, 7, 0xFF, 0x80808080},
-    {"X8R8G8B8_Blend",
-     TF_RGB,
-     kA8R8G8B8,
-     false,
-     {200, 100, 50, 128},
-     COMPOSE_BLEND,
-     0xFF,
-     0x803264C8},
+    {"A8R8G8B8_Color", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_COLOR, 0xFF, 0x803264C8},
+    {"A8R8G8B8_Blend", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_BLEND, 0xFF, 0x801932E3},
+    {"A8R8G8B8_Alpha", TF_RGB, kA8R8G8B8, true, kBgra, 7, 0xFF, 0x80808080},
+    {"X8R8G8B8_Blend", TF_RGB, kA8R8G8B8, false, kBgra, COMPOSE_BLEND, 0xFF, 0x803264C8},
+    {"X8R8G8B8_Opaque", TF_RGB, kX8R8G8B8, false, kBgra, COMPOSE_COLOR, 0, 0xFF3264C8},
     // bump: always the colour view
     {"U8V8_Color", TF_BUMP_UVW, kU8V8, true, {0x80, 0x7F}, COMPOSE_COLOR, 0, 0xFF807FFF},
     {"U8V8_Blend", TF_BUMP_UVW, kU8V8, true, {0x80, 0x7F}, COMPOSE_BLEND, 0, 0xFF807FFF},
@@ -305,7 +299,6 @@ TEST_P(Extras, Display) {
     s.tex.m_nExposure = c.exposure;
     EXPECT_EQ(s.Compose(c.mode, c.background)[0], c.display) << std::hex << s.Compose(c.mode)[0];
 }
-const std::vector<uint8_t> kBgra = {200, 100, 50, 128};
 const ExtraCase kExtras[] = {
     // a channel as the colour view has it, never blended; alpha as the alpha view has it
     {"Red", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_BLEND, CHANNEL_RED, 0, 0xFF, 0xFF323232},
@@ -314,25 +307,9 @@ const ExtraCase kExtras[] = {
     {"Alpha", TF_RGB, kA8R8G8B8, true, kBgra, COMPOSE_COLOR, CHANNEL_ALPHA, 0, 0, 0x80808080},
     {"A4R4G4B4_Red", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_BLEND, CHANNEL_RED, 0, 0,
      0xFFF0F0F0},
-    {"NoAlpha_Alpha",
-     TF_RGB,
-     kR8G8B8,
-     false,
-     {1, 2, 3},
-     COMPOSE_BLEND,
-     CHANNEL_ALPHA,
-     0,
-     0,
+    {"NoAlpha_Alpha", TF_RGB, kR8G8B8, false, kBgra, COMPOSE_BLEND, CHANNEL_ALPHA, 0, 0,
      0xFFFFFFFF},
-    {"Bump_Alpha",
-     TF_BUMP_UVW,
-     kU8V8,
-     true,
-     {0x80, 0x7F},
-     COMPOSE_BLEND,
-     CHANNEL_ALPHA,
-     0,
-     0,
+    {"Bump_Alpha", TF_BUMP_UVW, kU8V8, true, U16({0x7F80}), COMPOSE_BLEND, CHANNEL_ALPHA, 0, 0,
      0xFFFFFFFF},
     // exposure: x 2 per stop before the clamp, colour channels only, float formats only
     {"Half_Up", TF_FLOAT16, k64, true, U16({0x3400, 0x3800, 0x3C00, 0}), COMPOSE_COLOR, 0, 1, 0,
@@ -400,37 +377,18 @@ std::vector<uint8_t> Block(uint32_t mode, std::vector<uint32_t> values) {
 const TexelCase kTexels[] = {
     {"A8R8G8B8", TF_RGB, kA8R8G8B8, 0, 1, kBgra, 0, "R 50 G 100 B 200 A 128"},
     {"R5G6B5", TF_RGB, kR5G6B5, 0, 1, U16({0xFFFF}), 0, "R 31 G 63 B 31"},
-    {"A2R10G10B10",
-     TF_RGB,
-     kA2R10G10B10,
-     0,
-     1,
-     {0x01, 0x00, 0xF8, 0xBF},
-     0,
-     "R 1023 G 512 B 1 A 2"},
+    {"A2R10G10B10", TF_RGB, kA2R10G10B10, 0, 1, U32(0xBFF80001), 0, "R 1023 G 512 B 1 A 2"},
     {"A8", TF_RGB, kA8, 0, 1, {0x40}, 0, "A 64"},
     {"U8V8", TF_BUMP_UVW, kU8V8, 0, 1, {0x80, 0x7F}, 0, "U -128 V 127"},
     {"R16F_Subnormal", TF_FLOAT16, k16, 0, 1, U16({0x0001}), 0, "R 5.96e-08"},
     {"ABGR16F", TF_FLOAT16, k64, 0, 1, U16({0x3C00, 0xBC00, 0x7C00, 0x3555}), 0,
      "R 1 G -1 B inf A 0.3333"},
     {"R32F", TF_FLOAT32, k32, 0, 1, F32({1 / 3.0f}), 0, "R 0.3333"},
-    {"Dxgi_RGBA16",
-     TF_DXGI_PIXELS,
-     kNone,
-     11,
-     1,
-     {1, 2, 3, 4, 5, 6, 7, 8},
-     0,
+    {"Dxgi_RGBA16", TF_DXGI_PIXELS, kNone, 11, 1, U16({0x0201, 0x0403, 0x0605, 0x0807}), 0,
      "R 513 G 1027 B 1541 A 2055"},
-    {"Dxgi_RGB10A2",
-     TF_DXGI_PIXELS,
-     kNone,
-     24,
-     1,
-     {0xFF, 0x03, 0x18, 0x80},
-     0,
-     "R 1023 G 512 B 1 A 2"},
+    {"Dxgi_RGB10A2", TF_DXGI_PIXELS, kNone, 24, 1, U32(0x801803FF), 0, "R 1023 G 512 B 1 A 2"},
     {"Dxgi_RG16F", TF_DXGI_PIXELS, kNone, 34, 1, U16({0x3800, 0xC000}), 0, "R 0.5 G -2"},
+    {"Dxgi_RGB9E5", TF_DXGI_PIXELS, kNone, 67, 1, U32(0x8803FF00), 0, "R 2 G 3.992 B 0"},
     {"Dxt1_Decoded", TF_DXT1, kNone, 0, 4, kCyanTexel, 0, "R 0 G 255 B 255 A 0"},
     {"Bc6h", TF_BC6H_SF16, kNone, 0, 4, Block(15, {18171, 61291, 4180, 9, 12, 11}), 0,
      "R 4.762 G -0.0004959 B 0.0004771"},
@@ -531,17 +489,8 @@ TEST(BadInput, AnyHeaderStaysInBounds) {
     const auto bytes = testkit::Pattern(4096);
     auto setUp = [&](CDdsTexture& t, int32_t format, uint32_t bits, uint32_t w, uint32_t h,
                      uint32_t raw) {
-        t.FreeBuffers();
-        t.m_Header.dwWidth = w;
-        t.m_Header.dwHeight = h;
-        t.m_Header.ddspf = {32, 0, 0, bits, 0xF00F, 0x0FF0, 0x8001, 0x700F0};
-        t.m_nFormat = format;
-        t.m_nWidth = int32_t(w);
-        t.m_nHeight = int32_t(h);
-        t.m_bHasAlpha = true;
-        ASSERT_TRUE(t.AllocRaw(raw, raw));
-        std::memcpy(t.m_pRawData, bytes.data(), raw);
-        t.DecodeSurface();
+        const Masks masks = {bits, 0xF00F, 0x0FF0, 0x8001, 0x700F0};
+        HoldSurface(t, format, masks, true, w, h, bytes.data(), raw);
     };
     for (int32_t format = TF_RGB; format <= TF_UNKNOWN; ++format) {
         for (uint32_t bits : {0u, 8u, 16u, 17u, 24u, 32u, 64u, 128u}) {
@@ -644,7 +593,7 @@ struct ThreadCase {
     std::vector<uint8_t> file;
 };
 std::vector<uint8_t> BlockFile(uint32_t w, uint32_t h, uint32_t fourCC, uint32_t blockBytes) {
-    const size_t blocks = size_t(std::max(1u, w / 4)) * std::max(1u, h / 4);
+    const size_t blocks = size_t(BlockCount(w)) * BlockCount(h);
     return testkit::FileBytes(testkit::HeadFourCC(w, h, fourCC),
                               testkit::Pattern(blocks * blockBytes, w));
 }
@@ -653,8 +602,13 @@ std::vector<uint8_t> Dx10File(uint32_t w, uint32_t h, uint32_t dxgi, size_t byte
                                   testkit::Pattern(bytes, dxgi));
 }
 std::vector<uint8_t> MaskFile(uint32_t w, uint32_t h, const Masks& m) {
-    return testkit::FileBytes(testkit::HeadMasks(w, h, m.bits, m.red, m.green, m.blue, m.alpha),
-                              testkit::Pattern(size_t(w) * h * m.bits / 8, m.bits));
+    dds::DdsHead head = testkit::HeadMasks(w, h, m.bits, m.red, m.green, m.blue, m.alpha);
+    if (m.flags) head.ddspf.dwFlags = m.flags;
+    return testkit::FileBytes(head, testkit::Pattern(size_t(w) * h * m.bits / 8, m.bits));
+}
+// Whether a picture shows anything but black.
+bool Shows(const uint32_t* pixels, size_t count) {
+    return std::any_of(pixels, pixels + count, [](uint32_t p) { return (p & 0xFFFFFF) != 0; });
 }
 const ThreadCase kThreadCases[] = {
     {"Dxt1", BlockFile(256, 256, dds::FOURCC_DXT1, 8)},
@@ -666,6 +620,10 @@ const ThreadCase kThreadCases[] = {
     {"A8R8G8B8", MaskFile(256, 130, kA8R8G8B8)},
     {"R5G6B5", MaskFile(256, 130, kR5G6B5)},
     {"R8G8B8", MaskFile(256, 130, kR8G8B8)},
+    {"L8", MaskFile(256, 130, {8, 0xFF, 0, 0, 0, dds::DDPF_LUMINANCE})},
+    {"R8", MaskFile(256, 130, kR8)},
+    {"A8", MaskFile(256, 130, {8, 0, 0, 0, 0xFF, dds::DDPF_ALPHA})},
+    {"V8U8", MaskFile(256, 130, {16, 0xFF, 0xFF00, 0, 0, dds::DDPF_BUMPDUDV})},
     {"Half4", testkit::FileBytes(testkit::HeadFourCC(256, 128, dds::FOURCC_A16B16G16R16F),
                                  testkit::Pattern(256 * 128 * 8))},
 };
@@ -687,12 +645,15 @@ TEST_P(Threads, SameBytesAsOneThreadAndInOnePass) {
             got[mode].assign(tex.m_pDisplayImage,
                              tex.m_pDisplayImage + tex.m_nWidth * tex.m_nHeight);
         }
+        ASSERT_TRUE(Shows(got[COMPOSE_ALPHA].data(), got[COMPOSE_ALPHA].size()) ||
+                    Shows(got[COMPOSE_COLOR].data(), got[COMPOSE_COLOR].size()));
         for (int i = 0; i < 4; ++i) {
             if (threads == 1) want[i] = got[i];
             EXPECT_EQ(got[i], want[i]) << "threads " << threads << ", image " << i;
         }
         // Composed band by band as the decoding goes: the same pictures.
         for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA}) {
+            std::fill_n(tex.m_pDisplayImage, want[mode].size(), 0x12345678u);
             tex.DecodeAndCompose(mode, 0x20, 0x40, 0x60);
             EXPECT_TRUE(std::equal(want[mode].begin(), want[mode].end(), tex.m_pDisplayImage))
                 << "threads " << threads << ", decoded and composed in mode " << mode;
@@ -701,6 +662,29 @@ TEST_P(Threads, SameBytesAsOneThreadAndInOnePass) {
 }
 INSTANTIATE_TEST_SUITE_P(Formats, Threads, ::testing::ValuesIn(kThreadCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A stop ends a loop on several threads at the next band: the workers hold their first band
+// until the host has been asked, the calling thread's first band lasts past the report interval.
+TEST(RowBands, StopEndsTheThreadsEarly) {
+    struct StopAtOnce final : RowHost {
+        std::atomic<bool> asked{false};
+        bool Progress(uint32_t, uint32_t) override { return !(asked = true); }
+        void Pump() override {}
+    } host;
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<uint32_t> rowsRun{0};
+    bool slept = false;
+    const uint32_t rows = 4096;
+    EXPECT_FALSE(RunRows({rows, 1u << 16, 0}, 2, &host, [&](uint32_t first, uint32_t end) {
+        if (std::this_thread::get_id() != caller)
+            while (!host.asked) std::this_thread::yield();
+        else if (!slept)
+            slept = true,
+            std::this_thread::sleep_for(std::chrono::milliseconds(kReportIntervalMs * 2));
+        rowsRun += end - first;
+    }));
+    EXPECT_LT(rowsRun, rows / 2);
+}
 
 // Pictures beyond the caches are written another way (streamed); rows of an odd width start
 // on every alignment.
@@ -712,6 +696,7 @@ TEST(Compose, LargePictureRowsAsTheWorkImageHasThem) {
     CDdsTexture tex(reader);
     ASSERT_TRUE(tex.Load(path.c_str(), 0, 0, nullptr, false));
     tex.DecodeSurface();
+    ASSERT_TRUE(Shows(tex.m_pWorkImage, size_t(w) * h));
     std::vector<uint32_t> blended(w);
     for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND}) {
         tex.Compose(mode, 0x20, 0x40, 0x60);

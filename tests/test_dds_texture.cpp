@@ -486,6 +486,8 @@ INSTANTIATE_TEST_SUITE_P(
                  64, 4, 4, true},
         Dx10Case{"array size 0 is 1", Plain(4, 4), Dx10(98, 0), 16, 0, true, "BC7_UNORM", 148, 16,
                  4, 4, true},
+        Dx10Case{"cube of array size 0 is one cube", Plain(4, 4), Dx10(98, 0, kCube), 96, 5, true,
+                 "BC7_UNORM", 148 + 5 * 16, 16, 4, 4, true, " Side: 6/6"},
         Dx10Case{"array of 2048 slices", Plain(4, 4), Dx10(71, 2048), 2048 * 8, 2047, true,
                  "BC1_UNORM", 148 + 2047 * 8, 8, 4, 4, true, " Array: 2048/2048"},
         Dx10Case{"array of 2049 slices", Plain(4, 4), Dx10(71, 2049), 2049 * 8, 0, false},

@@ -9,6 +9,7 @@
 #include "dds/DdsHeader.h"
 #include "dds/ImageBuffer.h"
 #include "io/FileEx.h"
+#include "io/Progress.h"
 
 // Composition modes.
 enum : int32_t {
@@ -129,7 +130,7 @@ class CDdsTexture {
     uint32_t m_nThreads = 0;
 
     // The viewer's extra view options, read by Compose: the channel on show and the exposure
-    // (stops) of float, half and BC6H surfaces. The defaults compose every view as described.
+    // (stops) of float, half and BC6H surfaces. The defaults compose every view as it is.
     int32_t m_nChannel = CHANNEL_ALL;
     int32_t m_nExposure = 0;
 
@@ -154,6 +155,22 @@ class CDdsTexture {
     template <class BlockFn>
     uint64_t DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, const RowsFn& after,
                           BlockFn decodeBlock);
+
+    // The row loops' host for one call: `progress`, and the reader's message pump.
+    class LoopHost final : public RowHost {
+      public:
+        LoopHost(ProgressCallback progress, CFileEx& reader)
+            : m_pfnProgress(progress), m_Reader(reader) {}
+        bool Progress(uint32_t done, uint32_t total) override {
+            return CallProgress(m_pfnProgress, done, total, 0) != 0;
+        }
+        void Pump() override { m_Reader.PumpMessagesIfDue(); }
+
+      private:
+        ProgressCallback m_pfnProgress;
+        CFileEx& m_Reader;
+    };
+    LoopHost HostFor(ProgressCallback progress) { return LoopHost(progress, m_Reader); }
 
     CFileEx& m_Reader;
     ImageBuffer m_RawStore;

@@ -38,7 +38,7 @@ struct ComposeContext {
     uint32_t bytesPerPixel; // of the raw surface
     uint8_t bgRed, bgGreen, bgBlue;
     float bgRedUnit, bgGreenUnit, bgBlueUnit;
-    float exposure; // the factor of float colour channels before their clamp: 1 as described
+    float exposure; // the factor of float colour channels before their clamp: 1 at no exposure
     bool bc6Signed;
     // Large pictures are written past the caches: nothing reads them back soon, and the
     // stores then cost no reads of the lines they fill.
@@ -332,9 +332,8 @@ void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count) {
 void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                           ProgressCallback progress) {
     const RowsFn rows = ComposeRows({mode, red, green, blue});
-    if (rows)
-        RunRows({uint32_t(m_nHeight), uint32_t(m_nWidth), 1}, m_nThreads, progress, &m_Reader,
-                rows);
+    LoopHost host = HostFor(progress);
+    if (rows) RunRows({uint32_t(m_nHeight), uint32_t(m_nWidth), 1}, m_nThreads, &host, rows);
 }
 
 CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request) {

@@ -66,7 +66,8 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
         if (after) after(std::min(height, 4 * firstRow), std::min(height, 4 * endRow));
     };
     // No block row writes another's pixels.
-    RunRows({blockRows, 4 * across * 4, 0}, m_nThreads, progress, &m_Reader, decodeRows);
+    LoopHost host = HostFor(progress);
+    RunRows({blockRows, 4 * across * 4, 0}, m_nThreads, &host, decodeRows);
     return uint64_t(width) * height * 4;
 }
 
@@ -78,22 +79,22 @@ uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, c
     if (!ImagesMatchHeader(*this) || !rowBytes) return 0;
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint64_t rows = std::min<uint64_t>(height, (m_nRawSize + rowBytes - 1) / rowBytes);
-    RunRows({uint32_t(rows), width, 0}, m_nThreads, progress, &m_Reader,
-            [&](uint32_t firstRow, uint32_t endRow) {
-                std::vector<uint8_t> partRow;
-                for (uint32_t y = firstRow; y < endRow; ++y) {
-                    const uint64_t offset = y * rowBytes;
-                    const uint8_t* src = m_pRawData + offset;
-                    if (offset + rowBytes > m_nRawHeld) {
-                        partRow.assign(size_t(rowBytes), 0);
-                        if (offset < m_nRawHeld)
-                            std::memcpy(partRow.data(), src, size_t(m_nRawHeld - offset));
-                        src = partRow.data();
-                    }
-                    row(m_pWorkImage + size_t(y) * width, src);
-                }
-                if (after) after(firstRow, endRow);
-            });
+    LoopHost host = HostFor(progress);
+    RunRows({uint32_t(rows), width, 0}, m_nThreads, &host, [&](uint32_t firstRow, uint32_t endRow) {
+        std::vector<uint8_t> partRow;
+        for (uint32_t y = firstRow; y < endRow; ++y) {
+            const uint64_t offset = y * rowBytes;
+            const uint8_t* src = m_pRawData + offset;
+            if (offset + rowBytes > m_nRawHeld) {
+                partRow.assign(size_t(rowBytes), 0);
+                if (offset < m_nRawHeld)
+                    std::memcpy(partRow.data(), src, size_t(m_nRawHeld - offset));
+                src = partRow.data();
+            }
+            row(m_pWorkImage + size_t(y) * width, src);
+        }
+        if (after) after(firstRow, endRow);
+    });
     return rows * width * 4;
 }
 
@@ -227,7 +228,8 @@ void CDdsTexture::Decode(ProgressCallback progress, const ComposeRequest* compos
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint32_t done =
         inBands && width ? uint32_t(std::min<uint64_t>(height, written / width / 4)) : 0;
+    LoopHost host = HostFor(progress);
     if (done < height)
-        RunRows({height - done, width, 1}, m_nThreads, progress, &m_Reader,
+        RunRows({height - done, width, 1}, m_nThreads, &host,
                 [&](uint32_t first, uint32_t end) { after(done + first, done + end); });
 }

@@ -9,8 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "io/FileEx.h"
-
 namespace {
 
 // A band is small enough that a stop is heard within a fraction of a millisecond, and that its
@@ -113,11 +111,11 @@ class Pool {
     uint32_t m_started = 0;
 };
 
-bool RunInOrder(const RowLoop& loop, ProgressCallback progress, CFileEx* reader,
+bool RunInOrder(const RowLoop& loop, RowHost* host,
                 const std::function<void(uint32_t, uint32_t)>& rows) {
     for (uint32_t i = 0; i < loop.rows; ++i) {
-        if (!CallProgress(progress, i + loop.reportBase, loop.rows, 0)) return false;
-        if (reader) reader->PumpMessagesIfDue();
+        if (host && !host->Progress(i + loop.reportBase, loop.rows)) return false;
+        if (host) host->Pump();
         rows(i, i + 1);
     }
     return true;
@@ -130,7 +128,7 @@ uint32_t ThreadsFor(uint32_t requested) {
     return requested == 0 ? cores : std::min(requested, cores);
 }
 
-bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, CFileEx* reader,
+bool RunRows(const RowLoop& loop, uint32_t threads, RowHost* host,
              const std::function<void(uint32_t first, uint32_t end)>& rows) {
     threads = ThreadsFor(threads);
     const uint32_t pixels = std::max(1u, loop.pixelsPerRow);
@@ -139,22 +137,22 @@ bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, C
     const uint32_t bandRows =
         std::clamp(loop.rows / (threads * kBandsPerThread), narrowest, widest);
     Bands bands(rows, loop.rows, bandRows);
-    if (threads < 2 || bands.bandCount < 2) return RunInOrder(loop, progress, reader, rows);
+    if (threads < 2 || bands.bandCount < 2) return RunInOrder(loop, host, rows);
 
     // The calling thread takes bands too: one worker fewer to hold a stack for.
     Pool& pool = Pool::Get();
     pool.Offer(&bands, std::min(threads, bands.bandCount) - 1);
     // Between its bands, and then while the workers finish theirs, this thread reports the
-    // rows done and pumps at most every kPumpIntervalMs; a stop ends every worker at its next
-    // band.
-    const auto interval = std::chrono::milliseconds(CFileEx::kPumpIntervalMs);
+    // rows done and lets the host pump at most every kReportIntervalMs; a stop ends every
+    // worker at its next band.
+    const auto interval = std::chrono::milliseconds(kReportIntervalMs);
     bool goOn = true;
     auto report = [&] {
-        if (goOn && !CallProgress(progress, bands.rowsDone.load(), loop.rows, 0)) {
+        if (goOn && host && !host->Progress(bands.rowsDone.load(), loop.rows)) {
             goOn = false;
             bands.stop = true;
         }
-        if (goOn && reader) reader->PumpMessagesIfDue();
+        if (goOn && host) host->Pump();
     };
     auto due = std::chrono::steady_clock::now() + interval;
     while (bands.RunBand()) {
@@ -165,5 +163,5 @@ bool RunRows(const RowLoop& loop, uint32_t threads, ProgressCallback progress, C
     }
     pool.Withdraw(&bands);
     while (!pool.WaitFor(bands, interval)) report();
-    return goOn && CallProgress(progress, bands.rowsDone.load(), loop.rows, 0);
+    return goOn && (!host || host->Progress(bands.rowsDone.load(), loop.rows));
 }

@@ -1,4 +1,5 @@
-// The core's one link to its host for long work: a progress callback the host hands in.
+// The core's links to its host for long work: a progress callback the host hands in, and the
+// host of a long row loop.
 #pragma once
 
 #include <cstdint>
@@ -10,3 +11,15 @@ typedef int (*ProgressCallback)(uint32_t done, uint32_t total, uintptr_t userVal
 inline int CallProgress(ProgressCallback fn, uint32_t done, uint32_t total, uintptr_t userValue) {
     return fn ? fn(done, total, userValue) : 1;
 }
+
+// What a long row loop tells its host and asks of it, on the loop's calling thread only.
+class RowHost {
+  public:
+    // `done` rows of `total`; false stops the loop.
+    virtual bool Progress(uint32_t done, uint32_t total) = 0;
+    // A turn for the host's waiting messages (the host pumps only when that is due).
+    virtual void Pump() = 0;
+
+  protected:
+    ~RowHost() = default;
+};

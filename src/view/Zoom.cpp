@@ -211,6 +211,6 @@ bool ShrinkPicture(uint32_t* out, const CheckerArea& part, const uint32_t* pixel
         }
     };
     const uint64_t perRow = std::min<uint64_t>(UINT32_MAX, uint64_t(columns) * tallest);
-    RunRows({uint32_t(part.height), uint32_t(perRow), 0}, 0, nullptr, nullptr, rows);
+    RunRows({uint32_t(part.height), uint32_t(perRow), 0}, 0, nullptr, rows);
     return true;
 }

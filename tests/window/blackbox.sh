@@ -226,7 +226,7 @@ else
     fail "no window after the restart"
 fi
 
-# ---- beyond the described viewer: channels, checkerboard, exposure, saving ----------------------
+# ---- the viewer's extras: channels, checkerboard, exposure, saving -------------------------------
 MAKE_FIXTURES=${MAKE_FIXTURES:-$(dirname "$BRIXA")/tests/make-fixtures.exe}
 EXTRAS=$WORK/extras
 mkdir -p "$EXTRAS"
