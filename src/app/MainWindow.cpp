@@ -140,6 +140,11 @@ void SetWheelMode(UINT id) {
     g_Settings.mouseWheelMode = id - IDM_WHEEL_CYCLE;
 }
 
+void ShowAbout(HWND hwnd) {
+    const ModalLoop modal;
+    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
+}
+
 void SaveAndQuit() {
     SaveSettings();
     PostQuitMessage(0);
@@ -228,6 +233,11 @@ void OnRButtonDown(HWND hwnd, BOOL, int, int, UINT) {
     SetCapture(hwnd); // the release comes here even off the window
 }
 
+// While the right button drags, the window holds the capture and hears only of the moves.
+void OnMouseMove(HWND hwnd, int, int, UINT) {
+    if (GetCapture() == hwnd) TrackCursor();
+}
+
 void OnRButtonUp(HWND, int, int, UINT) {
     g_DragAnchor.x = -1;
     ReleaseCapture();
@@ -251,9 +261,7 @@ void OnDropFiles(HWND, HDROP drop) {
 
 void OnCommand(HWND hwnd, int id, HWND, UINT) {
     switch (id) {
-    case IDM_ABOUT:
-        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
-        break;
+    case IDM_ABOUT: ShowAbout(hwnd); break;
     case IDM_EXIT: DestroyWindow(hwnd); break;
     case IDM_USE_ALPHA: ToggleUseAlpha(); break;
     case IDM_SHOW_ALPHA: ToggleShowAlpha(); break;
@@ -323,6 +331,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         HANDLE_MSG(hwnd, WM_COMMAND, OnCommand);
         HANDLE_MSG(hwnd, WM_RBUTTONDOWN, OnRButtonDown);
         HANDLE_MSG(hwnd, WM_RBUTTONUP, OnRButtonUp);
+        HANDLE_MSG(hwnd, WM_MOUSEMOVE, OnMouseMove);
         HANDLE_MSG(hwnd, WM_MOUSEWHEEL, OnMouseWheel);
         HANDLE_MSG(hwnd, WM_DROPFILES, OnDropFiles);
         HANDLE_MSG(hwnd, WM_TIMER, OnTimer);

@@ -39,6 +39,7 @@ bool CursorOnPicture() {
 std::vector<uint32_t> ShownPicture() {
     const ShownImage image = Shown();
     const int32_t w = image.width, h = image.height;
+    if (!image.pixels) return {};
     std::vector<uint32_t> out(size_t(w) * h);
     if (g_bCheckered) {
         DrawOverCheckerboard(out.data(), {0, 0, w, h}, {image.pixels, w, h, 0, 0, 1.0});
@@ -91,27 +92,26 @@ void CopyPicture() {
 }
 } // namespace
 
-namespace {
 // The view options of the settings on the record; the background the picture is composed
 // over: under the checkerboard it is blended over black, and painting adds the board by what
 // the alpha leaves.
-uint32_t ShownBackground(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
+uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     g_Texture.m_nChannel = g_Settings.channel;
     g_Texture.m_nExposure = g_Settings.exposure;
     g_bCheckered = g_Settings.checkerboard && BlendsByAlpha(g_Texture, mode);
     return g_bCheckered ? 0 : uint32_t(red) << 16 | uint32_t(green) << 8 | blue;
 }
-} // namespace
 
-void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
-    const uint32_t bg = ShownBackground(mode, red, green, blue);
-    g_Texture.Compose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), ReportProgress);
+void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+                  ProgressCallback progress) {
+    const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
+    g_Texture.Compose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), progress);
 }
 
-void DecodeAndComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
-    const uint32_t bg = ShownBackground(mode, red, green, blue);
-    g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
-                               ReportProgress);
+void DecodeAndComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+                           ProgressCallback progress) {
+    const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
+    g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), progress);
 }
 
 void RecomposeAsSet() {
@@ -184,8 +184,8 @@ void CopyToClipboard(bool picture) {
 
 void SavePictureAsPng() {
     if (!PictureShown()) return;
-    // The file's name with ".png" for ".dds".
-    std::wstring name = Wide(g_szCurrentFileName);
+    // The name of the file on show with ".png" for ".dds".
+    std::wstring name = Wide(g_szShownFileName);
     const size_t dot = name.rfind(L'.');
     if (dot != std::wstring::npos) name.replace(dot, std::wstring::npos, L".png");
     wchar_t path[MAX_PATH] = L"";
@@ -199,7 +199,11 @@ void SavePictureAsPng() {
     ofn.lpstrDefExt = L"png";
     ofn.lpstrTitle = L"Save view as PNG...";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameW(&ofn)) return;
+    {
+        const ModalLoop modal;
+        if (!GetSaveFileNameW(&ofn)) return;
+    }
+    if (!PictureShown()) return; // gone while the dialog was open
     const std::vector<uint32_t> picture = ShownPicture();
     std::string error;
     if (!WritePng(Utf8(path), picture.data(), uint32_t(Shown().width), uint32_t(Shown().height),

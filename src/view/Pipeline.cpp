@@ -5,7 +5,10 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "view/Settings.h"
@@ -35,7 +38,9 @@ int32_t g_nFaceOrLayer = 0;
 char g_szCurrentFileName[MAX_PATH] = "";
 char g_szShownFileName[MAX_PATH] = "";
 int32_t g_nShownIndex = -1;
+std::string g_sShownPath;
 bool g_bCrossShown = false;
+int32_t g_nModalLoops = 0;
 
 namespace {
 // Whether the progress bar is on show: asking the window each row would cost a server round
@@ -71,58 +76,190 @@ void ClearImageArea() {
     ReleaseDC(g_hWndMain, dc);
 }
 
+// The cube's six faces of the selected level as the file holds them, read at the load, so
+// that the cross is composed again from memory; and the cross itself.
+struct CrossRecord {
+    std::vector<uint8_t> faces[kCubeFaces]; // empty: the file does not supply that face
+    std::vector<uint32_t> image;            // bottom-up, kCrossColumns x kCrossRows cells
+    int32_t cellWidth = 0, cellHeight = 0;
+    dds::DdsHead header = {}; // the record's header when the faces were read
+};
+CrossRecord g_cross;
+
+// Its memory goes back to the system (some 800 MB for a 4096 x 4096 cube).
+void ReleaseCross() {
+    g_cross = CrossRecord();
+    g_bCrossShown = false;
+}
+
 // A load stopped halfway leaves images that are neither the last picture nor the next: they
 // are let go (their storage stays for the next load), so that nothing paints them.
 void DropHalfMadeImages() {
     g_Texture.FreeBuffers();
-    g_bCrossShown = false;
+    ReleaseCross();
 }
 
-std::vector<uint32_t> g_CrossImage;
-int32_t g_nCrossWidth = 0, g_nCrossHeight = 0; // one cell
 bool CrossWanted() {
     return g_Settings.cubeCross && g_Texture.m_bCubeMap && g_Texture.m_nSurfaceCount == kCubeFaces;
 }
 
-// Sized for the selected level's faces.
-void PrepareCross() {
-    g_bCrossShown = CrossWanted();
-    if (!g_bCrossShown) return;
-    g_nCrossWidth = g_Texture.m_nWidth;
-    g_nCrossHeight = g_Texture.m_nHeight;
-    g_CrossImage.resize(size_t(g_nCrossWidth) * kCrossColumns * g_nCrossHeight * kCrossRows);
+// Sizes the cross for the selected level and reads its six faces. kLoadShown when they are in
+// memory; kLoadFailed or kLoadStopped as a read ends; -1 when the memory cannot be had (the
+// box says so, and one face is shown instead).
+int ReadCross(const char* fileName) {
+    const int32_t w = g_Texture.m_nWidth, h = g_Texture.m_nHeight, selected = g_Texture.m_nLayer;
+    uint64_t bytes = 0;
+    bool room = CrossImageBytes(w, h, bytes) && bytes <= SIZE_MAX;
+    try {
+        if (room) g_cross.image.resize(size_t(bytes / 4));
+        for (std::vector<uint8_t>& face : g_cross.faces)
+            if (room) face.reserve(g_Texture.m_nRawHeld);
+    } catch (const std::bad_alloc&) {
+        room = false;
+    }
+    if (!room) {
+        ReleaseCross();
+        MessageBoxA(
+            g_hWndMain,
+            OutOfMemoryText(uint32_t(w) * kCrossColumns, uint32_t(h) * kCrossRows, bytes).c_str(),
+            "Error...", MB_ICONERROR);
+        return -1;
+    }
+    for (int32_t face = 0; face < kCubeFaces; ++face) {
+        const bool loaded = g_Texture.Load(fileName, g_nLevel, face, g_hWndMain,
+                                           g_Settings.dxt5AsNormalMap, ReportProgress);
+        if (!loaded || g_Texture.m_LastError.kind != LoadError::kNone) {
+            MessageBoxA(g_hWndMain, g_Texture.m_LastError.text.c_str(), "Error...", MB_ICONERROR);
+            return kLoadFailed;
+        }
+        if (Cancelled()) return kLoadStopped;
+        if (g_Texture.m_pRawData && g_Texture.m_nRawHeld && g_Texture.m_nWidth == w &&
+            g_Texture.m_nHeight == h)
+            g_cross.faces[face].assign(g_Texture.m_pRawData,
+                                       g_Texture.m_pRawData + g_Texture.m_nRawHeld);
+    }
+    g_Texture.m_nLayer = selected;
+    g_cross.cellWidth = w;
+    g_cross.cellHeight = h;
+    g_cross.header = g_Texture.m_Header;
+    g_bCrossShown = true;
+    return kLoadShown;
 }
 
-// Loads, decodes and composes each face of the selected level in turn (the record holds one
-// surface) into its cell; false when a request stopped it or the images could not be had.
-bool ComposeCross(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
-    const int32_t w = g_nCrossWidth, h = g_nCrossHeight;
+// Decodes and composes each face from memory into its cell; false when `progress` stopped
+// it. The record's own surface is put back afterwards.
+bool ComposeCross(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+                  ProgressCallback progress) {
+    const int32_t w = g_cross.cellWidth, h = g_cross.cellHeight;
+    // The faces fit the record's header only: another file's header never decodes them.
+    if (std::memcmp(&g_Texture.m_Header, &g_cross.header, sizeof g_cross.header) != 0) return true;
+    if ((!g_Texture.m_pWorkImage || !g_Texture.m_pDisplayImage) && !g_Texture.AllocImages())
+        return true; // no images: the caller reports the memory
     // The empty cells are transparent black: composed, that is the background colour where
-    // the view blends over it, black elsewhere (and under the checkerboard).
-    const bool blended = BlendsByAlpha(g_Texture, mode) && !g_Settings.checkerboard;
-    std::fill(g_CrossImage.begin(), g_CrossImage.end(),
-              blended ? uint32_t(red) << 16 | uint32_t(green) << 8 | blue : 0u);
-    for (int32_t face = 0; face < kCubeFaces; ++face) {
-        if (!g_Texture.Load(g_szCurrentFileName, g_nLevel, face, g_hWndMain,
-                            g_Settings.dxt5AsNormalMap, ReportProgress) ||
-            Cancelled())
-            return false;
-        // A face the file cannot supply stays an empty cell.
-        if (!g_Texture.m_pRawData || g_Texture.m_nWidth != w || g_Texture.m_nHeight != h) continue;
-        g_Texture.m_bExact = g_Settings.gpuExact;
-        g_Texture.DecodeSurface(ReportProgress);
-        if (Cancelled() || !g_Texture.m_pDisplayImage) return false;
-        ComposeShown(mode, red, green, blue);
-        if (Cancelled()) return false;
-        CopyFaceIntoCross(g_CrossImage.data(), g_Texture.m_pDisplayImage, w, h, face);
+    // the view blends over it, black elsewhere (and under the checkerboard). The view options
+    // are put in force first: an isolated channel never blends.
+    const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
+    std::fill(g_cross.image.begin(), g_cross.image.end(), BlendsByAlpha(g_Texture, mode) ? bg : 0u);
+    uint8_t* const own = g_Texture.m_pRawData;
+    const uint32_t ownHeld = g_Texture.m_nRawHeld;
+    const bool stoppable = progress == ReportProgress;
+    bool whole = true;
+    for (int32_t face = 0; face < kCubeFaces && whole; ++face) {
+        std::vector<uint8_t>& raw = g_cross.faces[face];
+        if (raw.empty()) continue; // a face the file cannot supply stays an empty cell
+        g_Texture.m_pRawData = raw.data();
+        g_Texture.m_nRawHeld = uint32_t(raw.size());
+        g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
+                                   progress);
+        whole = !(stoppable && Cancelled());
+        if (whole) CopyFaceIntoCross(g_cross.image.data(), g_Texture.m_pDisplayImage, w, h, face);
     }
-    return true;
+    g_Texture.m_pRawData = own;
+    g_Texture.m_nRawHeld = ownHeld;
+    return whole;
+}
+
+// A recomposition runs to its end, so that the picture on screen is always one whole
+// composition; a request that arrives meanwhile waits for it.
+int ReportProgressToTheEnd(uint32_t done, uint32_t total, uintptr_t userValue) {
+    ReportProgress(done, total, userValue);
+    return 1;
+}
+
+// The steps of LoadAndShow, which ends each the same way.
+int LoadAndShowSteps(const char* fileName) {
+    const bool loaded = g_Texture.Load(fileName, g_nLevel, g_nFaceOrLayer, g_hWndMain,
+                                       g_Settings.dxt5AsNormalMap, ReportProgress);
+    // Shown while still busy, so that what arrives meanwhile waits for the box as well.
+    const bool readerFailed = g_Texture.m_LastError.kind == LoadError::kReader;
+    if (readerFailed)
+        MessageBoxA(g_hWndMain, g_Texture.m_LastError.text.c_str(), "Error...", MB_ICONERROR);
+    // A file that could not be read is a failed load like a refused one: the title and the
+    // status stay with what is on show (and its picture, unless the reader had to let it go).
+    if (!loaded || readerFailed) {
+        if (!loaded)
+            MessageBoxW(g_hWndMain, L"Error loading file !", Wide(fileName).c_str(),
+                        MB_ICONWARNING);
+        if (!g_Texture.m_pDisplayImage) DropHalfMadeImages();
+        return kLoadFailed;
+    }
+    // The record now holds this file: whatever showed the last one goes.
+    ReleaseCross();
+    // The selection as shown: the record clamps what the file does not have.
+    g_nLevel = g_Texture.m_nLevel;
+    g_nFaceOrLayer = g_Texture.m_nLayer;
+    if (Cancelled()) return kLoadStopped;
+    if (CrossWanted()) {
+        const int read = ReadCross(fileName);
+        if (read == kLoadStopped || read == kLoadFailed) {
+            DropHalfMadeImages();
+            return read;
+        }
+    }
+    g_fFitFactor = 1.0f;
+    // A minimised window has no client area to place and fit the picture in: that waits until
+    // it is restored.
+    g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
+    if (!g_bPlacementPostponed) PlaceWindow();
+    if (g_Texture.m_pRawData || g_bCrossShown) {
+        g_nProgressStage = kStageDecode;
+        g_Texture.m_bExact = g_Settings.gpuExact;
+        const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+        const int32_t mode = ComposeModeOfSettings();
+        // The picture is composed as it is decoded, the cross face by face.
+        if (g_bCrossShown)
+            ComposeCross(mode, c.red, c.green, c.blue, ReportProgress);
+        else
+            DecodeAndComposeShown(mode, c.red, c.green, c.blue);
+        if (Cancelled()) {
+            DropHalfMadeImages(); // nothing half-decoded is ever painted
+            return kLoadStopped;
+        }
+        if (!g_Texture.m_pDisplayImage) { // the images could not be had: a failed load
+            MessageBoxA(
+                g_hWndMain,
+                OutOfMemoryText(g_Texture.m_Header.dwWidth, g_Texture.m_Header.dwHeight).c_str(),
+                "Error...", MB_ICONERROR);
+            ReleaseCross();
+            return kLoadFailed;
+        }
+        if (g_Settings.autoZoom && !g_bPlacementPostponed) ComputeFitFactor();
+        g_bPaintingEnabled = true;
+        RepaintNow();
+    } else {
+        g_bPaintingEnabled = true;
+        ClearImageArea();
+    }
+    FillStatusBar();
+    return kLoadShown;
 }
 } // namespace
 
 ShownImage Shown() {
     if (g_bCrossShown)
-        return {g_CrossImage.data(), g_nCrossWidth * kCrossColumns, g_nCrossHeight * kCrossRows};
+        return {g_cross.image.data(), g_cross.cellWidth * kCrossColumns,
+                g_cross.cellHeight * kCrossRows};
+    // The size is the record's also before its images are made (the window is placed first).
     return {g_Texture.m_pDisplayImage, g_Texture.m_nWidth, g_Texture.m_nHeight};
 }
 
@@ -133,88 +270,29 @@ int32_t ComposeModeOfSettings() {
 
 int OpenByName() {
     if (!HasDdsExtension(g_szCurrentFileName)) return -1; // never cut to a shorter name
+    // A stopped load is no failure (the request that stopped it follows), but only a load
+    // that completed changes what names the file on show.
     const int result = LoadAndShow();
-    if (result < 0) return result;
-    lstrcpynA(g_szShownFileName, g_szCurrentFileName, sizeof g_szShownFileName);
-    g_nShownIndex = g_nCurrentIndex;
-    WatchShownFile();
-    UpdateTitle();
+    if (result == kLoadFailed) return result;
+    if (result == kLoadShown) RecordShown();
     return 0;
 }
 
-int LoadAndShow() {
+void RecordShown() {
+    lstrcpynA(g_szShownFileName, g_szCurrentFileName, sizeof g_szShownFileName);
+    g_nShownIndex = g_nCurrentIndex;
+    g_sShownPath = FullPathOf(g_szCurrentFileName);
+    WatchShownFile();
+    UpdateTitle();
+}
+
+int LoadAndShow(const char* fileName) {
     g_bPaintingEnabled = false;
     StartOperation(kStageRead);
-    const bool loaded = g_Texture.Load(g_szCurrentFileName, g_nLevel, g_nFaceOrLayer, g_hWndMain,
-                                       g_Settings.dxt5AsNormalMap, ReportProgress);
-    // Shown while still busy, so that what arrives meanwhile waits for the box as well.
-    const bool readerFailed = g_Texture.m_LastError.kind == LoadError::kReader;
-    if (readerFailed)
-        MessageBoxA(g_hWndMain, g_Texture.m_LastError.text.c_str(), "Error...", MB_ICONERROR);
-    // A file that could not be read is a failed load like a refused one: the title and the
-    // status stay with what is on show.
-    if (!loaded || readerFailed) {
-        g_bPaintingEnabled = true;
-        if (!loaded)
-            MessageBoxW(g_hWndMain, L"Error loading file !", Wide(g_szCurrentFileName).c_str(),
-                        MB_ICONWARNING);
-        FinishOperation();
-        return -2;
-    }
-    // The selection as shown: the record clamps what the file does not have.
-    g_nLevel = g_Texture.m_nLevel;
-    g_nFaceOrLayer = g_Texture.m_nLayer;
-    if (Cancelled()) {
-        g_bPaintingEnabled = true;
-        FinishOperation();
-        return 0;
-    }
-    g_fFitFactor = 1.0f;
-    PrepareCross();
-    // A minimised window has no client area to place and fit the picture in: that waits until
-    // it is restored.
-    g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
-    if (!g_bPlacementPostponed) PlaceWindow();
-    if (g_Texture.m_pRawData) {
-        g_nProgressStage = kStageDecode;
-        g_Texture.m_bExact = g_Settings.gpuExact;
-        const ViewerSettings::Colour& c = g_Settings.backgroundColor;
-        const int32_t mode = ComposeModeOfSettings();
-        // The picture is composed as it is decoded; the cross composes its faces one by one.
-        if (g_bCrossShown)
-            g_Texture.DecodeSurface(ReportProgress);
-        else
-            DecodeAndComposeShown(mode, c.red, c.green, c.blue);
-        if (Cancelled()) {
-            DropHalfMadeImages(); // nothing half-decoded is ever painted
-            FinishOperation();
-            return 0;
-        }
-        if (!g_Texture.m_pDisplayImage) { // the images could not be had: a failed load
-            MessageBoxA(
-                g_hWndMain,
-                OutOfMemoryText(g_Texture.m_Header.dwWidth, g_Texture.m_Header.dwHeight).c_str(),
-                "Error...", MB_ICONERROR);
-            g_bPaintingEnabled = true;
-            FinishOperation();
-            return -2;
-        }
-        g_nProgressStage = kStageCompose;
-        if (g_bCrossShown && !ComposeCross(mode, c.red, c.green, c.blue)) {
-            DropHalfMadeImages();
-            FinishOperation();
-            return 0;
-        }
-        if (g_Settings.autoZoom && !g_bPlacementPostponed) ComputeFitFactor();
-        g_bPaintingEnabled = true;
-        RepaintNow();
-    } else {
-        g_bPaintingEnabled = true;
-        ClearImageArea();
-    }
-    FillStatusBar();
+    const int result = LoadAndShowSteps(fileName ? fileName : g_szCurrentFileName);
+    g_bPaintingEnabled = true;
     FinishOperation();
-    return 0;
+    return result;
 }
 
 void FillStatusBar() {
@@ -239,12 +317,10 @@ int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
 
 void Recompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, void (*beforePaint)()) {
     StartOperation(kStageCompose);
-    if (g_bCrossShown) {
-        // Every face again; one stopped halfway leaves nothing half-made on show.
-        if (!ComposeCross(mode, red, green, blue)) DropHalfMadeImages();
-    } else {
-        ComposeShown(mode, red, green, blue);
-    }
+    if (g_bCrossShown)
+        ComposeCross(mode, red, green, blue, ReportProgressToTheEnd);
+    else
+        ComposeShown(mode, red, green, blue, ReportProgressToTheEnd);
     if (beforePaint) beforePaint();
     RepaintNow();
     FinishOperation();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dds/DdsTexture.h"
 #include "view/Zoom.h"
 
 namespace {
@@ -66,6 +67,13 @@ CrossCell CubeCrossCell(int32_t face) {
     static constexpr CrossCell kCells[kCubeFaces] = {{2, 1}, {0, 1}, {1, 0},
                                                      {1, 2}, {1, 1}, {3, 1}};
     return kCells[face];
+}
+
+bool CrossImageBytes(int32_t cellWidth, int32_t cellHeight, uint64_t& bytes) {
+    const uint64_t pixels = uint64_t(std::max(cellWidth, 0)) * uint64_t(std::max(cellHeight, 0)) *
+                            kCrossColumns * kCrossRows;
+    bytes = pixels * 4;
+    return pixels <= kMaxImagePixels;
 }
 
 void CopyFaceIntoCross(uint32_t* cross, const uint32_t* face, int32_t w, int32_t h,

@@ -43,3 +43,5 @@ StatusFacts StatusFactsOf(const CDdsTexture& texture);
 // The box shown when a picture's images cannot be allocated: the picture's size and the
 // memory its two images need.
 std::string OutOfMemoryText(uint32_t width, uint32_t height);
+// The same for a picture of `bytes` bytes (a cube's cross).
+std::string OutOfMemoryText(uint32_t width, uint32_t height, uint64_t bytes);

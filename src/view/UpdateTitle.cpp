@@ -33,7 +33,10 @@ void ChooseBackgroundColour() {
     cc.rgbResult = RGB(c.red, c.green, c.blue);
     cc.lpCustColors = customColours;
     cc.Flags = CC_RGBINIT | CC_FULLOPEN | CC_SOLIDCOLOR | CC_ANYCOLOR;
-    if (!ChooseColorA(&cc)) return;
+    {
+        const ModalLoop modal;
+        if (!ChooseColorA(&cc)) return;
+    }
     g_Settings.backgroundColor = {GetRValue(cc.rgbResult), GetGValue(cc.rgbResult),
                                   GetBValue(cc.rgbResult)};
     Recompose(ComposeModeOfSettings(), GetRValue(cc.rgbResult), GetGValue(cc.rgbResult),
