@@ -228,8 +228,10 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     }
 }
 
-void OnRButtonDown(HWND hwnd, BOOL, int, int, UINT) {
-    GetCursorPos(&g_DragAnchor);
+void OnRButtonDown(HWND hwnd, BOOL, int x, int y, UINT) {
+    // Where the button went down: a move that arrives before this message is part of the drag.
+    g_DragAnchor = {x, y};
+    ClientToScreen(hwnd, &g_DragAnchor);
     SetCapture(hwnd); // the release comes here even off the window
 }
 
