@@ -131,7 +131,7 @@ void UpdateChannelIndicators() {
 void SelectChannel(int32_t channel) {
     g_Settings.channel = channel == g_Settings.channel ? CHANNEL_ALL : channel;
     UpdateChannelIndicators();
-    RecomposeAsSet();
+    Recompose();
 }
 
 void SetWheelMode(UINT id) {
@@ -290,7 +290,7 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_CHANNEL_GREEN:
     case IDM_CHANNEL_BLUE:
     case IDM_CHANNEL_ALPHA: SelectChannel(id - IDM_CHANNEL_ALL); break;
-    case IDM_CHECKERBOARD: ToggleOption(g_Settings.checkerboard, id, RecomposeAsSet); break;
+    case IDM_CHECKERBOARD: ToggleOption(g_Settings.checkerboard, id, [] { Recompose(); }); break;
     case IDM_EXPOSURE_UP: StepExposure(+1); break;
     case IDM_EXPOSURE_DOWN: StepExposure(-1); break;
     case IDM_EXPOSURE_RESET: StepExposure(0); break;

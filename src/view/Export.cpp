@@ -1,4 +1,5 @@
-// The viewer's extras in the window: channel, exposure, checkerboard, texel values, save, copy.
+// The picture on show saved as a PNG file and copied to the clipboard, and the texel values
+// under the cursor copied as text.
 #include "view/Window.h"
 
 #include <commctrl.h>
@@ -17,23 +18,7 @@
 #include "view/View.h"
 #include "view/Zoom.h"
 
-bool g_bCheckered = false;
-
 namespace {
-// The seventh part's text as last set, so that a cursor move repaints it only on a change.
-std::string g_viewText;
-bool g_bSeventhPart = false;
-
-bool ExposureShown() {
-    return g_Texture.m_pRawData && ExposureApplies(g_Texture.m_nFormat) && g_Settings.exposure != 0;
-}
-
-// Off while a cube is shown as a cross: the record holds one face, not the picture.
-bool CursorOnPicture() {
-    return !g_bCrossShown && g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 &&
-           g_CursorPixel.x < g_Texture.m_nWidth && g_CursorPixel.y < g_Texture.m_nHeight;
-}
-
 // The picture as shown, at the file's size: over the checkerboard when that is on (squares of
 // 8 picture pixels), top row first.
 std::vector<uint32_t> ShownPicture() {
@@ -91,84 +76,6 @@ void CopyPicture() {
     PutOnClipboard(CF_DIB, dib.data(), dib.size());
 }
 } // namespace
-
-// The view options of the settings on the record; the background the picture is composed
-// over: under the checkerboard it is blended over black, and painting adds the board by what
-// the alpha leaves.
-uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
-    g_Texture.m_nChannel = g_Settings.channel;
-    g_Texture.m_nExposure = g_Settings.exposure;
-    g_bCheckered = g_Settings.checkerboard && BlendsByAlpha(g_Texture, mode);
-    return g_bCheckered ? 0 : uint32_t(red) << 16 | uint32_t(green) << 8 | blue;
-}
-
-void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
-                  ProgressCallback progress) {
-    const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
-    g_Texture.Compose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), progress);
-}
-
-void DecodeAndComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
-                           ProgressCallback progress) {
-    const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
-    g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), progress);
-}
-
-void RecomposeAsSet() {
-    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
-    Recompose(ComposeModeOfSettings(), c.red, c.green, c.blue);
-}
-
-void StepExposure(int32_t step) {
-    if (!g_Texture.m_pRawData || !ExposureApplies(g_Texture.m_nFormat)) return;
-    const int32_t e = step ? g_Settings.exposure + step : 0;
-    if (e < -kMaxExposure || e > kMaxExposure) return;
-    g_Settings.exposure = e;
-    ShowViewPart();
-    RecomposeAsSet();
-}
-
-void ShowViewPart() {
-    SetStatusParts();
-    UpdateViewPart();
-}
-
-// The described six parts, measured in the status bar's own font and the display's
-// resolution; a seventh while it has something to show.
-void SetStatusParts() {
-    HDC dc = GetDC(g_hStatusBar);
-    HGDIOBJ old = SelectObject(dc, HFONT(SendMessageA(g_hStatusBar, WM_GETFONT, 0, 0)));
-    static const char kFirst[] = " Type: DDS";
-    SIZE text = {0, 0};
-    GetTextExtentPoint32A(dc, kFirst, sizeof kFirst - 1, &text);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    SelectObject(dc, old);
-    ReleaseDC(g_hStatusBar, dc);
-    int borders[3] = {0, 0, 0}; // the part's frame and the room beside its text
-    SendMessageA(g_hStatusBar, SB_GETBORDERS, 0, LPARAM(borders));
-    if (SeventhPartWanted() != g_bSeventhPart) {
-        g_bSeventhPart = !g_bSeventhPart;
-        PlaceWindow(); // wider or back
-    }
-    const StatusEdges edges = StatusPartEdges(dpi, text.cx + 2 * borders[2] + 6, g_bSeventhPart);
-    SendMessageA(g_hStatusBar, SB_SETPARTS, edges.count, LPARAM(edges.right));
-    g_viewText = "\x01"; // not a text the part can have: set again
-}
-
-bool SeventhPartWanted() {
-    return g_Settings.texelReadout || ExposureShown();
-}
-
-void UpdateViewPart() {
-    if (!g_bSeventhPart) return;
-    const std::string texel = g_Settings.texelReadout && CursorOnPicture()
-                                  ? TexelValues(g_Texture, g_CursorPixel.x, g_CursorPixel.y)
-                                  : std::string();
-    const std::string text = FormatViewText(ExposureShown(), g_Settings.exposure, texel);
-    if (text == g_viewText) return;
-    g_viewText = text;
-    SendMessageA(g_hStatusBar, SB_SETTEXTA, kStatusParts, LPARAM(text.c_str()));
-}
 
 void CopyToClipboard(bool picture) {
     if (picture || !CursorOnPicture()) {

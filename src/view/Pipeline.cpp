@@ -39,7 +39,6 @@ char g_szCurrentFileName[MAX_PATH] = "";
 char g_szShownFileName[MAX_PATH] = "";
 int32_t g_nShownIndex = -1;
 std::string g_sShownPath;
-bool g_bCrossShown = false;
 int32_t g_nModalLoops = 0;
 
 namespace {
@@ -74,109 +73,6 @@ void ClearImageArea() {
     GetClientRect(g_hWndMain, &area);
     FillRect(dc, &area, HBRUSH(COLOR_SCROLLBAR + 1));
     ReleaseDC(g_hWndMain, dc);
-}
-
-// The cube's six faces of the selected level as the file holds them, read at the load, so
-// that the cross is composed again from memory; and the cross itself.
-struct CrossRecord {
-    std::vector<uint8_t> faces[kCubeFaces]; // empty: the file does not supply that face
-    std::vector<uint32_t> image;            // bottom-up, kCrossColumns x kCrossRows cells
-    int32_t cellWidth = 0, cellHeight = 0;
-    dds::DdsHead header = {}; // the record's header when the faces were read
-};
-CrossRecord g_cross;
-
-// Its memory goes back to the system (some 800 MB for a 4096 x 4096 cube).
-void ReleaseCross() {
-    g_cross = CrossRecord();
-    g_bCrossShown = false;
-}
-
-// A load stopped halfway leaves images that are neither the last picture nor the next: they
-// are let go (their storage stays for the next load), so that nothing paints them.
-void DropHalfMadeImages() {
-    g_Texture.FreeBuffers();
-    ReleaseCross();
-}
-
-bool CrossWanted() {
-    return g_Settings.cubeCross && g_Texture.m_bCubeMap && g_Texture.m_nSurfaceCount == kCubeFaces;
-}
-
-// Sizes the cross for the selected level and reads its six faces. kLoadShown when they are in
-// memory; kLoadFailed or kLoadStopped as a read ends; -1 when the memory cannot be had (the
-// box says so, and one face is shown instead).
-int ReadCross(const char* fileName) {
-    const int32_t w = g_Texture.m_nWidth, h = g_Texture.m_nHeight, selected = g_Texture.m_nLayer;
-    uint64_t bytes = 0;
-    bool room = CrossImageBytes(w, h, bytes) && bytes <= SIZE_MAX;
-    try {
-        if (room) g_cross.image.resize(size_t(bytes / 4));
-        for (std::vector<uint8_t>& face : g_cross.faces)
-            if (room) face.reserve(g_Texture.m_nRawHeld);
-    } catch (const std::bad_alloc&) {
-        room = false;
-    }
-    if (!room) {
-        ReleaseCross();
-        MessageBoxA(
-            g_hWndMain,
-            OutOfMemoryText(uint32_t(w) * kCrossColumns, uint32_t(h) * kCrossRows, bytes).c_str(),
-            "Error...", MB_ICONERROR);
-        return -1;
-    }
-    for (int32_t face = 0; face < kCubeFaces; ++face) {
-        const bool loaded = g_Texture.Load(fileName, g_nLevel, face, g_hWndMain,
-                                           g_Settings.dxt5AsNormalMap, ReportProgress);
-        if (!loaded || g_Texture.m_LastError.kind != LoadError::kNone) {
-            MessageBoxA(g_hWndMain, g_Texture.m_LastError.text.c_str(), "Error...", MB_ICONERROR);
-            return kLoadFailed;
-        }
-        if (Cancelled()) return kLoadStopped;
-        if (g_Texture.m_pRawData && g_Texture.m_nRawHeld && g_Texture.m_nWidth == w &&
-            g_Texture.m_nHeight == h)
-            g_cross.faces[face].assign(g_Texture.m_pRawData,
-                                       g_Texture.m_pRawData + g_Texture.m_nRawHeld);
-    }
-    g_Texture.m_nLayer = selected;
-    g_cross.cellWidth = w;
-    g_cross.cellHeight = h;
-    g_cross.header = g_Texture.m_Header;
-    g_bCrossShown = true;
-    return kLoadShown;
-}
-
-// Decodes and composes each face from memory into its cell; false when `progress` stopped
-// it. The record's own surface is put back afterwards.
-bool ComposeCross(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
-                  ProgressCallback progress) {
-    const int32_t w = g_cross.cellWidth, h = g_cross.cellHeight;
-    // The faces fit the record's header only: another file's header never decodes them.
-    if (std::memcmp(&g_Texture.m_Header, &g_cross.header, sizeof g_cross.header) != 0) return true;
-    if ((!g_Texture.m_pWorkImage || !g_Texture.m_pDisplayImage) && !g_Texture.AllocImages())
-        return true; // no images: the caller reports the memory
-    // The empty cells are transparent black: composed, that is the background colour where
-    // the view blends over it, black elsewhere (and under the checkerboard). The view options
-    // are put in force first: an isolated channel never blends.
-    const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
-    std::fill(g_cross.image.begin(), g_cross.image.end(), BlendsByAlpha(g_Texture, mode) ? bg : 0u);
-    uint8_t* const own = g_Texture.m_pRawData;
-    const uint32_t ownHeld = g_Texture.m_nRawHeld;
-    const bool stoppable = progress == ReportProgress;
-    bool whole = true;
-    for (int32_t face = 0; face < kCubeFaces && whole; ++face) {
-        std::vector<uint8_t>& raw = g_cross.faces[face];
-        if (raw.empty()) continue; // a face the file cannot supply stays an empty cell
-        g_Texture.m_pRawData = raw.data();
-        g_Texture.m_nRawHeld = uint32_t(raw.size());
-        g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
-                                   progress);
-        whole = !(stoppable && Cancelled());
-        if (whole) CopyFaceIntoCross(g_cross.image.data(), g_Texture.m_pDisplayImage, w, h, face);
-    }
-    g_Texture.m_pRawData = own;
-    g_Texture.m_nRawHeld = ownHeld;
-    return whole;
 }
 
 // A recomposition runs to its end, so that the picture on screen is always one whole
@@ -227,11 +123,7 @@ int LoadAndShowSteps(const char* fileName) {
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
         const int32_t mode = ComposeModeOfSettings();
         // The picture is composed as it is decoded, the cross face by face.
-        if (g_bCrossShown)
-            ComposeCross(mode, c.red, c.green, c.blue, ReportProgress);
-        else
-            DecodeAndComposeShown(mode, c.red, c.green, c.blue);
-        if (Cancelled()) {
+        if (!ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress)) {
             DropHalfMadeImages(); // nothing half-decoded is ever painted
             return kLoadStopped;
         }
@@ -254,19 +146,6 @@ int LoadAndShowSteps(const char* fileName) {
     return kLoadShown;
 }
 } // namespace
-
-ShownImage Shown() {
-    if (g_bCrossShown)
-        return {g_cross.image.data(), g_cross.cellWidth * kCrossColumns,
-                g_cross.cellHeight * kCrossRows};
-    // The size is the record's also before its images are made (the window is placed first).
-    return {g_Texture.m_pDisplayImage, g_Texture.m_nWidth, g_Texture.m_nHeight};
-}
-
-int32_t ComposeModeOfSettings() {
-    if (g_Settings.showAlpha) return COMPOSE_ALPHA;
-    return g_Settings.useAlpha ? COMPOSE_BLEND : COMPOSE_COLOR;
-}
 
 int OpenByName() {
     if (!HasDdsExtension(g_szCurrentFileName)) return -1; // never cut to a shorter name
@@ -295,17 +174,6 @@ int LoadAndShow(const char* fileName) {
     return result;
 }
 
-void FillStatusBar() {
-    StatusFacts facts = StatusFactsOf(g_Texture);
-    facts.allSides = g_bCrossShown;
-    const auto parts = FormatStatusTexts(facts);
-    for (int part : {2, 3, 4, 5, 0, 1})
-        SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));
-    // The seventh part comes and goes with the exposure of a float surface.
-    SetStatusParts();
-    UpdateViewPart();
-}
-
 int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
     if (!g_bProgressShown && ProgressBarDue(GetTickCount(), g_dwLoadStartTime)) {
         ShowWindow(g_hProgressBar, SW_SHOWNORMAL);
@@ -317,13 +185,15 @@ int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
 
 void Recompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, void (*beforePaint)()) {
     StartOperation(kStageCompose);
-    if (g_bCrossShown)
-        ComposeCross(mode, red, green, blue, ReportProgressToTheEnd);
-    else
-        ComposeShown(mode, red, green, blue, ReportProgressToTheEnd);
+    ComposePicture(mode, red, green, blue, false, ReportProgressToTheEnd);
     if (beforePaint) beforePaint();
     RepaintNow();
     FinishOperation();
+}
+
+void Recompose(void (*beforePaint)()) {
+    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+    Recompose(ComposeModeOfSettings(), c.red, c.green, c.blue, beforePaint);
 }
 
 void DeferMessage(UINT message, WPARAM wParam, LPARAM lParam) {
