@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "view/CubeCross.h"
 #include "view/Placement.h"
 
 namespace {

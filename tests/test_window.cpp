@@ -21,6 +21,7 @@
 #include "view/FileList.h"
 #include "view/StatusText.h"
 #include "view/View.h"
+#include "view/Checkerboard.h"
 #include "view/Zoom.h"
 
 using namespace dds;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/AssociationCommand.h"
 #include "view/FileList.h"
 
 HKEY g_hClassesRoot = HKEY_CLASSES_ROOT;

@@ -109,7 +109,7 @@ void FitOrNot() {
 }
 
 // The menu bar's indicators: "RGB" names the one colour channel on show, "A" alone is enabled
-// for the alpha channel; with all channels they follow the alpha options as described.
+// for the alpha channel; with all channels they follow the alpha options (U and A).
 void UpdateChannelIndicators() {
     static const char* const kNames[] = {"RGB", "R", "G", "B", "RGB"};
     const int32_t ch = g_Settings.channel;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "decode/Compose.h"
-#include "view/Placement.h"
+#include "view/CubeCross.h"
 #include "view/Settings.h"
 #include "view/StatusText.h"
 #include "view/View.h"

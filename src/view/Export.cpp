@@ -16,7 +16,7 @@
 #include "view/Settings.h"
 #include "view/StatusText.h"
 #include "view/View.h"
-#include "view/Zoom.h"
+#include "view/Checkerboard.h"
 
 namespace {
 // The picture as shown, at the file's size: over the checkerboard when that is on (squares of

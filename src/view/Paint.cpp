@@ -2,6 +2,8 @@
 #include "view/Settings.h"
 #include "view/View.h"
 #include "view/Window.h"
+#include "view/Checkerboard.h"
+#include "view/ShrinkFilter.h"
 #include "view/Zoom.h"
 
 #include <algorithm>
@@ -61,10 +63,9 @@ void PaintOverCheckerboard(HDC dc, int32_t left, int32_t top, int32_t areaWidth,
 }
 
 // A shrinking filter of the program's own: the boxes averaged on every core, and the visible
-// part drawn 1:1, in strips so that little memory is held for it. The system's halftone stretch
-// costs about 14 ms for a window of pixels under Wine (25 ms for a 1024 x 1024 picture fitted),
-// whatever the picture's size. False where the picture is one the averaging does not take (see
-// ShrinkPicture).
+// part drawn 1:1, in strips so that little memory is held for it (the system's halftone stretch
+// is slow under Wine: see bench/bench_window.cpp). False where the picture is one the averaging
+// does not take (see ShrinkPicture).
 bool PaintShrunk(HDC dc, const ShownImage& image, int32_t left, int32_t top, int32_t drawnWidth,
                  int32_t drawnHeight, int32_t areaWidth, int32_t areaHeight) {
     constexpr int32_t kStripRows = 128;

@@ -31,7 +31,7 @@ constexpr size_t kTextBufferSize = 260;
 // the shared 260-byte text buffer; longer texts are cut.
 std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& facts);
 
-// The seventh part: the exposure of a float surface (" EV +2", shown when `exposureShown`)
+// The view part: the exposure of a float surface (" EV +2", shown when `exposureShown`)
 // and the values of the texel under the cursor (empty when none).
 std::string FormatViewText(bool exposureShown, int32_t exposure, const std::string& texel);
 

@@ -1,7 +1,6 @@
-// The title bar and the background colour dialog.
+// The title bar: the file on show, its place in the list, the zoom and the pixel under the
+// cursor.
 #include "view/Window.h"
-
-#include <commdlg.h>
 
 #include "view/Settings.h"
 #include "view/FileList.h"
@@ -22,23 +21,4 @@ void UpdateTitle() {
     f.imageHeight = image.height;
     f.deleted = g_bShownFileDeleted;
     SetWindowTextW(g_hWndMain, Wide(FormatTitle(f)).c_str());
-}
-
-void ChooseBackgroundColour() {
-    static COLORREF customColours[16] = {};
-    CHOOSECOLORA cc = {};
-    cc.lStructSize = sizeof cc;
-    cc.hwndOwner = g_hWndMain;
-    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
-    cc.rgbResult = RGB(c.red, c.green, c.blue);
-    cc.lpCustColors = customColours;
-    cc.Flags = CC_RGBINIT | CC_FULLOPEN | CC_SOLIDCOLOR | CC_ANYCOLOR;
-    {
-        const ModalLoop modal;
-        if (!ChooseColorA(&cc)) return;
-    }
-    g_Settings.backgroundColor = {GetRValue(cc.rgbResult), GetGValue(cc.rgbResult),
-                                  GetBValue(cc.rgbResult)};
-    Recompose(ComposeModeOfSettings(), GetRValue(cc.rgbResult), GetGValue(cc.rgbResult),
-              GetBValue(cc.rgbResult));
 }
