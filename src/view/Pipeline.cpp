@@ -185,7 +185,11 @@ int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
 
 void Recompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, void (*beforePaint)()) {
     StartOperation(kStageCompose);
+    // A paint that arrives meanwhile draws nothing: the picture is being composed in place.
+    const bool painting = g_bPaintingEnabled;
+    g_bPaintingEnabled = false;
     ComposePicture(mode, red, green, blue, false, ReportProgressToTheEnd);
+    g_bPaintingEnabled = painting;
     if (beforePaint) beforePaint();
     RepaintNow();
     FinishOperation();
