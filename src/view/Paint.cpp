@@ -173,15 +173,17 @@ void TrackCursor() {
         SetArrowOrHand(false);
         return;
     }
+    // A drag pans first, so that the pixel under the cursor is the one the moved picture has.
+    if (g_bPannable && g_DragAnchor.x != -1) {
+        g_PanOffset.x += cursor.x - g_DragAnchor.x;
+        g_PanOffset.y += cursor.y - g_DragAnchor.y;
+        g_DragAnchor = cursor;
+        RepaintNow();
+    }
     const float scale = Scale();
     g_CursorPixel = {PixelAt(cursor.x - origin.x - g_LastImageRect.left, scale),
                      PixelAt(cursor.y - origin.y - g_LastImageRect.top, scale)};
     UpdateTitle();
     UpdateViewPart();
     SetArrowOrHand(g_bPannable);
-    if (!g_bPannable || g_DragAnchor.x == -1) return;
-    g_PanOffset.x += cursor.x - g_DragAnchor.x;
-    g_PanOffset.y += cursor.y - g_DragAnchor.y;
-    g_DragAnchor = cursor;
-    RepaintNow();
 }

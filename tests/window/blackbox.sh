@@ -370,11 +370,11 @@ fi
 # open: the picture chosen is saved, and nothing crashes.
 if [ -n "${MAKE_FIXTURES:-}" ]; then
     mkdir -p "$WORK/live"
-    printf 'fixture\t%s\t%s\n' a "size=48x40 rgb=32/ff0000/ff00/ff/ff000000 data=1920*ff2040ff" \
+    printf 'fixture\t%s\t%s\n' live "size=48x40 rgb=32/ff0000/ff00/ff/ff000000 data=1920*ff2040ff" \
         u "size=64x64 fourcc=1234" >"$WORK/live.tsv"
     "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/live.tsv" "$WORK/live" >/dev/null || fail "live: fixtures"
     "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
-    start_brixa brixa4.log '^Brixa - \[a.dds' "$(winpath "$WORK/live/a.dds")"
+    start_brixa brixa4.log '^Brixa - \[live.dds' "$(winpath "$WORK/live/live.dds")"
     if [ -n "$WIN" ]; then
         sleep 0.3
         press l
@@ -385,7 +385,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
             [ -n "$DLG" ] && break
             sleep 0.1
         done
-        cp "$WORK/live/u.dds" "$WORK/live/a.dds"
+        cp "$WORK/live/u.dds" "$WORK/live/live.dds"
         sleep 1.5
         if [ -n "$DLG" ]; then
             xdotool windowfocus --sync "$DLG" key ctrl+a type "$(winpath "$WORK/live.png")"

@@ -3,7 +3,7 @@
 # DDS, again and again with real key presses in one running Brixa.exe; a crash is counted, its
 # backtrace kept, and the program started again.
 #   stress-cancel.sh BRIXA_EXE MAKE_FIXTURES_EXE RUNS EMULATOR...   (needs DISPLAY, xdotool)
-# Prints "runs N crashes C" at the end; the crash logs stay in $STRESS_LOGS (default a temp folder).
+# Prints "runs N crashes C" at the end (also when stopped early); the crash logs stay in $STRESS_LOGS (default a temp folder).
 set -uo pipefail
 [ $# -ge 4 ] || { echo "usage: $0 BRIXA_EXE MAKE_FIXTURES_EXE RUNS EMULATOR..." >&2; exit 2; }
 BRIXA=$1 FIXTURES=$2 RUNS=$3
@@ -14,7 +14,6 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/brixa-stress.XXXXXX")
 LOGS=${STRESS_LOGS:-$WORK/logs}
 mkdir -p "$WORK/stop" "$LOGS"
 PID=
-trap '[ -z "$PID" ] || kill "$PID" 2>/dev/null' EXIT
 # An 8192 x 4096 picture, a 2880 x 2880 one with nothing to read (it decodes at once), text.
 printf 'fixture\t%s\t%s\n' a "size=8192x4096 fourcc=DXT1 data=2097152*0000000000000000" \
     b "size=2880x2880 fourcc=DXT1" c "size=4x4 magic=TEXT truncate=128" >"$WORK/stop.tsv"
@@ -32,7 +31,10 @@ start() {
     return 1
 }
 alive() { kill -0 "$PID" 2>/dev/null; }
-crashes=0 lost=0
+crashes=0 lost=0 done_runs=0
+# The figure also when the run is cut short (a timeout).
+trap '[ -z "$PID" ] || kill "$PID" 2>/dev/null; echo "runs $done_runs crashes $crashes (runs without the refusal box: $lost); logs: $LOGS"' EXIT
+trap 'exit 143' TERM INT
 start || { echo "no window" >&2; exit 1; }
 for run in $(seq "$RUNS"); do
     xdotool windowfocus --sync "$WIN" key Home 2>/dev/null
@@ -46,6 +48,9 @@ for run in $(seq "$RUNS"); do
         break
     done
     [ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
+    sleep 0.3
+    # A paint of every kind afterwards: back to 100 % (a stopped load must leave a sound one).
+    xdotool windowfocus --sync "$WIN" key KP_Multiply 2>/dev/null
     sleep 0.5
     if ! alive; then
         crashes=$((crashes + 1))
@@ -55,7 +60,8 @@ for run in $(seq "$RUNS"); do
     elif [ -z "$box" ]; then
         lost=$((lost + 1)) # the keys landed before or after the load: no refusal this run
     fi
+    done_runs=$run
 done
 xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
 for _ in $(seq 100); do alive || break; sleep 0.05; done
-echo "runs $RUNS crashes $crashes (runs without the refusal box: $lost); logs: $LOGS"
+PID=
