@@ -361,6 +361,8 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
             "$(kill -0 "$PID" 2>/dev/null && echo yes || echo no)"
         xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
         for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
+        kill "$PID" 2>/dev/null # a later refusal's box keeps it running
+        PID=
     else
         fail "stopped load: no window"
     fi
