@@ -353,8 +353,12 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
         xdotool search --name '^c.dds$' >/dev/null 2>&1 || fail "stopped load: no refusal box"
         xdotool key --window "$(xdotool search --name '^c.dds$' | head -1)" Return
         sleep 0.3
-        # The stopped load and the refused file name nothing: the title keeps the file on show.
-        check "stopped load, then no DDS: the title" "Brixa - [a.dds]" "$(title | sed 's/ Zoom:.*//')"
+        # The refused file names nothing: the title keeps a file that was shown whole (a, or b
+        # when a later Down let its load complete; the window tests pin the stopped one).
+        case "$(title)" in
+        'Brixa - [a.dds]'* | 'Brixa - [b.dds - 2/3]'*) echo "ok: stopped load, then no DDS: the title" ;;
+        *) fail "stopped load, then no DDS: the title ($(title))" ;;
+        esac
         press KP_Multiply
         sleep 1.5 # a crash takes a moment to end the process
         check "stopped load, then no DDS: still running" yes \
