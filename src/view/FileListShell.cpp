@@ -98,7 +98,7 @@ void ShowOpenDialog() {
     ofn.lpstrInitialDir = initialDir.c_str();
     ofn.lpstrTitle = L"Open file...";
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER |
-                OFN_ENABLESIZING;
+                OFN_HIDEREADONLY | OFN_ENABLESIZING;
     {
         const ModalLoop modal;
         if (!GetOpenFileNameW(&ofn)) return;
