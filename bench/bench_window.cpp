@@ -10,6 +10,9 @@
 //                                       a backslash): the first step with the folder scan, the
 //                                       steps after it, and one file's own load
 // Prints "name value unit" lines. Settings go to a key of their own, deleted at the end.
+// Notes: the system's halftone stretch cost about 14 ms for a window of pixels under Wine
+// (25 ms for a 1024 x 1024 picture fitted), whatever the picture's size; painting therefore
+// shrinks with a filter of its own (ShrinkPicture) and draws the visible part 1:1.
 #include "app/Shell.h"
 
 #include <psapi.h>

@@ -99,6 +99,8 @@ constexpr Masks kA8R3G3B2 = {16, 0xE0, 0x1C, 0x03, 0xFF00};
 constexpr Masks kR8 = {8, 0xFF, 0, 0, 0};
 constexpr Masks kA8L8 = {16, 0xFF, 0, 0, 0xFF00, dds::DDPF_LUMINANCE};
 constexpr Masks kA4L4 = {8, 0x0F, 0, 0, 0xF0, dds::DDPF_LUMINANCE};
+// 8-bit luminance with its masks above its 8 bits, as some writers store it
+constexpr Masks kL8High = {8, 0xFF000000, 0xFF000000, 0xFF000000, 0, dds::DDPF_LUMINANCE};
 constexpr Masks k16 = {16, 0, 0, 0, 0}, k32 = {32, 0, 0, 0, 0}, k64 = {64, 0, 0, 0, 0},
                 k128 = {128, 0, 0, 0, 0};
 
@@ -227,6 +229,8 @@ const PixelCase kPixels[] = {
     {"A8R3G3B2", TF_RGB, kA8R3G3B2, true, U16({0x80E3}), COMPOSE_BLEND, 0, 0x80700060},
     {"A8L8", TF_RGB, kA8L8, true, U16({0x40C0}), COMPOSE_COLOR, 0, 0x40C0C0C0},
     {"A4L4", TF_RGB, kA4L4, true, {0x5A}, COMPOSE_ALPHA, 0, 0x55555555},
+    {"L8_MasksAbove", TF_RGB, kL8High, false, {0x40}, COMPOSE_COLOR, 0, 0xFF404040},
+    {"Exact_L8_MasksAbove", TF_RGB, kL8High, false, {0x40}, COMPOSE_COLOR, 0, 0xFF404040, true},
     // GPU-exact: round(v x 255 / (2^n - 1)) for every channel; A8 black, R8 red
     {"Exact_R5G6B5", TF_RGB, kR5G6B5, false, U16({0x1FE3}), COMPOSE_COLOR, 0, 0xFF19FF19, true},
     {"Exact_A4R4G4B4", TF_RGB, kA4R4G4B4, true, U16({0x8F00}), COMPOSE_BLEND, 0, 0x88880000, true},
@@ -397,6 +401,21 @@ const TexelCase kTexels[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Formats, Texel, ::testing::ValuesIn(kTexels),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A width that is no multiple of 4: each row of blocks ends in a partial one.
+TEST(Texel, Bc6hBlockOfEachTexelBesideAPartialBlock) {
+    std::vector<uint8_t> raw;
+    for (uint32_t k = 0; k < 4; ++k)
+        testkit::Append(raw, Block(15, {18171 + 999 * k, 61291, 4180}));
+    Surface wide(TF_BC6H_SF16, kNone, true, 6, 8, raw);
+    for (uint32_t k = 0; k < 4; ++k) {
+        Surface alone(TF_BC6H_SF16, kNone, true, 4, 4,
+                      std::vector<uint8_t>(raw.begin() + 16 * k, raw.begin() + 16 * k + 16));
+        EXPECT_EQ(TexelValues(wide.tex, 4 * (k % 2) + 1, 4 * (k / 2) + 2),
+                  TexelValues(alone.tex, 1, 2))
+            << k;
+    }
+}
 
 // ---- rows: order, progress, cancellation, repeatability
 // ---------------------------------------------

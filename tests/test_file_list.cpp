@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AssociationCommand.h"
 #include "view/FileList.h"
 
 namespace {

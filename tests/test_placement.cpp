@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "view/CubeCross.h"
 #include "view/Placement.h"
 
 namespace {
@@ -83,6 +84,23 @@ TEST(Placement, CubeCross) {
     EXPECT_EQ(cross, (std::vector<uint32_t>{0, 0,  4, 14, 0, 0,  0, 0,    // -Y, the bottom row
                                             2, 12, 5, 15, 1, 11, 6, 16,   // -X +Z +X -Z
                                             0, 0,  3, 13, 0, 0,  0, 0})); // +Y
+}
+
+// No larger than any one picture may be: 12 cells of 4096 x 4096 are, of 8192 x 8192 not.
+TEST(Placement, CubeCrossBytes) {
+    const struct {
+        int32_t w, h;
+        bool fits;
+        uint64_t bytes;
+    } cases[] = {{4096, 4096, true, 805306368},
+                 {4729, 4729, true, 1073445168},
+                 {4730, 4730, false, 1073899200},
+                 {8192, 8192, false, 3221225472}};
+    for (const auto& c : cases) {
+        uint64_t bytes = 0;
+        EXPECT_EQ(CrossImageBytes(c.w, c.h, bytes), c.fits) << c.w;
+        EXPECT_EQ(bytes, c.bytes) << c.w;
+    }
 }
 
 TEST(Placement, ProgressBar) {

@@ -22,6 +22,7 @@
 #include "view/FileList.h"
 #include "view/StatusText.h"
 #include "view/View.h"
+#include "view/Checkerboard.h"
 #include "view/Zoom.h"
 
 using namespace dds;
@@ -601,10 +602,13 @@ TEST_F(Window, RightButtonDragPansALargePicture) {
     POINT origin = {0, 0};
     ClientToScreen(g_hWndMain, &origin);
     const int y = origin.y + 100;
+    // What a real move sends: the cursor query only while no window holds the capture.
     auto moveTo = [&](int x) {
         SetCursorPos(x, y);
-        SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain),
-                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        if (!GetCapture())
+            SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain),
+                         MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        SendMessageA(g_hWndMain, WM_MOUSEMOVE, 0, MAKELPARAM(x - origin.x, 100));
     };
     moveTo(origin.x + 300);
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_HAND));
@@ -1644,3 +1648,172 @@ TEST_F(Association, RemoveGivesBackWhatOthersRegistered) {
 }
 
 } // namespace
+
+// ---- what is on show: the picture, its name and its file stay together ----------------------
+
+namespace {
+void WriteIn(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+}
+
+// w x h A8R8G8B8 of one colour (0xAARRGGBB), a full cube when `cube`.
+std::vector<uint8_t> Plain(uint32_t w, uint32_t h, uint32_t argb, bool cube = false) {
+    DdsHead head = HeadMasks(w, h, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    if (cube) head.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+    std::vector<uint8_t> pixels;
+    for (uint32_t i = 0; i < w * h * (cube ? 6 : 1); ++i) Put32(pixels, argb);
+    return FileBytes(head, pixels);
+}
+
+// The save dialog: the name it proposes noted, then held open for a while and answered with
+// a name (none: cancelled).
+std::string g_proposedName, g_heldSaveName;
+UINT g_holdMs = 0;
+HHOOK g_holdHook = nullptr;
+HWND g_heldDialog = nullptr;
+void CALLBACK AnswerHeldDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    SetDlgItemTextA(g_heldDialog, 0x47C, g_heldSaveName.c_str());
+    PostMessageA(g_heldDialog, WM_COMMAND, g_heldSaveName.empty() ? IDCANCEL : IDOK, 0);
+}
+LRESULT CALLBACK HoldSaveDialog(int code, WPARAM wParam, LPARAM lParam) {
+    char caption[64] = "", name[MAX_PATH] = "";
+    if (code == HCBT_ACTIVATE && GetWindowTextA(HWND(wParam), caption, sizeof caption) &&
+        !std::strcmp(caption, "Save view as PNG...")) {
+        g_heldDialog = HWND(wParam);
+        GetDlgItemTextA(g_heldDialog, 0x47C, name, sizeof name);
+        g_proposedName = name;
+        SetTimer(nullptr, 0, g_holdMs, AnswerHeldDialog);
+        return 0; // not the other hook's: it would answer at once
+    }
+    return CallNextHookEx(g_holdHook, code, wParam, lParam);
+}
+void SaveThroughTheHeldDialog(UINT holdMs, const std::string& name) {
+    g_holdMs = holdMs;
+    g_heldSaveName = name;
+    g_proposedName = "<no dialog>";
+    g_holdHook = SetWindowsHookExA(WH_CBT, HoldSaveDialog, nullptr, GetCurrentThreadId());
+    SendMessageA(g_hWndMain, WM_COMMAND, IDM_SAVE_PNG, 0);
+    UnhookWindowsHookEx(g_holdHook);
+}
+} // namespace
+
+// Live reload replaces the file with one of an unknown format while the save dialog is open:
+// the picture the user chose to save is saved, and the new file shown after.
+TEST_F(Window, SaveWhileLiveReloadReplacesTheFile) {
+    const std::string path = WriteTempFile("replaced.dds", Plain(64, 64, 0xFFFF0000));
+    Start();
+    KeyUp('L');
+    Open(path);
+    WriteTempFile("replaced.dds", FileBytes(HeadFourCC(64, 64, 0x12345678), {}));
+    const std::string png = TempDir() + "\\replaced.png";
+    DeleteFileA(png.c_str());
+    SaveThroughTheHeldDialog(600, png);
+    FILE* f = std::fopen(png.c_str(), "rb");
+    ASSERT_TRUE(f);
+    uint8_t head[24] = {};
+    EXPECT_EQ(std::fread(head, 1, 24, f), 24u);
+    std::fclose(f);
+    EXPECT_EQ(head[19], 64); // the picture on show when Save was chosen
+    Pump(400);
+    EXPECT_EQ(Status(1), " Format: Format Unknown"); // read again once the dialog had gone
+}
+
+// A cube whose cross would need more memory than any picture may: said so, and one face shown.
+TEST_F(Window, CrossTooLargeShowsOneFace) {
+    DdsHead head = HeadFourCC(8192, 8192, FOURCC_DXT1);
+    head.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+    Start();
+    Command(IDM_CUBE_CROSS);
+    Open(WriteTempFile("hugecube.dds", FileBytes(head, {})));
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].text.rfind("Not enough memory to show this picture.", 0), 0u);
+    EXPECT_EQ(Status(3), " Side: 1/6");
+}
+
+// The cross is composed again from the faces read at the load, whatever became of the file,
+// and its empty cells follow the channel on show.
+TEST_F(Window, CrossRecomposedFromMemory) {
+    DdsHead head = HeadMasks(2, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    head.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+    std::vector<uint8_t> faces; // +X red, -X green, +Y blue, -Y yellow, +Z cyan, -Z white
+    for (uint32_t p : {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFF00FFFFu, ~0u})
+        for (int i = 0; i < 4; ++i) Put32(faces, p);
+    const std::string path = WriteTempFile("gone.dds", FileBytes(head, faces));
+    Start();
+    Command(IDM_CUBE_CROSS);
+    Open(path);
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
+    const struct {
+        UINT key;
+        COLORREF empty, minusX, plusX;
+    } steps[] = {
+        {'1', RGB(0, 0, 0), RGB(0, 0, 0), RGB(255, 255, 255)},   // red as grey, over nothing
+        {'1', RGB(255, 0, 255), RGB(0, 255, 0), RGB(255, 0, 0)}, // all again, over the background
+    };
+    for (const auto& s : steps) {
+        KeyUp(s.key);
+        const RECT r = g_LastImageRect;
+        const int cw = (r.right - r.left) / 4, ch = (r.bottom - r.top) / 3, y = r.top + ch / 2;
+        HDC dc = GetDC(g_hWndMain);
+        EXPECT_EQ(GetPixel(dc, r.left + cw / 2, y), s.empty);
+        EXPECT_EQ(GetPixel(dc, r.left + cw / 2, y + ch), s.minusX);
+        EXPECT_EQ(GetPixel(dc, r.left + 2 * cw + cw / 2, y + ch), s.plusX);
+        ReleaseDC(g_hWndMain, dc);
+    }
+}
+
+// A step stopped by the next one, which fails: the file on show stays named, watched and saved.
+TEST_F(Window, StoppedLoadThenAFailureKeepTheFileOnShow) {
+    const std::string folder = MakeFolder("stopped", {{"a.dds", 4}});
+    Dxt1File("big.dds", 4096, 4096);
+    CopyFileA((TempDir() + "\\big.dds").c_str(), (folder + "b.dds").c_str(), FALSE);
+    WriteIn(folder + "c.dds", std::vector<uint8_t>(128, 'x'));
+    Start();
+    Open(folder + "a.dds");
+    KeyDown(VK_HOME);
+    PostMessageA(g_hWndMain, WM_KEYDOWN, VK_NEXT, 1);
+    StepFile(+1); // b's load is running when the key arrives; then c fails
+    Pump(20);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(Title(), "Brixa - [a.dds - 1/3] Zoom:100%");
+    EXPECT_EQ(g_sShownPath, folder + "a.dds");
+}
+
+// A failed open in another folder leaves live reload, the folder and Save on the file on show.
+TEST_F(Window, FailedOpenElsewhereKeepsWatchingTheFileOnShow) {
+    const std::string one = MakeFolder("watch1", {}), two = MakeFolder("watch2", {});
+    WriteIn(one + "a.dds", Plain(64, 64, 0xFFFF0000));
+    WriteIn(one + "b.dds", std::vector<uint8_t>(128, 'x'));
+    WriteIn(two + "a.dds", Plain(32, 32, 0xFF00FF00));
+    WriteIn(two + "bad.dds", std::vector<uint8_t>(128, 'x'));
+    Start();
+    KeyUp('L');
+    Open(one + "a.dds");
+    SendMessageA(g_hWndMain, WM_DROPFILES, WPARAM(MakeDrop({two + "bad.dds"})), 0);
+    Pump(600);
+    EXPECT_EQ(Status(2), " Size: 64x64");
+    EXPECT_EQ(Title(), "Brixa - [a.dds] Zoom:100%");
+    EXPECT_EQ(std::string(g_Settings.lastPath), one);
+    KeyDown(VK_NEXT); // b fails too
+    SaveThroughTheHeldDialog(0, "");
+    EXPECT_EQ(g_proposedName, "a.png");
+}
+
+// A key that arrives during a recomposition waits for it: the picture is one whole composition.
+TEST_F(Window, RecompositionRunsToItsEnd) {
+    const std::string folder = MakeFolder("alone", {});
+    Dxt1File("big.dds", 4096, 4096);
+    CopyFileA((TempDir() + "\\big.dds").c_str(), (folder + "big.dds").c_str(), FALSE);
+    Start();
+    g_Settings.wrapAround = false;
+    Open(folder + "big.dds");
+    PostMessageA(g_hWndMain, WM_KEYDOWN, VK_DOWN, 1);
+    Command(IDM_CHANNEL_GREEN);
+    Pump(20);
+    size_t coloured = 0;
+    for (uint32_t p : Picture()) coloured += (p >> 16 & 255) != (p >> 8 & 255);
+    EXPECT_EQ(coloured, 0u);
+}

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "view/Checkerboard.h"
+#include "view/ShrinkFilter.h"
 #include "view/Zoom.h"
 
 namespace {

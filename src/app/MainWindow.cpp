@@ -109,7 +109,7 @@ void FitOrNot() {
 }
 
 // The menu bar's indicators: "RGB" names the one colour channel on show, "A" alone is enabled
-// for the alpha channel; with all channels they follow the alpha options as described.
+// for the alpha channel; with all channels they follow the alpha options (U and A).
 void UpdateChannelIndicators() {
     static const char* const kNames[] = {"RGB", "R", "G", "B", "RGB"};
     const int32_t ch = g_Settings.channel;
@@ -131,13 +131,18 @@ void UpdateChannelIndicators() {
 void SelectChannel(int32_t channel) {
     g_Settings.channel = channel == g_Settings.channel ? CHANNEL_ALL : channel;
     UpdateChannelIndicators();
-    RecomposeAsSet();
+    Recompose();
 }
 
 void SetWheelMode(UINT id) {
     for (UINT item = IDM_WHEEL_CYCLE; item <= IDM_WHEEL_ZOOM50; ++item) Check(item, item == id);
     DrawMenuBar(g_hWndMain);
     g_Settings.mouseWheelMode = id - IDM_WHEEL_CYCLE;
+}
+
+void ShowAbout(HWND hwnd) {
+    const ModalLoop modal;
+    DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
 }
 
 void SaveAndQuit() {
@@ -224,9 +229,16 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     }
 }
 
-void OnRButtonDown(HWND hwnd, BOOL, int, int, UINT) {
-    GetCursorPos(&g_DragAnchor);
+void OnRButtonDown(HWND hwnd, BOOL, int x, int y, UINT) {
+    // Where the button went down: a move that arrives before this message is part of the drag.
+    g_DragAnchor = {x, y};
+    ClientToScreen(hwnd, &g_DragAnchor);
     SetCapture(hwnd); // the release comes here even off the window
+}
+
+// While the right button drags, the window holds the capture and hears only of the moves.
+void OnMouseMove(HWND hwnd, int, int, UINT) {
+    if (GetCapture() == hwnd) TrackCursor();
 }
 
 void OnRButtonUp(HWND, int, int, UINT) {
@@ -252,9 +264,7 @@ void OnDropFiles(HWND, HDROP drop) {
 
 void OnCommand(HWND hwnd, int id, HWND, UINT) {
     switch (id) {
-    case IDM_ABOUT:
-        DialogBoxParamA(g_hInst, MAKEINTRESOURCEA(IDD_ABOUTBOX), hwnd, AboutDlgProc, 0);
-        break;
+    case IDM_ABOUT: ShowAbout(hwnd); break;
     case IDM_EXIT: DestroyWindow(hwnd); break;
     case IDM_USE_ALPHA: ToggleUseAlpha(); break;
     case IDM_SHOW_ALPHA: ToggleShowAlpha(); break;
@@ -281,7 +291,7 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_CHANNEL_GREEN:
     case IDM_CHANNEL_BLUE:
     case IDM_CHANNEL_ALPHA: SelectChannel(id - IDM_CHANNEL_ALL); break;
-    case IDM_CHECKERBOARD: ToggleOption(g_Settings.checkerboard, id, RecomposeAsSet); break;
+    case IDM_CHECKERBOARD: ToggleOption(g_Settings.checkerboard, id, [] { Recompose(); }); break;
     case IDM_EXPOSURE_UP: StepExposure(+1); break;
     case IDM_EXPOSURE_DOWN: StepExposure(-1); break;
     case IDM_EXPOSURE_RESET: StepExposure(0); break;
@@ -324,6 +334,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         HANDLE_MSG(hwnd, WM_COMMAND, OnCommand);
         HANDLE_MSG(hwnd, WM_RBUTTONDOWN, OnRButtonDown);
         HANDLE_MSG(hwnd, WM_RBUTTONUP, OnRButtonUp);
+        HANDLE_MSG(hwnd, WM_MOUSEMOVE, OnMouseMove);
         HANDLE_MSG(hwnd, WM_MOUSEWHEEL, OnMouseWheel);
         HANDLE_MSG(hwnd, WM_DROPFILES, OnDropFiles);
         HANDLE_MSG(hwnd, WM_TIMER, OnTimer);

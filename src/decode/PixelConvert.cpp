@@ -65,14 +65,21 @@ uint32_t AlphaByte(const MaskChannel& c, uint32_t value, bool exact) {
     return uint32_t(v * 255 / ((uint64_t(1) << c.bits) - 1));
 }
 
+// The part of a mask inside the pixel's bits: a mask with no bit there is no mask (writers
+// leave 32-bit masks on 8-bit luminance).
+uint32_t Inside(uint32_t mask, uint32_t bits) {
+    return bits >= 32 ? mask : mask & ((uint32_t(1) << bits) - 1);
+}
+
 } // namespace
 
 MaskRule MakeMaskRule(const dds::DdsPixelFormat& pf, bool exact) {
+    const uint32_t bits = pf.dwRGBBitCount;
     MaskRule rule;
-    rule.red = Channel(pf.dwRBitMask);
-    rule.green = Channel(pf.dwGBitMask);
-    rule.blue = Channel(pf.dwBBitMask);
-    rule.alpha = Channel(pf.dwABitMask);
+    rule.red = Channel(Inside(pf.dwRBitMask, bits));
+    rule.green = Channel(Inside(pf.dwGBitMask, bits));
+    rule.blue = Channel(Inside(pf.dwBBitMask, bits));
+    rule.alpha = Channel(Inside(pf.dwABitMask, bits));
     rule.bytesPerPixel = pf.dwRGBBitCount / 8;
     rule.luminance = (pf.dwFlags & dds::DDPF_LUMINANCE) != 0;
     rule.exact = exact;
@@ -82,8 +89,8 @@ MaskRule MakeMaskRule(const dds::DdsPixelFormat& pf, bool exact) {
 bool UsesMaskRule(const dds::DdsPixelFormat& pf, bool exact) {
     const uint32_t bits = pf.dwRGBBitCount;
     if (bits == 16 || bits == 24 || bits == 32) return true;
-    const int masks =
-        (pf.dwRBitMask != 0) + (pf.dwGBitMask != 0) + (pf.dwBBitMask != 0) + (pf.dwABitMask != 0);
+    const int masks = (Inside(pf.dwRBitMask, bits) != 0) + (Inside(pf.dwGBitMask, bits) != 0) +
+                      (Inside(pf.dwBBitMask, bits) != 0) + (Inside(pf.dwABitMask, bits) != 0);
     return bits == 8 && (masks >= 2 || (exact && masks == 1));
 }
 

@@ -155,7 +155,7 @@ std::string TexelValues(const CDdsTexture& t, int32_t x, int32_t y) {
     }
     case TF_BC6H:
     case TF_BC6H_SF16: {
-        const uint32_t across = std::max(1, t.m_nWidth / 4);
+        const uint32_t across = uint32_t(t.m_nWidth + 3) / 4; // a partial block ends each row
         const uint8_t* p = stored((uint64_t(y / 4) * across + uint32_t(x / 4)) * 16, 16);
         if (!p) return "";
         uint16_t halves[16][3];

@@ -9,12 +9,6 @@ unsigned char Folded(char c) {
     return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
 }
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-const char kCommandTail[] = " \"%1\"";
 } // namespace
 
 int CompareNames(const char* a, const char* b) {
@@ -94,15 +88,4 @@ StepDecision StepAfterRebuild(const FileList& list, const char* currentName, int
     const int32_t found = list.Find(currentName);
     if (found < 0) return {true, 0};
     return StepFrom(found, count, step, wrapAround);
-}
-
-std::string AssociationCommand(const std::string& modulePath) {
-    return '"' + modulePath + '"' + kCommandTail;
-}
-
-std::string AssociationPath(const std::string& command) {
-    const std::string tail = std::string("\"") + kCommandTail;
-    if (command.size() < 1 + tail.size() || command[0] != '"' || !EndsWith(command, tail))
-        return command;
-    return command.substr(1, command.size() - 1 - tail.size());
 }

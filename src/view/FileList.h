@@ -59,9 +59,3 @@ StepDecision StepFrom(int32_t index, int32_t count, int32_t step, bool wrapAroun
 // first file when it has not, and with no current file the last for kStepLast, else the first.
 StepDecision StepAfterRebuild(const FileList& list, const char* currentName, int32_t step,
                               bool wrapAround);
-
-// The association's command: the program path in quotes (a path with blanks must not be read
-// as a shorter program and its arguments), a blank and "%1" in quotes.
-std::string AssociationCommand(const std::string& modulePath);
-// The program path of a command text (the command without its quotes and " \"%1\"").
-std::string AssociationPath(const std::string& command);

@@ -21,6 +21,12 @@ std::string Utf8(const wchar_t* wide) {
     return utf8;
 }
 
+std::string FullPathOf(const std::string& name) {
+    wchar_t full[MAX_PATH];
+    const DWORD n = GetFullPathNameW(Wide(name).c_str(), MAX_PATH, full, nullptr);
+    return n != 0 && n < MAX_PATH ? Utf8(full) : name;
+}
+
 bool EnterFolder(const std::string& folder) {
     if (SetCurrentDirectoryW(Wide(folder).c_str())) return true;
     const DWORD error = GetLastError();

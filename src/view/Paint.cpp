@@ -2,6 +2,8 @@
 #include "view/Settings.h"
 #include "view/View.h"
 #include "view/Window.h"
+#include "view/Checkerboard.h"
+#include "view/ShrinkFilter.h"
 #include "view/Zoom.h"
 
 #include <algorithm>
@@ -74,10 +76,9 @@ void PaintOverCheckerboard(HDC dc, int32_t left, int32_t top, int32_t areaWidth,
 }
 
 // A shrinking filter of the program's own: the boxes averaged on every core, and the visible
-// part drawn 1:1, in strips so that little memory is held for it. The system's halftone stretch
-// costs about 14 ms for a window of pixels under Wine (25 ms for a 1024 x 1024 picture fitted),
-// whatever the picture's size. False where the picture is one the averaging does not take (see
-// ShrinkPicture).
+// part drawn 1:1, in strips so that little memory is held for it (the system's halftone stretch
+// is slow under Wine: see bench/bench_window.cpp). False where the picture is one the averaging
+// does not take (see ShrinkPicture).
 bool PaintShrunk(HDC dc, const ShownImage& image, int32_t left, int32_t top, int32_t drawnWidth,
                  int32_t drawnHeight, int32_t areaWidth, int32_t areaHeight) {
     constexpr int32_t kStripRows = 128;
@@ -194,15 +195,17 @@ void TrackCursor() {
         SetArrowOrHand(false);
         return;
     }
+    // A drag pans first, so that the pixel under the cursor is the one the moved picture has.
+    if (g_bPannable && g_DragAnchor.x != -1) {
+        g_PanOffset.x += cursor.x - g_DragAnchor.x;
+        g_PanOffset.y += cursor.y - g_DragAnchor.y;
+        g_DragAnchor = cursor;
+        RepaintNow();
+    }
     const float scale = Scale();
     g_CursorPixel = {PixelAt(cursor.x - origin.x - g_LastImageRect.left, scale),
                      PixelAt(cursor.y - origin.y - g_LastImageRect.top, scale)};
     UpdateTitle();
     UpdateViewPart();
     SetArrowOrHand(g_bPannable);
-    if (!g_bPannable || g_DragAnchor.x == -1) return;
-    g_PanOffset.x += cursor.x - g_DragAnchor.x;
-    g_PanOffset.y += cursor.y - g_DragAnchor.y;
-    g_DragAnchor = cursor;
-    RepaintNow();
 }

@@ -1,7 +1,6 @@
 #include "view/Placement.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "view/Zoom.h"
 
@@ -50,10 +49,10 @@ BarPosition ProgressBarPosition(int32_t clientWidth, int32_t clientHeight) {
     return {(clientWidth - kProgressBarWidth) / 2, clientHeight - kProgressBarLift};
 }
 
-StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool seventh) {
+StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool viewPart) {
     static const int32_t kEdges[kStatusParts + 1] = {60, 230, 330, 420, 500, 640, -1};
     StatusEdges e;
-    e.count = seventh ? kStatusParts + 1 : kStatusParts;
+    e.count = viewPart ? kStatusParts + 1 : kStatusParts;
     for (int i = 0; i < e.count; ++i)
         e.right[i] = i == e.count - 1 ? -1 : int32_t(int64_t(kEdges[i]) * dpi / 96);
     const int32_t shift = firstTextWidth - e.right[0];
@@ -65,9 +64,9 @@ StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool seventh) {
 StatusEdges FitStatusParts(const StatusEdges& edges, const int32_t* need, int32_t barWidth) {
     int32_t width[kStatusParts + 1] = {}, total = 0;
     for (int i = 0; i < edges.count; ++i) {
-        const int32_t described =
+        const int32_t given =
             i == edges.count - 1 ? 0 : edges.right[i] - (i ? edges.right[i - 1] : 0);
-        width[i] = std::max(described, need[i]);
+        width[i] = std::max(given, need[i]);
         total += width[i];
     }
     for (int i = 0; i < edges.count - 1 && total > barWidth; ++i) {
@@ -77,21 +76,4 @@ StatusEdges FitStatusParts(const StatusEdges& edges, const int32_t* need, int32_
     StatusEdges fitted = edges;
     for (int i = 0, right = 0; i < edges.count - 1; ++i) fitted.right[i] = right += width[i];
     return fitted;
-}
-
-CrossCell CubeCrossCell(int32_t face) {
-    static constexpr CrossCell kCells[kCubeFaces] = {{2, 1}, {0, 1}, {1, 0},
-                                                     {1, 2}, {1, 1}, {3, 1}};
-    return kCells[face];
-}
-
-void CopyFaceIntoCross(uint32_t* cross, const uint32_t* face, int32_t w, int32_t h,
-                       int32_t faceIndex) {
-    const CrossCell cell = CubeCrossCell(faceIndex);
-    const size_t crossWidth = size_t(w) * kCrossColumns;
-    // Bottom-up rows: the top row of cells is the last band of the buffer.
-    const size_t firstRow = size_t(kCrossRows - 1 - cell.row) * h;
-    for (int32_t y = 0; y < h; ++y)
-        std::memcpy(cross + (firstRow + y) * crossWidth + size_t(cell.column) * w,
-                    face + size_t(y) * w, size_t(w) * 4);
 }

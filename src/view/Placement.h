@@ -25,10 +25,10 @@ struct PlacementInput {
     WindowRect work;   // the nearest monitor's work area
     bool centerOnMonitor;
     bool clipToMonitor;
-    // Wider while the status bar has its seventh part, so that the part is on show.
+    // Wider while the status bar has its view part, so that the part is on show.
     int32_t minWidth = kMinWindowWidth;
 };
-constexpr int32_t kMinWidthWithSeventhPart = 860;
+constexpr int32_t kMinWidthWithViewPart = 860;
 
 struct Placement {
     int32_t left, top, width, height;
@@ -42,13 +42,13 @@ Placement ComputePlacement(const PlacementInput& in);
 // The right edges of the status bar's six parts (the last reaches the window's edge): 60,
 // 230, 330, 420, 500 at 96 dots per inch, scaled with the display's resolution, and all moved
 // right when the first part's text ("Type: DDS") needs more room in the font in use. With the
-// seventh part (exposure and texel values) the sixth ends at 640 and the seventh reaches the
+// view part (exposure and texel values) the sixth ends at 640 and the view part reaches the
 // edge.
 struct StatusEdges {
     int32_t right[kStatusParts + 1];
     int32_t count;
 };
-StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool seventh = false);
+StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool viewPart = false);
 // The edges made to fit the texts on show: a part narrower than its text (need: the text's
 // width with its frame) grows, the parts after it move right; when that goes past the bar's
 // width (the last part's text included), parts wider than their texts give up what they do
@@ -60,14 +60,3 @@ struct BarPosition {
     int32_t x, y;
 };
 BarPosition ProgressBarPosition(int32_t clientWidth, int32_t clientHeight);
-
-// A full cube map shown unfolded: a 4 x 3 grid of face-sized cells, +Y above +Z, then -X, +Z,
-// +X, -Z across the middle row and -Y below +Z. Faces in the file's order +X, -X, +Y, -Y, +Z, -Z.
-constexpr int32_t kCrossColumns = 4, kCrossRows = 3, kCubeFaces = 6;
-struct CrossCell {
-    int32_t column, row; // row 0 at the top
-};
-CrossCell CubeCrossCell(int32_t face);
-// Copies one face's bottom-up image (w x h) into its cell of the bottom-up cross (4w x 3h).
-void CopyFaceIntoCross(uint32_t* cross, const uint32_t* face, int32_t w, int32_t h,
-                       int32_t faceIndex);

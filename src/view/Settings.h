@@ -30,7 +30,7 @@ struct ViewerSettings {
     char lastPath[kPathBufferSize] =
         {};                      // the current file's folder (UTF-8), ending with a backslash
     uint32_t mouseWheelMode = 0; // 0 cycle files; 1..4 zoom by 5, 10, 25, 50 %
-    // Beyond the described options, all off by default.
+    // The view options, all off by default.
     bool checkerboard = false; // blend over a grey checkerboard instead of the colour
     bool texelReadout = false; // the values of the texel under the cursor in the status bar
     int32_t channel = 0;       // 0 all; 1, 2, 3, 4 red, green, blue, alpha alone as grey

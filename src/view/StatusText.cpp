@@ -63,6 +63,10 @@ StatusFacts StatusFactsOf(const CDdsTexture& t) {
 std::string OutOfMemoryText(uint32_t width, uint32_t height) {
     uint32_t work = 0, display = 0;
     ImageBytes(width, height, work, display);
+    return OutOfMemoryText(width, height, uint64_t(work) + display);
+}
+
+std::string OutOfMemoryText(uint32_t width, uint32_t height, uint64_t bytes) {
     return Print("Not enough memory to show this picture.\n\nSize: %ux%u, images: %.1f MB", width,
-                 height, (double(work) + display) / (1024.0 * 1024.0));
+                 height, double(bytes) / (1024.0 * 1024.0));
 }

@@ -31,7 +31,7 @@ constexpr size_t kTextBufferSize = 260;
 // the shared 260-byte text buffer; longer texts are cut.
 std::array<std::string, kStatusParts> FormatStatusTexts(const StatusFacts& facts);
 
-// The seventh part: the exposure of a float surface (" EV +2", shown when `exposureShown`)
+// The view part: the exposure of a float surface (" EV +2", shown when `exposureShown`)
 // and the values of the texel under the cursor (empty when none).
 std::string FormatViewText(bool exposureShown, int32_t exposure, const std::string& texel);
 
@@ -43,3 +43,5 @@ StatusFacts StatusFactsOf(const CDdsTexture& texture);
 // The box shown when a picture's images cannot be allocated: the picture's size and the
 // memory its two images need.
 std::string OutOfMemoryText(uint32_t width, uint32_t height);
+// The same for a picture of `bytes` bytes (a cube's cross).
+std::string OutOfMemoryText(uint32_t width, uint32_t height, uint64_t bytes);

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <string>
 
 #include "dds/DdsTexture.h"
 #include "io/FileEx.h"
@@ -34,6 +35,11 @@ extern char g_szCurrentFileName[MAX_PATH];
 // them as they were.
 extern char g_szShownFileName[MAX_PATH];
 extern int32_t g_nShownIndex;
+// Its full path: what live reload looks at and reads again, whatever folder is current.
+extern std::string g_sShownPath;
+// Records the file just shown as the one on show (name, place, full path), watches it and
+// titles the window after it. Only a load that completed comes here.
+void RecordShown();
 
 // Scale and panning.
 extern float g_fZoomFactor;
@@ -44,15 +50,28 @@ extern POINT g_DragAnchor; // x -1: no drag
 extern RECT g_LastImageRect;
 extern POINT g_CursorPixel; // x -1: the cursor is outside the image area
 
-// The pipeline.
+// The pipeline. LoadAndShow answers kLoadShown, kLoadFailed (the box has said why) or
+// kLoadStopped (a request stopped it; what names the file on show is untouched).
+constexpr int kLoadShown = 0, kLoadFailed = -2, kLoadStopped = 1;
 int OpenByName();
-int LoadAndShow();
+int LoadAndShow(const char* fileName = nullptr); // null: g_szCurrentFileName
 int ReportProgress(uint32_t done, uint32_t total, uintptr_t userValue);
 // Composes again in this mode over this colour and paints; beforePaint runs once the
-// composition is over (the alpha view's menu update).
+// composition is over (the alpha view's menu update). It runs to its end: a request that
+// arrives meanwhile waits for it. Without a mode: the mode and colour the settings ask for.
 void Recompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                void (*beforePaint)() = nullptr);
+void Recompose(void (*beforePaint)() = nullptr);
 int32_t ComposeModeOfSettings();
+// Modal loops (dialogs) run the window's messages: no load runs from the reload timer while one
+// is open, so that its caller's pointers into the picture stay good.
+extern int32_t g_nModalLoops;
+struct ModalLoop {
+    ModalLoop() { ++g_nModalLoops; }
+    ~ModalLoop() { --g_nModalLoops; }
+    ModalLoop(const ModalLoop&) = delete;
+    ModalLoop& operator=(const ModalLoop&) = delete;
+};
 // Saves a request that must wait for the running work, and asks the work to stop.
 void DeferMessage(UINT message, WPARAM wParam, LPARAM lParam);
 void HandleDeferredMessage();
@@ -64,6 +83,7 @@ struct ShownImage {
     const uint32_t* pixels; // bottom-up rows
     int32_t width, height;
 };
+// pixels may be null (a load stopped or refused): nothing is read then, whatever the size says.
 ShownImage Shown();
 extern bool g_bCrossShown;
 
@@ -84,21 +104,30 @@ void StepFile(int32_t step);
 void ShowOpenDialog();
 void OpenDroppedFile(HDROP drop);
 
-// Beyond the described viewer: channel on show, exposure, checkerboard, texel values, save and
-// copy. Each command runs only while idle (the busy rule) and changes no more than the picture.
+// The view options: channel on show, exposure, checkerboard, texel values, save and copy. Each
+// command runs only while idle (the busy rule) and changes no more than the picture.
 // Whether the display image was composed for the checkerboard (blended over black).
 extern bool g_bCheckered;
-// Composes in this mode with the channel, exposure and checkerboard in force.
-void ComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
-// Decodes the surface and composes it in one pass, as ComposeShown would.
-void DecodeAndComposeShown(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
-// Composes in the mode and over the colour the settings ask for, and paints.
-void RecomposeAsSet();
+// The one way the picture on show is made from the record: the view options (channel,
+// exposure, checkerboard) put in force, the surface decoded first when asked (the cross's
+// faces always), and composed in this mode over this colour. False when `progress` stopped it.
+bool ComposePicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
+                    ProgressCallback progress);
+// The cross: wanted for a full cube while the option is on; its six faces read at the load
+// (kLoadShown, kLoadFailed, kLoadStopped, or -1 when its memory cannot be had: the box says
+// so and one face is shown); given back when it goes. DropHalfMadeImages lets the record's
+// images and the cross go, so that nothing half-made is painted.
+bool CrossWanted();
+int ReadCross(const char* fileName);
+void ReleaseCross();
+void DropHalfMadeImages();
 void StepExposure(int32_t step); // 0 resets; formats without float data ignore it
+// The status bar (StatusBar.cpp): the view part is the texel readout's and exposure's.
 void SetStatusParts();
-void ShowViewPart();   // the parts and the seventh part's text, after an option changed
-void UpdateViewPart(); // the seventh status part, when its text has changed
-bool SeventhPartWanted();
+void ShowViewPart();   // the parts and the view part's text, after an option changed
+void UpdateViewPart(); // the view part, when its text has changed
+bool ViewPartWanted();
+bool CursorOnPicture();             // off while the cross is shown
 void CopyToClipboard(bool picture); // texel values under the cursor, else the picture
 void SavePictureAsPng();
 // Live reload: the file on show is looked at on a timer and read again once it has changed

@@ -26,6 +26,8 @@ constexpr UINT_PTR kReloadTimer = 1;
 // Names are UTF-8 inside the program and wide at the system.
 std::wstring Wide(const std::string& utf8);
 std::string Utf8(const wchar_t* wide);
+// The full path of a name in the current folder (the name itself when the system has none).
+std::string FullPathOf(const std::string& name);
 // Makes the folder the current one; when it cannot be entered, says so (the folder and the
 // system's reason) and returns false: no other folder is used in its place.
 bool EnterFolder(const std::string& folder);

@@ -44,36 +44,6 @@ int32_t PixelAt(int32_t offsetFromImage, float scale);
 // The title's zoom in percent: the nearest whole percent, halves upward.
 int32_t ZoomPercent(float fitFactor, float zoomFactor);
 
-// The checkerboard behind a picture with alpha: squares of 8 x 8 screen pixels, light at the
-// image area's corner.
-constexpr uint32_t kCheckerLight = 204, kCheckerDark = 153;
-uint32_t CheckerGrey(int32_t x, int32_t y);
-
-// A picture over the checkerboard as painting shows it, without a filter: the area `out`
-// covers, and the picture's pixels (bottom-up, blended over black: premultiplied by alpha,
-// which they keep in their top byte) at their place and scale in the same coordinates.
-struct CheckerArea {
-    int32_t left, top, width, height;
-};
-struct CheckerPicture {
-    const uint32_t* pixels;
-    int32_t width, height;
-    int32_t left, top;
-    double scale;
-};
-// `out` receives area.width x area.height pixels, top row first; each takes the picture pixel
-// it falls on over the board, or the board alone outside the picture.
-void DrawOverCheckerboard(uint32_t* out, const CheckerArea& area, const CheckerPicture& picture);
-
-// A picture (bottom-up) shrunk to `drawnWidth` x `drawnHeight` by averaging, as painting shows
-// it when the filter is on: each drawn pixel is the rounded mean of the picture pixels of its
-// box, the boxes partitioning the picture (box i of an axis covers picture pixels i x size /
-// drawn up to (i + 1) x size / drawn). `out` receives `part` of the drawn picture (in its
-// coordinates), top row first. False, with nothing written, where the drawn size exceeds the
-// picture's, or a box holds more than 65536 pixels or 257 rows.
-bool ShrinkPicture(uint32_t* out, const CheckerArea& part, const uint32_t* pixels, int32_t width,
-                   int32_t height, int32_t drawnWidth, int32_t drawnHeight);
-
 // Stretch modes, with the values of the Windows constants.
 enum : int32_t { kStretchColorOnColor = 3, kStretchHalftone = 4 };
 int32_t StretchModeFor(float scale, bool filterShrink, bool filterEnlarge);

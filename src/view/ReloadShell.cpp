@@ -13,9 +13,9 @@ constexpr UINT kReloadTickMs = 50;
 
 ReloadWatch g_watch;
 
-FileStamp StampOf(const char* name) {
+FileStamp StampOf(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(Wide(name).c_str(), GetFileExInfoStandard, &data)) return {};
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return {};
     return {true, uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow,
             uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 |
                 data.ftLastWriteTime.dwLowDateTime};
@@ -23,7 +23,7 @@ FileStamp StampOf(const char* name) {
 } // namespace
 
 void WatchShownFile() {
-    const FileStamp now = StampOf(g_szShownFileName);
+    const FileStamp now = StampOf(g_sShownPath);
     g_watch = {now, now, GetTickCount()};
     g_bShownFileDeleted = false;
     if (g_Settings.liveReload)
@@ -33,8 +33,9 @@ void WatchShownFile() {
 }
 
 void ReloadTick() {
-    if (!g_szShownFileName[0]) return;
-    switch (NextReloadAction(g_watch, StampOf(g_szShownFileName), GetTickCount())) {
+    // Not under a dialog: its caller may hold pointers into the picture.
+    if (g_sShownPath.empty() || g_nModalLoops > 0) return;
+    switch (NextReloadAction(g_watch, StampOf(g_sShownPath), GetTickCount())) {
     case ReloadAction::kNone: return;
     case ReloadAction::kDeleted:
         g_bShownFileDeleted = true;
@@ -45,7 +46,7 @@ void ReloadTick() {
         lstrcpynA(g_szCurrentFileName, g_szShownFileName, sizeof g_szCurrentFileName);
         g_nCurrentIndex = g_nShownIndex;
         g_bShownFileDeleted = false;
-        LoadAndShow();
+        LoadAndShow(g_sShownPath.c_str()); // by its full path, whatever folder is current
         UpdateTitle();
         return;
     }

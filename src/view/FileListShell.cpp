@@ -52,7 +52,9 @@ void OpenChosen(const char* path, size_t folderLength) {
         ShowUnsupported();
         return;
     }
-    if (folderLength > 0 && folderLength < kPathBufferSize) {
+    const std::string folderBefore = g_Settings.lastPath;
+    const bool otherFolder = folderLength > 0 && folderLength < kPathBufferSize;
+    if (otherFolder) {
         if (!EnterFolder(std::string(path, folderLength))) return;
         std::memcpy(g_Settings.lastPath, path, folderLength);
         g_Settings.lastPath[folderLength] = '\0';
@@ -60,7 +62,12 @@ void OpenChosen(const char* path, size_t folderLength) {
     }
     lstrcpynA(g_szCurrentFileName, path, sizeof g_szCurrentFileName);
     g_nCurrentIndex = -1;
-    OpenByName();
+    const int result = OpenByName();
+    if (result != kLoadFailed || !otherFolder || !g_szShownFileName[0]) return;
+    // A failed open leaves the file on show where it was: its folder is the one cycled again.
+    std::memcpy(g_Settings.lastPath, folderBefore.c_str(), folderBefore.size() + 1);
+    SetCurrentDirectoryW(Wide(folderBefore).c_str());
+    lstrcpynA(g_szCurrentFileName, g_szShownFileName, sizeof g_szCurrentFileName);
 }
 } // namespace
 
@@ -92,7 +99,10 @@ void ShowOpenDialog() {
     ofn.lpstrTitle = L"Open file...";
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER |
                 OFN_HIDEREADONLY | OFN_ENABLESIZING;
-    if (!GetOpenFileNameW(&ofn)) return;
+    {
+        const ModalLoop modal;
+        if (!GetOpenFileNameW(&ofn)) return;
+    }
     const std::string chosen = Utf8(path);
     const size_t offset = ofn.nFileOffset < MAX_PATH ? ofn.nFileOffset : 0;
     OpenChosen(chosen.c_str(), Utf8(std::wstring(path, offset).c_str()).size());

@@ -1,0 +1,99 @@
+// The status bar: the facts of the surface on show in six parts, and the view part (texel
+// readout, exposure) while it has something to show.
+#include "view/Window.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "decode/Compose.h"
+#include "decode/TexelValue.h"
+#include "view/Placement.h"
+#include "view/Settings.h"
+#include "view/StatusText.h"
+#include "view/View.h"
+
+namespace {
+// The view part's text as last set, so that a cursor move repaints it only on a change.
+std::string g_viewText;
+bool g_bViewPartShown = false;
+
+bool ExposureShown() {
+    return g_Texture.m_pRawData && ExposureApplies(g_Texture.m_nFormat) && g_Settings.exposure != 0;
+}
+
+} // namespace
+
+// Off while a cube is shown as a cross: the record holds one face, not the picture.
+bool CursorOnPicture() {
+    return !g_bCrossShown && g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 &&
+           g_CursorPixel.x < g_Texture.m_nWidth && g_CursorPixel.y < g_Texture.m_nHeight;
+}
+
+void FillStatusBar() {
+    StatusFacts facts = StatusFactsOf(g_Texture);
+    facts.allSides = g_bCrossShown;
+    const auto parts = FormatStatusTexts(facts);
+    for (int part : {2, 3, 4, 5, 0, 1})
+        SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));
+    // The view part comes and goes with the exposure of a float surface.
+    SetStatusParts();
+    UpdateViewPart();
+}
+
+void ShowViewPart() {
+    SetStatusParts();
+    UpdateViewPart();
+}
+
+// Six parts, measured in the status bar's own font and the display's resolution, and the
+// view part while it has something to show. Then made to fit the texts on show.
+void SetStatusParts() {
+    HDC dc = GetDC(g_hStatusBar);
+    HGDIOBJ old = SelectObject(dc, HFONT(SendMessageA(g_hStatusBar, WM_GETFONT, 0, 0)));
+    static const char kFirst[] = " Type: DDS";
+    SIZE text = {0, 0};
+    GetTextExtentPoint32A(dc, kFirst, sizeof kFirst - 1, &text);
+    int borders[3] = {0, 0, 0}; // the part's frame and the room beside its text
+    SendMessageA(g_hStatusBar, SB_GETBORDERS, 0, LPARAM(borders));
+    const int32_t frame = 2 * borders[2] + 6;
+    int32_t need[kStatusParts + 1] = {};
+    for (int part = 0; part < kStatusParts; ++part) {
+        char shown[kTextBufferSize] = "";
+        if (LOWORD(SendMessageA(g_hStatusBar, SB_GETTEXTLENGTHA, part, 0)) >= sizeof shown)
+            continue;
+        SendMessageA(g_hStatusBar, SB_GETTEXTA, part, LPARAM(shown));
+        SIZE size = {0, 0};
+        if (shown[0] && GetTextExtentPoint32A(dc, shown, lstrlenA(shown), &size))
+            need[part] = size.cx + frame;
+    }
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    SelectObject(dc, old);
+    ReleaseDC(g_hStatusBar, dc);
+    if (ViewPartWanted() != g_bViewPartShown) {
+        g_bViewPartShown = !g_bViewPartShown;
+        PlaceWindow(); // wider or back
+    }
+    RECT bar = {};
+    GetClientRect(g_hStatusBar, &bar);
+    const StatusEdges edges =
+        FitStatusParts(StatusPartEdges(dpi, text.cx + frame, g_bViewPartShown), need,
+                       bar.right - GetSystemMetrics(SM_CXVSCROLL)); // the size grip
+    SendMessageA(g_hStatusBar, SB_SETPARTS, edges.count, LPARAM(edges.right));
+    g_viewText = "\x01"; // not a text the part can have: set again
+}
+
+bool ViewPartWanted() {
+    return g_Settings.texelReadout || ExposureShown();
+}
+
+void UpdateViewPart() {
+    if (!g_bViewPartShown) return;
+    const std::string texel = g_Settings.texelReadout && CursorOnPicture()
+                                  ? TexelValues(g_Texture, g_CursorPixel.x, g_CursorPixel.y)
+                                  : std::string();
+    const std::string text = FormatViewText(ExposureShown(), g_Settings.exposure, texel);
+    if (text == g_viewText) return;
+    g_viewText = text;
+    SendMessageA(g_hStatusBar, SB_SETTEXTA, kStatusParts, LPARAM(text.c_str()));
+}
