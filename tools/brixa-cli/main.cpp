@@ -45,6 +45,7 @@ const char kUsage[] =
     "  brixa-cli export FILE OUT [--level N] [--face N] [--nm] [--exact] [--view MODE]\n"
     "                   [--background RRGGBB] [--raw] [--threads N]\n"
     "  brixa-cli export FILE... --out-dir DIR [--all-levels] [--all-faces] [options as above]\n"
+    "  brixa-cli thumbnail IN OUT SIZE\n"
     "  brixa-cli --version\n"
     "\n"
     "info    loads the selected surface of a DDS file as the viewer does and prints the six\n"
@@ -60,6 +61,8 @@ const char kUsage[] =
     "        With --out-dir, each FILE is written into DIR named after it (a.dds: a.png, or\n"
     "        a.bgra with --raw); --all-levels and --all-faces write every mipmap level and\n"
     "        every cube face, volume layer or array slice, adding _L1, _F3 to the name.\n"
+    "thumbnail  writes the picture a file browser shows for IN as the PNG OUT, its longer\n"
+    "        side at most SIZE (the smallest mipmap level that large, box-filtered)\n"
     "\n"
     "Options:\n"
     "  --level N          mipmap level, 0 for the largest (clamped to the last level)\n"
@@ -463,7 +466,10 @@ int Run(const Options& o) {
 
 } // namespace
 
+int RunThumbnail(int argc, char** argv); // Thumbnail.cpp
+
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "thumbnail") == 0) return RunThumbnail(argc - 1, argv + 1);
     Options o;
     std::string problem = ParseArgs(argc, argv, o);
     if (o.command == "help" || o.command == "version") {
