@@ -48,10 +48,12 @@ std::vector<uint8_t> SolidDxt1(uint32_t w, uint32_t h, std::vector<uint16_t> col
     return FileBytes(head, payload);
 }
 
-// A 32-bit mask file of one pixel value, with or without its alpha mask.
-std::vector<uint8_t> Solid32(uint32_t w, uint32_t h, uint32_t pixel, bool alpha) {
+// A 32-bit mask file of one pixel value (`bottom` in the lower half when given), with or
+// without its alpha mask.
+std::vector<uint8_t> Solid32(uint32_t w, uint32_t h, uint32_t pixel, bool alpha,
+                             uint32_t bottom = 0) {
     std::vector<uint8_t> payload;
-    for (uint32_t i = 0; i < w * h; ++i) Put32(payload, pixel);
+    for (uint32_t i = 0; i < w * h; ++i) Put32(payload, bottom && i >= w * h / 2 ? bottom : pixel);
     return FileBytes(HeadMasks(w, h, 32, 0xFF0000, 0xFF00, 0xFF, alpha ? 0xFF000000 : 0), payload);
 }
 
@@ -81,10 +83,10 @@ std::vector<Row> Rows() {
         {"level_none", SolidDxt1(64, 64, kLevels), 100, 0, 64, 64, 4, 0xFFFF0000},
         {"level_last", SolidDxt1(64, 64, kLevels), 1, 0, 1, 1, 4, 0xFFFF00FF},
         // Aspect kept: the longer side is SIZE; a shorter side truncates, at least 1.
-        {"wide", Solid32(64, 16, 0x00123456, false), 32, 0, 32, 8, 3, 0xFF123456},
+        {"wide", Solid32(64, 16, 0x00123456, false, 0xFF), 32, 0, 32, 8, 3, 0xFF123456},
         {"tall", Solid32(3, 700, 0x00123456, false), 256, 0, 1, 256, 3, 0xFF123456},
         // Straight alpha where the format has it; a shrink of more than 256 to 1 goes in steps.
-        {"alpha", Solid32(600, 2, 0x80405060, true), 2, 0, 2, 1, 4, 0x80405060},
+        {"alpha", Solid32(2, 600, 0x80405060, true), 2, 0, 1, 2, 4, 0x80405060},
         // A cube map shows its +X face.
         {"cube", SolidDxt1(8, 8, {0x001F, 0xF800, 0x07E0, 0, 0, 0}, 0xFE00), 8, 0, 8, 8, 4,
          0xFF0000FF},
@@ -197,9 +199,9 @@ TEST_P(Thumbnails, HandlerGivesTheCliPixelsAndLetsTheFileGo) {
         DIBSECTION dib = {};
         ASSERT_EQ(GetObject(bitmap, sizeof dib, &dib), int(sizeof dib));
         EXPECT_EQ(dib.dsBm.bmBitsPixel, 32);
-        EXPECT_LT(dib.dsBmih.biHeight, 0); // top-down
         ASSERT_EQ(dib.dsBm.bmWidth, w);
         ASSERT_EQ(dib.dsBm.bmHeight, h);
+        // Top-down: the first row in memory is the picture's top row, as in the PNG.
         const uint32_t* got = static_cast<const uint32_t*>(dib.dsBm.bmBits);
         EXPECT_EQ(std::vector<uint32_t>(got, got + w * h), want);
         DeleteObject(bitmap);
