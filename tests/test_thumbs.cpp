@@ -201,9 +201,16 @@ TEST_P(Thumbnails, HandlerGivesTheCliPixelsAndLetsTheFileGo) {
         EXPECT_EQ(dib.dsBm.bmBitsPixel, 32);
         ASSERT_EQ(dib.dsBm.bmWidth, w);
         ASSERT_EQ(dib.dsBm.bmHeight, h);
-        // Top-down: the first row in memory is the picture's top row, as in the PNG.
-        const uint32_t* got = static_cast<const uint32_t*>(dib.dsBm.bmBits);
-        EXPECT_EQ(std::vector<uint32_t>(got, got + w * h), want);
+        // The picture as the shell reads it, and in memory top row first.
+        BITMAPINFO topDown = {};
+        topDown.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        std::vector<uint32_t> seen(size_t(w) * h);
+        HDC screen = GetDC(nullptr);
+        EXPECT_EQ(GetDIBits(screen, bitmap, 0, h, seen.data(), &topDown, DIB_RGB_COLORS), h);
+        ReleaseDC(nullptr, screen);
+        EXPECT_EQ(seen, want);
+        const uint32_t* bits = static_cast<const uint32_t*>(dib.dsBm.bmBits);
+        EXPECT_EQ(std::vector<uint32_t>(bits, bits + w * h), want);
         DeleteObject(bitmap);
     }
     CoUninitialize();
