@@ -2,8 +2,9 @@
 # The Linux install's round trip: scripts/install-linux into a fresh home (the default prefix
 # ~/.local), `xdg-open SAMPLE.dds` opens a Brixa window titled with that file (the launcher
 # making its Wine prefix on first use), and scripts/install-linux --uninstall leaves the home
-# as it was.
-#   linux-install.sh SAMPLE.dds          (needs DISPLAY; BRIXA_EXE: a built Brixa.exe)
+# as it was; the thumbnailer, run as a file manager runs it, writes the sample's picture.
+#   linux-install.sh SAMPLE.dds          (needs DISPLAY; BRIXA_EXE: a built Brixa.exe,
+#                                        BRIXA_CLI: a native brixa-cli)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 sample=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -30,7 +31,8 @@ before=$(cd "$home" && find . | sort)
 
 "$root/scripts/install-linux" || fail "scripts/install-linux failed"
 for f in bin/brixa lib/brixa/Brixa.exe share/applications/brixa.desktop \
-    share/mime/packages/brixa.xml share/icons/hicolor/48x48/apps/brixa.png; do
+    share/mime/packages/brixa.xml share/icons/hicolor/48x48/apps/brixa.png bin/brixa-cli \
+    share/thumbnailers/brixa.thumbnailer; do
     [ -e "$home/.local/$f" ] || fail "~/.local/$f is missing"
 done
 desktop-file-validate "$home/.local/share/applications/brixa.desktop" || fail "brixa.desktop is not valid"
@@ -38,6 +40,17 @@ type=$(xdg-mime query filetype "$sample")
 [ "$type" == image/x-dds ] || fail "xdg-mime says $sample is '$type'"
 default=$(xdg-mime query default image/x-dds)
 [ "$default" == brixa.desktop ] || fail "the default application for image/x-dds is '$default'"
+
+# The thumbnailer for the type of the sample, its Exec line filled in as file managers do.
+entry=$home/.local/share/thumbnailers/brixa.thumbnailer
+grep -qx "MimeType=$type;" "$entry" || fail "brixa.thumbnailer is not for $type"
+exec_line=$(sed -n 's/^Exec=//p' "$entry")
+exec_line=${exec_line//%i/$sample}
+exec_line=${exec_line//%o/$home/thumb.png}
+(cd / && eval "env -i ${exec_line//%s/100}") || fail "the thumbnailer's command failed: $exec_line"
+size=$(identify -format %wx%h "$home/thumb.png") || fail "the thumbnailer wrote no picture"
+[ "$size" == 100x100 ] || fail "the thumbnail is $size, want 100x100"
+rm "$home/thumb.png"
 
 xdg-open "$sample" >/dev/null 2>&1 </dev/null &
 viewer=$!
