@@ -63,7 +63,8 @@ struct Row {
     uint32_t size;
     int status; // brixa-cli's exit status
     int width, height, channels;
-    uint32_t topLeft; // alpha << 24 | red << 16 | green << 8 | blue
+    uint32_t topLeft;   // alpha << 24 | red << 16 | green << 8 | blue
+    bool cross = false; // the viewer's "Cube map as a cross" on (brixa-cli: --cross)
 };
 
 // 565 colours of the levels: red, green, blue, white, yellow, cyan, magenta.
@@ -90,6 +91,9 @@ std::vector<Row> Rows() {
         // A cube map shows its +X face.
         {"cube", SolidDxt1(8, 8, {0x001F, 0xF800, 0x07E0, 0, 0, 0}, 0xFE00), 8, 0, 8, 8, 4,
          0xFF0000FF},
+        // ... or, with the cross on, all six unfolded, the empty cells transparent.
+        {"cube_cross", SolidDxt1(8, 8, {0x001F, 0xF800, 0x07E0, 0, 0, 0}, 0xFE00), 32, 0, 32, 24, 4,
+         0, true},
         // Files without a picture: an error, no output.
         {"not_dds", notDds, 64, 2, 0, 0, 0, 0},
         {"huge", FileBytes(huge), 64, 2, 0, 0, 0, 0},
@@ -115,11 +119,11 @@ int Run(const std::string& command) {
 #endif
 
 // brixa-cli thumbnail IN OUT SIZE: its status, and the PNG's pixels as 0xAARRGGBB.
-int CliThumbnail(const std::string& in, const std::string& out, uint32_t size,
+int CliThumbnail(const std::string& in, const std::string& out, uint32_t size, bool cross,
                  std::vector<uint32_t>& pixels, int& w, int& h, int& channels) {
     std::remove(out.c_str());
     const int status = Run(Quoted(BRIXA_CLI) + " thumbnail " + Quoted(in) + " " + Quoted(out) +
-                           " " + std::to_string(size));
+                           " " + std::to_string(size) + (cross ? " --cross" : ""));
     w = h = channels = 0;
     pixels.clear();
     if (uint8_t* png = stbi_load(out.c_str(), &w, &h, &channels, 4)) {
@@ -138,7 +142,8 @@ TEST_P(Thumbnails, CliWritesTheFittingLevel) {
     const std::string in = WriteTempFile(std::string(row.name) + ".dds", row.bytes);
     std::vector<uint32_t> pixels;
     int w, h, channels;
-    EXPECT_EQ(CliThumbnail(in, in + ".png", row.size, pixels, w, h, channels), row.status);
+    EXPECT_EQ(CliThumbnail(in, in + ".png", row.size, row.cross, pixels, w, h, channels),
+              row.status);
     EXPECT_EQ(w, row.width);
     EXPECT_EQ(h, row.height);
     EXPECT_EQ(channels, row.channels);
@@ -148,13 +153,53 @@ TEST_P(Thumbnails, CliWritesTheFittingLevel) {
 }
 
 #ifdef _WIN32
+// The viewer's settings with "Cube map as a cross" (Flags bit 23, settings version 3) as
+// `cross` says, in both of its stores; put back as they were afterwards.
+class StoredCross {
+  public:
+    explicit StoredCross(bool cross) {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            Store store = {};
+            if (RegCreateKeyExA(root, "SOFTWARE\\Solvane\\", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &store.key, nullptr) != ERROR_SUCCESS)
+                continue;
+            for (int i = 0; i < 2; ++i) {
+                DWORD size = sizeof(DWORD);
+                store.had[i] = RegQueryValueExA(store.key, kNames[i], nullptr, nullptr,
+                                                (BYTE*)&store.old[i], &size) == ERROR_SUCCESS;
+                const DWORD value = i == 0 ? 3 : (store.old[1] & ~(1u << 23)) | cross << 23;
+                RegSetValueExA(store.key, kNames[i], 0, REG_DWORD, (const BYTE*)&value, 4);
+            }
+            m_Stores.push_back(store);
+        }
+    }
+    ~StoredCross() {
+        for (Store& store : m_Stores) {
+            for (int i = 0; i < 2; ++i)
+                store.had[i] ? RegSetValueExA(store.key, kNames[i], 0, REG_DWORD,
+                                              (const BYTE*)&store.old[i], 4)
+                             : RegDeleteValueA(store.key, kNames[i]);
+            RegCloseKey(store.key);
+        }
+    }
+
+  private:
+    static constexpr const char* kNames[2] = {"RegVer", "Flags"};
+    struct Store {
+        HKEY key;
+        bool had[2];
+        DWORD old[2];
+    };
+    std::vector<Store> m_Stores;
+};
+
 // Explorer's road: the DLL's class object, a provider on a stream of the file, GetThumbnail.
 TEST_P(Thumbnails, HandlerGivesTheCliPixelsAndLetsTheFileGo) {
     const Row& row = GetParam();
     const std::string in = WriteTempFile(std::string(row.name) + ".dds", row.bytes);
     std::vector<uint32_t> want;
     int w, h, channels;
-    CliThumbnail(in, in + ".png", row.size, want, w, h, channels);
+    CliThumbnail(in, in + ".png", row.size, row.cross, want, w, h, channels);
 
     HMODULE dll = LoadLibraryA(BRIXA_THUMBS_DLL);
     ASSERT_TRUE(dll);
@@ -181,7 +226,11 @@ TEST_P(Thumbnails, HandlerGivesTheCliPixelsAndLetsTheFileGo) {
     init->Release();
     HBITMAP bitmap = nullptr;
     WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
-    const HRESULT hr = provider->GetThumbnail(row.size, &bitmap, &alpha);
+    HRESULT hr;
+    {
+        StoredCross stored(row.cross);
+        hr = provider->GetThumbnail(row.size, &bitmap, &alpha);
+    }
 
     // Nothing holds the file once the call is over, the provider still alive.
     HANDLE alone = CreateFileA(in.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

@@ -16,6 +16,7 @@
 
 #include "thumbs/Thumbnail.h"
 #include "thumbs/ThumbsClsid.h"
+#include "view/Settings.h"
 
 namespace {
 
@@ -24,7 +25,8 @@ namespace {
 constexpr IID kIidThumbnailProvider = {
     0xe357fccd, 0xa995, 0x4576, {0xb0, 0x1f, 0x23, 0x46, 0x30, 0x15, 0x4e, 0x96}};
 
-LONG g_nLocks = 0; // live objects and server locks
+const char kSettingsSubkey[] = "SOFTWARE\\Solvane\\"; // the viewer's settings
+LONG g_nLocks = 0;                                    // live objects and server locks
 // The decoders' worker threads wait in this DLL's code for the next picture once one has been
 // made: from then on it must stay loaded.
 LONG g_bDecoded = 0;
@@ -64,6 +66,27 @@ class CStreamSource : public CByteSource {
     }
     IStream* m_pStream;
 };
+
+// The viewer's "Cube map as a cross" as it stores it: under HKEY_LOCAL_MACHINE where the
+// viewer can write there, else under HKEY_CURRENT_USER.
+bool CubeCrossStored() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsSubkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      &key) != ERROR_SUCCESS &&
+        RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsSubkey, 0, KEY_QUERY_VALUE, &key) !=
+            ERROR_SUCCESS)
+        return false;
+    DWORD version = 0, flags = 0, size = sizeof version;
+    const bool read = RegQueryValueExA(key, "RegVer", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(&version), &size) == ERROR_SUCCESS &&
+                      (size = sizeof flags,
+                       RegQueryValueExA(key, "Flags", nullptr, nullptr,
+                                        reinterpret_cast<BYTE*>(&flags), &size) == ERROR_SUCCESS);
+    RegCloseKey(key);
+    ViewerSettings settings;
+    if (read) DecodeFlags(flags, version, settings);
+    return settings.cubeCross;
+}
 
 // A 32-bit top-down DIB section holding the picture.
 HBITMAP MakeBitmap(const Thumbnail& picture) {
@@ -133,7 +156,10 @@ class CThumbProvider : public IThumbnailProvider, public IInitializeWithStream {
             CStreamSource source(m_pStream);
             Thumbnail picture;
             InterlockedExchange(&g_bDecoded, 1);
-            if (!MakeThumbnail(source, cx, picture, false))
+            ThumbnailOptions options;
+            options.dispatch = false;
+            options.cubeCross = CubeCrossStored();
+            if (!MakeThumbnail(source, cx, picture, options))
                 return picture.failure == Thumbnail::kReadFailed
                            ? HRESULT_FROM_WIN32(ERROR_READ_FAULT)
                            : HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);

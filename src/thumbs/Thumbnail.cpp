@@ -5,13 +5,16 @@
 
 #include "dds/DdsFormat.h"
 #include "dds/DdsTexture.h"
+#include "view/Placement.h"
 #include "view/Zoom.h"
 
-int32_t ThumbnailLevel(uint32_t width, uint32_t height, uint32_t levels, uint32_t size) {
+int32_t ThumbnailLevel(uint32_t width, uint32_t height, uint32_t levels, uint32_t size,
+                       uint32_t columns, uint32_t rows) {
     const uint32_t count = std::clamp<uint32_t>(levels, 1, 32);
     int32_t level = 0;
     for (uint32_t i = 1; i < count; ++i) {
-        const uint32_t longer = std::max(std::max(width >> i, 1u), std::max(height >> i, 1u));
+        const uint64_t longer = std::max(uint64_t(columns) * std::max(width >> i, 1u),
+                                         uint64_t(rows) * std::max(height >> i, 1u));
         if (longer < size) break;
         level = int32_t(i);
     }
@@ -58,25 +61,33 @@ bool Shrink(std::vector<uint32_t>& topDown, const uint32_t* bottomUp, uint32_t w
 
 } // namespace
 
-bool MakeThumbnail(CByteSource& source, uint32_t size, Thumbnail& out, bool dispatch) {
+bool MakeThumbnail(CByteSource& source, uint32_t size, Thumbnail& out,
+                   const ThumbnailOptions& options) {
     out = Thumbnail();
     // The level is chosen from the header before anything else is read.
     dds::DdsHead head = {};
     dds::DdsHeadDx10 dx10 = {};
     uint32_t got = 0, error = 0;
     uint32_t levels = 1;
+    bool cube = false; // all six faces of one cube
     if (source.ReadAt(0, &head, sizeof head, got, error) && got == sizeof head &&
         head.dwMagic == dds::DDS_MAGIC) {
+        cube = (head.dwCaps2 & dds::DDSCAPS2_CUBEMAP) &&
+               (head.dwCaps2 & dds::DDSCAPS2_CUBEMAP_ALLFACES) == dds::DDSCAPS2_CUBEMAP_ALLFACES;
         if (head.ddspf.dwFourCC == dds::FOURCC_DX10 && FourCCDecides(head.ddspf) &&
-            source.ReadAt(sizeof head, &dx10, sizeof dx10, got, error) && got == sizeof dx10 &&
-            dx10.resourceDimension == dds::DX10_DIMENSION_TEXTURE1D)
-            head.dwHeight = 1;
+            source.ReadAt(sizeof head, &dx10, sizeof dx10, got, error) && got == sizeof dx10) {
+            if (dx10.resourceDimension == dds::DX10_DIMENSION_TEXTURE1D) head.dwHeight = 1;
+            cube = (dx10.miscFlag & dds::DX10_MISC_TEXTURECUBE) && dx10.arraySize <= 1;
+        }
         levels = head.dwMipMapCount;
     }
-    const int32_t level = ThumbnailLevel(head.dwWidth, head.dwHeight, levels, size);
+    // The cross is chosen by its own size: four faces across, three down.
+    const bool cross = options.cubeCross && cube;
+    const int32_t level = ThumbnailLevel(head.dwWidth, head.dwHeight, levels, size,
+                                         cross ? kCrossColumns : 1, cross ? kCrossRows : 1);
 
     CFileEx reader;
-    reader.m_bDispatch = dispatch;
+    reader.m_bDispatch = options.dispatch;
     CDdsTexture texture(reader);
     texture.Load(source, level, 0, false);
     const LoadError& e = texture.m_LastError;
@@ -97,13 +108,37 @@ bool MakeThumbnail(CByteSource& source, uint32_t size, Thumbnail& out, bool disp
     texture.m_bExact = true;
     texture.DecodeAndCompose(COMPOSE_COLOR, 0, 0, 0);
     if (!texture.m_pDisplayImage) return fail(Thumbnail::kRefused, kRefusedText);
-    const uint32_t w = uint32_t(texture.m_nWidth), h = uint32_t(texture.m_nHeight);
+    uint32_t w = uint32_t(texture.m_nWidth), h = uint32_t(texture.m_nHeight);
+    const uint32_t* picture = texture.m_pDisplayImage;
+    out.hasAlpha = texture.m_bHasAlpha && texture.m_nFormat != TF_BUMP_UVW;
+    std::vector<uint32_t> unfolded;
+    if (cross && texture.m_bCubeMap && texture.SurfaceCount() == kCubeFaces) {
+        // As the viewer unfolds it: each face in its cell, the empty cells (and a face the
+        // file cannot supply) transparent.
+        unfolded.assign(size_t(w) * kCrossColumns * h * kCrossRows, 0);
+        for (int32_t face = 0; face < kCubeFaces; ++face) {
+            if (face > 0) {
+                texture.Load(source, level, face, false);
+                if (texture.m_LastError.kind != LoadError::kNone || !texture.m_pRawData ||
+                    texture.m_nRawHeld < texture.m_nRawSize || uint32_t(texture.m_nWidth) != w ||
+                    uint32_t(texture.m_nHeight) != h)
+                    continue;
+                texture.m_bExact = true;
+                texture.DecodeAndCompose(COMPOSE_COLOR, 0, 0, 0);
+                if (!texture.m_pDisplayImage) continue;
+            }
+            CopyFaceIntoCross(unfolded.data(), texture.m_pDisplayImage, int32_t(w), int32_t(h),
+                              face);
+        }
+        picture = unfolded.data();
+        w *= kCrossColumns;
+        h *= kCrossRows;
+        out.hasAlpha = true;
+    }
     const ThumbnailExtent extent = FitThumbnail(w, h, size);
-    if (!Shrink(out.pixels, texture.m_pDisplayImage, w, h, extent))
-        return fail(Thumbnail::kRefused, kRefusedText);
+    if (!Shrink(out.pixels, picture, w, h, extent)) return fail(Thumbnail::kRefused, kRefusedText);
     out.width = extent.width;
     out.height = extent.height;
-    out.hasAlpha = texture.m_bHasAlpha && texture.m_nFormat != TF_BUMP_UVW;
     if (!out.hasAlpha)
         for (uint32_t& p : out.pixels) p |= 0xFF000000u;
     return true;

@@ -9,8 +9,10 @@
 #include "io/FileEx.h"
 
 // The level a thumbnail of `size` pixels is made from: the smallest whose longer side is at
-// least `size`; the largest (0) when none is. `levels` as the header counts them (0 is 1).
-int32_t ThumbnailLevel(uint32_t width, uint32_t height, uint32_t levels, uint32_t size);
+// least `size`; the largest (0) when none is. `levels` as the header counts them (0 is 1). A
+// picture of `columns` x `rows` such levels (a cube map's cross) is measured whole.
+int32_t ThumbnailLevel(uint32_t width, uint32_t height, uint32_t levels, uint32_t size,
+                       uint32_t columns = 1, uint32_t rows = 1);
 
 // A picture of width x height scaled to fit `size` x `size`, its aspect kept: the longer side
 // becomes `size` (never enlarged), the shorter its share, truncated, at least 1.
@@ -34,10 +36,19 @@ struct Thumbnail {
     std::string error;
 };
 
-// The thumbnail of the texture in `source`: its first picture (a cube map's +X face, the first
-// slice of an array or volume) at the level ThumbnailLevel picks, decoded as Direct3D reads it,
-// shrunk to FitThumbnail by the viewer's box filter. False, with `error` set, when there is none.
-bool MakeThumbnail(CByteSource& source, uint32_t size, Thumbnail& out, bool dispatch = true);
+struct ThumbnailOptions {
+    // False in a host whose window messages are not the reader's to dispatch.
+    bool dispatch = true;
+    // The viewer's "Cube map as a cross": a cube map of all six faces shows them unfolded.
+    bool cubeCross = false;
+};
+
+// The thumbnail of the texture in `source`: its first picture (a cube map's +X face, or its
+// cross; the first slice of an array or volume) at the level ThumbnailLevel picks, decoded as
+// Direct3D reads it, shrunk to FitThumbnail by the viewer's box filter. False, with `error`
+// set, when there is none.
+bool MakeThumbnail(CByteSource& source, uint32_t size, Thumbnail& out,
+                   const ThumbnailOptions& options = ThumbnailOptions());
 
 // A named file as a source of bytes, read by the program's reader.
 class CFileSource : public CByteSource {

@@ -8,11 +8,18 @@
 #include "thumbs/Thumbnail.h"
 
 int RunThumbnail(int argc, char** argv) {
+    // --cross: a cube map unfolded, as the viewer's "Cube map as a cross" shows it.
+    ThumbnailOptions options;
+    if (argc == 5 && std::string(argv[4]) == "--cross") {
+        options.cubeCross = true;
+        --argc;
+    }
     char* end = nullptr;
     const long size = argc == 4 ? std::strtol(argv[3], &end, 10) : 0;
     if (argc != 4 || !*argv[3] || *end || size < 1 || size > 4096) {
-        std::fprintf(stderr, "brixa-cli: usage: brixa-cli thumbnail IN OUT SIZE (SIZE 1 to "
-                             "4096: the longer side at most)\n");
+        std::fprintf(stderr,
+                     "brixa-cli: usage: brixa-cli thumbnail IN OUT SIZE [--cross] (SIZE 1 to "
+                     "4096: the longer side at most)\n");
         return 1;
     }
     const std::string in = argv[1], out = argv[2];
@@ -25,7 +32,7 @@ int RunThumbnail(int argc, char** argv) {
         return 3;
     }
     Thumbnail thumbnail;
-    if (!MakeThumbnail(source, uint32_t(size), thumbnail)) {
+    if (!MakeThumbnail(source, uint32_t(size), thumbnail, options)) {
         std::fprintf(stderr, "brixa-cli: %s: %s\n", in.c_str(), thumbnail.error.c_str());
         return thumbnail.failure;
     }
