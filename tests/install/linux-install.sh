@@ -47,9 +47,9 @@ grep -qx "MimeType=$type;" "$entry" || fail "brixa.thumbnailer is not for $type"
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
 exec_line=${exec_line//%i/$sample}
 exec_line=${exec_line//%o/$home/thumb.png}
-(cd / && eval "env -i ${exec_line//%s/100}") || fail "the thumbnailer's command failed: $exec_line"
+(cd / && eval "env -i ${exec_line//%s/48}") || fail "the thumbnailer's command failed: $exec_line"
 size=$(identify -format %wx%h "$home/thumb.png") || fail "the thumbnailer wrote no picture"
-[ "$size" == 100x100 ] || fail "the thumbnail is $size, want 100x100"
+[ "$size" == 48x48 ] || fail "the thumbnail is $size, want 48x48"
 rm "$home/thumb.png"
 
 xdg-open "$sample" >/dev/null 2>&1 </dev/null &
