@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -101,22 +102,18 @@ std::vector<Row> Rows() {
     };
 }
 
+// A command line's exit status (Windows' system() needs the whole line quoted once more).
+int Run(const std::string& command) {
 #ifdef _WIN32
+    return std::system(("\"" + command + "\"").c_str());
+#else
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
 std::string Quoted(const std::string& s) {
     return "\"" + s + "\"";
 }
-int Run(const std::string& command) {
-    return std::system(("\"" + command + "\"").c_str());
-}
-#else
-std::string Quoted(const std::string& s) {
-    return "'" + s + "'";
-}
-int Run(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-#endif
 
 // brixa-cli thumbnail IN OUT SIZE: its status, and the PNG's pixels as 0xAARRGGBB.
 int CliThumbnail(const std::string& in, const std::string& out, uint32_t size, bool cross,
@@ -153,44 +150,22 @@ TEST_P(Thumbnails, CliWritesTheFittingLevel) {
 }
 
 #ifdef _WIN32
-// The viewer's settings with "Cube map as a cross" (Flags bit 23, settings version 3) as
-// `cross` says, in both of its stores; put back as they were afterwards.
-class StoredCross {
-  public:
-    explicit StoredCross(bool cross) {
-        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-            Store store = {};
-            if (RegCreateKeyExA(root, "SOFTWARE\\Solvane\\", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                &store.key, nullptr) != ERROR_SUCCESS)
-                continue;
-            for (int i = 0; i < 2; ++i) {
-                DWORD size = sizeof(DWORD);
-                store.had[i] = RegQueryValueExA(store.key, kNames[i], nullptr, nullptr,
-                                                (BYTE*)&store.old[i], &size) == ERROR_SUCCESS;
-                const DWORD value = i == 0 ? 3 : (store.old[1] & ~(1u << 23)) | cross << 23;
-                RegSetValueExA(store.key, kNames[i], 0, REG_DWORD, (const BYTE*)&value, 4);
-            }
-            m_Stores.push_back(store);
-        }
+// The viewer's "Cube map as a cross" stored on (Flags bit 23 of settings version 3) while it
+// lives, where the viewer keeps its settings under Wine.
+struct StoredCross {
+    HKEY key = nullptr;
+    StoredCross() {
+        const DWORD values[2] = {3, 1u << 23};
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Solvane\\", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr);
+        for (int i = 0; i < 2; ++i)
+            RegSetValueExA(key, kNames[i], 0, REG_DWORD, (const BYTE*)&values[i], 4);
     }
     ~StoredCross() {
-        for (Store& store : m_Stores) {
-            for (int i = 0; i < 2; ++i)
-                store.had[i] ? RegSetValueExA(store.key, kNames[i], 0, REG_DWORD,
-                                              (const BYTE*)&store.old[i], 4)
-                             : RegDeleteValueA(store.key, kNames[i]);
-            RegCloseKey(store.key);
-        }
+        for (const char* name : kNames) RegDeleteValueA(key, name);
+        RegCloseKey(key);
     }
-
-  private:
     static constexpr const char* kNames[2] = {"RegVer", "Flags"};
-    struct Store {
-        HKEY key;
-        bool had[2];
-        DWORD old[2];
-    };
-    std::vector<Store> m_Stores;
 };
 
 // Explorer's road: the DLL's class object, a provider on a stream of the file, GetThumbnail.
@@ -228,7 +203,7 @@ TEST_P(Thumbnails, HandlerGivesTheCliPixelsAndLetsTheFileGo) {
     WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
     HRESULT hr;
     {
-        StoredCross stored(row.cross);
+        std::unique_ptr<StoredCross> stored(row.cross ? new StoredCross : nullptr);
         hr = provider->GetThumbnail(row.size, &bitmap, &alpha);
     }
 
