@@ -119,4 +119,21 @@ TEST(Placement, StatusPartEdges) {
     }
 }
 
+TEST(Placement, StatusPartsFitTheirTexts) {
+    const StatusEdges six = {{60, 230, 330, 420, 500, -1}, 6};
+    const struct {
+        int32_t need[7], bar;
+        StatusEdges edges;
+    } cases[] = {
+        {{50, 90, 80, 0, 70, 120}, 700, six},                               // all fit as described
+        {{50, 90, 80, 0, 95, 120}, 700, {{60, 230, 330, 420, 515, -1}, 6}}, // "MipMap" grows
+        {{50, 90, 80, 0, 95, 150}, 620, {{50, 185, 285, 375, 470, -1}, 6}}, // wide parts give room
+        {{50, 90, 80, 0, 95, 150}, 500, {{50, 140, 220, 255, 350, -1}, 6}}, // down to the texts
+    };
+    for (const auto& c : cases) {
+        const StatusEdges e = FitStatusParts(six, c.need, c.bar);
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(e.right[i], c.edges.right[i]) << c.bar << " " << i;
+    }
+}
+
 } // namespace

@@ -1355,6 +1355,62 @@ TEST_F(Window, LiveReloadKeepsTheLevelAndReportsARemovedFile) {
     EXPECT_EQ(Picture(), after);
 }
 
+// Pixels of the image area's middle band, outside the picture, not in the background colour.
+int HintPixels() {
+    RECT client;
+    GetClientRect(g_hWndMain, &client);
+    HDC dc = GetDC(g_hWndMain);
+    const int y0 = (client.bottom - StatusBarHeight()) / 2;
+    int count = 0;
+    for (int y = y0 - 8; y < y0 + 8; ++y)
+        for (int x = 0; x < client.right; x += 2) {
+            const POINT p = {x, y};
+            if (!PtInRect(&g_LastImageRect, p) &&
+                GetPixel(dc, x, y) != GetSysColor(COLOR_SCROLLBAR))
+                ++count;
+        }
+    ReleaseDC(g_hWndMain, dc);
+    return count;
+}
+
+TEST_F(Window, HintUntilTheFirstPicture) {
+    Start();
+    RedrawWindow(g_hWndMain, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_GT(HintPixels(), 50);
+    Open(SmallArgb());
+    EXPECT_EQ(HintPixels(), 0);
+}
+
+// A path on the command line that cannot be shown: said at start-up, naming it.
+struct ArgumentCase {
+    const char* argument; // "*" stands for the test's folder
+    const char* caption;
+    const char* text;
+};
+class StartArgument : public Window, public ::testing::WithParamInterface<ArgumentCase> {};
+
+TEST_P(StartArgument, SaysWhatIsWrong) {
+    const std::string folder = TempDir();
+    WriteTempFile("picture.png", {1, 2, 3});
+    SetCurrentDirectoryA(folder.c_str());
+    std::string argument = GetParam().argument, text = GetParam().text;
+    if (argument.find('*') != std::string::npos) argument.replace(argument.find('*'), 1, folder);
+    if (text.find('*') != std::string::npos) text.replace(text.find('*'), 1, folder);
+    Start(argument);
+    ASSERT_EQ(g_dialogs.size(), 1u);
+    EXPECT_EQ(g_dialogs[0].caption, GetParam().caption);
+    EXPECT_EQ(g_dialogs[0].text.substr(0, text.size()), text);
+    EXPECT_EQ(g_szShownFileName[0], '\0');
+}
+INSTANTIATE_TEST_SUITE_P(
+    Window, StartArgument,
+    ::testing::Values(ArgumentCase{"picture.png", "Error...", "Not a DDS file: picture.png"},
+                      ArgumentCase{"\"*\\no such.dds\"", "Error...",
+                                   "File not found: *\\no such.dds"},
+                      ArgumentCase{"missing.dds", "Error...", "File not found: *\\missing.dds"},
+                      ArgumentCase{"*", "Error...", "Not a DDS file: * (a folder)"},
+                      ArgumentCase{"--help", "Brixa", "Usage: Brixa.exe [FILE.dds]"}));
+
 class Association : public Window {
   protected:
     void SetUp() override {
@@ -1401,26 +1457,29 @@ class Association : public Window {
     static std::string ModulePath() {
         char module[MAX_PATH] = "";
         GetModuleFileNameA(nullptr, module, sizeof module);
-        CharLowerA(module);
         return module;
     }
+    static std::string UserClasses() { return Dump(g_hUserRoot, "Software\\Classes"); }
     std::string m_base;
 };
 
 const char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.DDS";
 
-TEST_F(Association, WritesTheTwoKeysOnceAndRemovesThem) {
+TEST_F(Association, WritesTheUserKeysOnceAndRemovesThem) {
     Start();
     for (const char* sub : {"\\OpenWithList", "\\OpenWithProgids"})
         WriteDword(g_hUserRoot, std::string(kFileExts) + sub, "x", 1);
     Command(IDM_ASSOCIATE);
-    const std::string command = "\"" + ModulePath() + "\" \"%1\"";
-    const std::string expected = std::string("\\.dds\n.dds [] 1 Brixa.exe") + '\0' +
-                                 "\n\\Brixa.exe\nBrixa.exe\\shell\nBrixa.exe\\shell\\Open\n"
-                                 "Brixa.exe\\shell\\Open\\command\n"
-                                 "Brixa.exe\\shell\\Open\\command [] 1 " +
-                                 command + '\0' + "\n";
-    EXPECT_EQ(Dump(g_hClassesRoot), expected);
+    // The module path as the system gives it, with the program's icon, in the user's classes.
+    const std::string c = "Software\\Classes\\", z(1, '\0'), m = ModulePath();
+    const std::string expected =
+        c + ".dds\n" + c + ".dds [] 1 Brixa.exe" + z + "\n" + c + "Brixa.exe\n" + c +
+        "Brixa.exe\\DefaultIcon\n" + c + "Brixa.exe\\DefaultIcon [] 1 " + m + ",0" + z + "\n" + c +
+        "Brixa.exe\\shell\n" + c + "Brixa.exe\\shell\\Open\n" + c +
+        "Brixa.exe\\shell\\Open\\command\n" + c + "Brixa.exe\\shell\\Open\\command [] 1 \"" + m +
+        "\" \"%1\"" + z + "\n";
+    EXPECT_EQ(UserClasses(), expected);
+    EXPECT_EQ(Dump(g_hClassesRoot), "");
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].caption, "Information...");
     EXPECT_EQ(g_dialogs[0].text,
@@ -1428,16 +1487,16 @@ TEST_F(Association, WritesTheTwoKeysOnceAndRemovesThem) {
     HKEY gone;
     EXPECT_NE(RegOpenKeyExA(g_hUserRoot, kFileExts, 0, KEY_READ, &gone), ERROR_SUCCESS);
     Command(IDM_ASSOCIATE);
-    EXPECT_EQ(Dump(g_hClassesRoot), expected);
+    EXPECT_EQ(UserClasses(), expected);
     // Asked and answered No: nothing changes.
     Command(IDM_REMOVE_ASSOCIATION);
     ASSERT_EQ(g_dialogs.size(), 3u);
     EXPECT_EQ(g_dialogs[2].caption, "Warning...");
     EXPECT_EQ(g_dialogs[2].text, "Do you really want to remove DDS file association with Brixa ?");
-    EXPECT_EQ(Dump(g_hClassesRoot), expected);
+    EXPECT_EQ(UserClasses(), expected);
     g_boxAnswer = IDYES;
     Command(IDM_REMOVE_ASSOCIATION);
-    EXPECT_EQ(Dump(g_hClassesRoot), "");
+    EXPECT_EQ(UserClasses(), "");
     ASSERT_EQ(g_dialogs.size(), 5u);
     EXPECT_EQ(g_dialogs[4].text, "Registry removing finished.");
     // Nothing left to remove: the same answer.
@@ -1453,15 +1512,9 @@ TEST_F(Association, StandardUserRegistersInTheUserClasses) {
     Command(IDM_ASSOCIATE);
     EXPECT_EQ(Dump(g_hClassesRoot), "");
     EXPECT_EQ(ReadString(g_hUserRoot, "Software\\Classes\\.dds", nullptr), "Brixa.exe");
-    EXPECT_EQ(
-        ReadString(g_hUserRoot, "Software\\Classes\\Brixa.exe\\shell\\Open\\command", nullptr),
-        "\"" + ModulePath() + "\" \"%1\"");
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].caption, "Information...");
-    g_boxAnswer = IDYES;
-    Command(IDM_REMOVE_ASSOCIATION);
-    EXPECT_EQ(Dump(g_hUserRoot, "Software\\Classes"), "");
-    // Neither place can be written: the error, and nothing else.
+    // The user's classes cannot be written: the error, and nothing else.
     g_refusedRoot = HKEY(-1);
     g_dialogs.clear();
     Command(IDM_ASSOCIATE);
@@ -1470,19 +1523,43 @@ TEST_F(Association, StandardUserRegistersInTheUserClasses) {
     EXPECT_EQ(g_dialogs[0].text, "Failed to open/create a registry key !");
 }
 
+// Remove takes away whichever Brixa association is in force: its own, the installer's of
+// earlier versions (Brixa.DdsFile), the machine-wide one of earlier versions; the previous
+// default comes back, what others registered stays.
 TEST_F(Association, RemoveGivesBackWhatOthersRegistered) {
     Start();
     g_boxAnswer = IDYES;
-    RegSetKeyValueA(g_hClassesRoot, ".dds", nullptr, REG_SZ, "OtherViewer.dds", 16);
+    const std::string c = "Software\\Classes\\";
+    RegSetKeyValueA(g_hUserRoot, (c + ".dds").c_str(), nullptr, REG_SZ, "OtherViewer.dds", 16);
     Command(IDM_REMOVE_ASSOCIATION); // not Brixa's: nothing goes
-    EXPECT_EQ(ReadString(g_hClassesRoot, ".dds", nullptr), "OtherViewer.dds");
-    WriteDword(g_hClassesRoot, ".dds\\OpenWithProgids", "x", 1);
-    const std::string before = Dump(g_hClassesRoot);
+    EXPECT_EQ(ReadString(g_hUserRoot, c + ".dds", nullptr), "OtherViewer.dds");
+    WriteDword(g_hUserRoot, c + ".dds\\OpenWithProgids", "x", 1);
+    const std::string before = UserClasses();
     Command(IDM_ASSOCIATE);
     Command(IDM_ASSOCIATE); // again: the class before is still the other program's
-    EXPECT_EQ(ReadString(g_hClassesRoot, ".dds", nullptr), "Brixa.exe");
+    EXPECT_EQ(ReadString(g_hUserRoot, c + ".dds", nullptr), "Brixa.exe");
     Command(IDM_REMOVE_ASSOCIATION);
-    EXPECT_EQ(Dump(g_hClassesRoot), before);
+    EXPECT_EQ(UserClasses(), before);
+
+    const struct {
+        HKEY root;
+        std::string classes, progId;
+    } others[] = {{g_hUserRoot, c, "Brixa.DdsFile"}, {g_hClassesRoot, "", "Brixa.exe"}};
+    for (const auto& o : others) {
+        RegSetKeyValueA(o.root, (o.classes + ".dds").c_str(), nullptr, REG_SZ, "OtherViewer.dds",
+                        16);
+        const std::string saved = Dump(o.root, o.classes.empty() ? "" : "Software\\Classes");
+        RegSetKeyValueA(o.root, (o.classes + ".dds").c_str(), "Brixa.PreviousClass", REG_SZ,
+                        "OtherViewer.dds", 16);
+        RegSetKeyValueA(o.root, (o.classes + ".dds").c_str(), nullptr, REG_SZ, o.progId.c_str(),
+                        DWORD(o.progId.size() + 1));
+        RegSetKeyValueA(o.root, (o.classes + o.progId + "\\shell\\open\\command").c_str(), nullptr,
+                        REG_SZ, "x", 2);
+        RegSetKeyValueA(o.root, (o.classes + o.progId + "\\DefaultIcon").c_str(), nullptr, REG_SZ,
+                        "x", 2);
+        Command(IDM_REMOVE_ASSOCIATION);
+        EXPECT_EQ(Dump(o.root, o.classes.empty() ? "" : "Software\\Classes"), saved) << o.progId;
+    }
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 // Help > Associate and Remove: Windows opens .dds files with this program, or no longer does.
+// One scheme with the installer's: the class "Brixa.exe" in the user's classes, with the
+// program's icon and its open command, the .dds default it replaced kept beside it.
 #include "app/Shell.h"
 
-#include <string>
+#include <shlobj.h>
 
-#include "view/FileList.h"
+#include <string>
 
 HKEY g_hClassesRoot = HKEY_CLASSES_ROOT;
 HKEY g_hUserRoot = HKEY_CURRENT_USER;
@@ -14,30 +16,31 @@ const char* const kUserChoiceKeys[] = {
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.DDS\\OpenWithProgids",
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.DDS",
 };
-// Brixa's own class, children before their parents: each deletion removes one key without
-// subkeys, so that nothing another program put below them goes too.
-const char* const kOwnClassKeys[] = {"Brixa.exe\\shell\\Open\\command", "Brixa.exe\\shell\\Open",
-                                     "Brixa.exe\\shell", "Brixa.exe"};
-const char kExtensionKey[] = ".dds";
-const char kCommandKey[] = "Brixa.exe\\shell\\Open\\command";
 const char kClassName[] = "Brixa.exe";
-// Beside the extension's default: the class it named before Brixa took it over.
+// The classes Brixa ever registered: its own and the one of installers before this scheme.
+const char* const kOwnClasses[] = {kClassName, "Brixa.DdsFile"};
+// Below each class, children before their parents: each deletion removes one key without
+// subkeys, so that nothing another program put below them goes too.
+const char* const kOwnClassKeys[] = {"\\shell\\Open\\command", "\\shell\\Open", "\\shell",
+                                     "\\DefaultIcon", ""};
+const char kExtensionKey[] = ".dds";
+// Beside the extension's default: the class it named before Brixa took it over. The
+// installer keeps it there too, and its uninstaller gives it back.
 const char kPreviousValue[] = "Brixa.PreviousClass";
-// The per-user classes, which Windows merges into HKEY_CLASSES_ROOT; where a standard user
-// may not write the machine-wide ones, the registration goes here.
+// The per-user classes, which Windows merges into HKEY_CLASSES_ROOT: an association of the
+// user's own, which needs no administrator and wins over the machine's.
 const std::string kUserClasses = "Software\\Classes\\";
 
-// A class key under one of the two places: the machine's classes (root null) or the user's.
-std::string ClassPath(bool user, const char* subkey) {
-    return user ? kUserClasses + subkey : std::string(subkey);
+std::string ClassPath(bool user, const std::string& subkey) {
+    return user ? kUserClasses + subkey : subkey;
 }
 HKEY ClassRoot(bool user) {
     return user ? g_hUserRoot : g_hClassesRoot;
 }
 
-HKEY CreateClassKey(bool user, const char* subkey) {
+HKEY CreateUserClassKey(const std::string& subkey) {
     HKEY key = nullptr;
-    if (g_pfnRegCreateKeyExA(ClassRoot(user), ClassPath(user, subkey).c_str(), 0, nullptr,
+    if (g_pfnRegCreateKeyExA(g_hUserRoot, ClassPath(true, subkey).c_str(), 0, nullptr,
                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                              nullptr) == ERROR_SUCCESS)
         return key;
@@ -61,6 +64,18 @@ bool SetText(HKEY key, const char* name, const std::string& text) {
                           DWORD(text.size() + 1)) == ERROR_SUCCESS;
 }
 
+// A default value in the wide form: paths in any language.
+bool SetWideDefault(HKEY key, const std::wstring& text) {
+    return RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          DWORD((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool IsOwnClass(const std::string& name) {
+    for (const char* own : kOwnClasses)
+        if (lstrcmpiA(name.c_str(), own) == 0) return true;
+    return false;
+}
+
 void ReportCreateFailure() {
     MessageBoxA(nullptr, "Failed to open/create a registry key !", "Error...", MB_ICONERROR);
 }
@@ -73,7 +88,7 @@ void ReportSetFailure() {
 // association must not take Brixa's own name for the previous one).
 bool TakeExtension(HKEY key) {
     const std::string previous = ReadText(key, nullptr);
-    if (!previous.empty() && previous != kClassName) SetText(key, kPreviousValue, previous);
+    if (!previous.empty() && !IsOwnClass(previous)) SetText(key, kPreviousValue, previous);
     return SetText(key, nullptr, kClassName);
 }
 
@@ -84,7 +99,7 @@ void GiveBackExtension(bool user) {
     const std::string path = ClassPath(user, kExtensionKey);
     if (RegOpenKeyExA(ClassRoot(user), path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
-    if (ReadText(key, nullptr) == kClassName) {
+    if (IsOwnClass(ReadText(key, nullptr))) {
         const std::string previous = ReadText(key, kPreviousValue);
         if (previous.empty())
             RegDeleteValueA(key, nullptr);
@@ -99,19 +114,23 @@ void GiveBackExtension(bool user) {
     if (subkeys == 0 && values == 0) RegDeleteKeyA(ClassRoot(user), path.c_str());
 }
 
-std::string Lower(std::string text) {
-    if (!text.empty()) CharLowerBuffA(&text[0], DWORD(text.size()));
-    return text;
+// Writes one value of Brixa's class; false after reporting the failure.
+bool WriteClassValue(const std::string& subkey, const std::wstring& text) {
+    HKEY key = CreateUserClassKey(std::string(kClassName) + subkey);
+    if (!key) {
+        ReportCreateFailure();
+        return false;
+    }
+    const bool written = SetWideDefault(key, text);
+    RegCloseKey(key);
+    if (!written) ReportSetFailure();
+    return written;
 }
 } // namespace
 
 void AssociateDdsFiles() {
     for (const char* subkey : kUserChoiceKeys) RegDeleteKeyA(g_hUserRoot, subkey);
-    // Both keys go to the same place: the machine's classes, or the user's when those cannot be
-    // written.
-    bool user = false;
-    HKEY extension = CreateClassKey(user, kExtensionKey);
-    if (!extension) extension = CreateClassKey(user = true, kExtensionKey);
+    HKEY extension = CreateUserClassKey(kExtensionKey);
     if (!extension) {
         ReportCreateFailure();
         return;
@@ -122,33 +141,30 @@ void AssociateDdsFiles() {
         ReportSetFailure();
         return;
     }
-    HKEY commandKey = CreateClassKey(user, kCommandKey);
-    if (!commandKey) {
-        ReportCreateFailure();
+    // The module path as the system gives it (the name's own case, any language).
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    if (!WriteClassValue("\\shell\\Open\\command", L"\"" + std::wstring(module) + L"\" \"%1\"") ||
+        !WriteClassValue("\\DefaultIcon", std::wstring(module) + L",0"))
         return;
-    }
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, sizeof module);
-    const std::string command = AssociationCommand(Lower(module));
-    const bool written = SetText(commandKey, nullptr, command);
-    RegCloseKey(commandKey);
-    if (!written) {
-        ReportSetFailure();
-        return;
-    }
-    const std::string text =
-        "All your DDS files have been associated with [" + AssociationPath(command) + "].";
-    MessageBoxA(g_hWndMain, text.c_str(), "Information...", MB_ICONINFORMATION);
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    const std::wstring text =
+        L"All your DDS files have been associated with [" + std::wstring(module) + L"].";
+    MessageBoxW(g_hWndMain, text.c_str(), L"Information...", MB_ICONINFORMATION);
 }
 
+// Takes away whichever Brixa association is in force, the user's or the machine's (earlier
+// versions wrote there), and gives .dds back to the program it named before.
 void RemoveDdsAssociation() {
     if (MessageBoxA(g_hWndMain, "Do you really want to remove DDS file association with Brixa ?",
                     "Warning...", MB_YESNO | MB_ICONWARNING) != IDYES)
         return;
     for (bool user : {false, true}) {
         GiveBackExtension(user);
-        for (const char* subkey : kOwnClassKeys)
-            RegDeleteKeyA(ClassRoot(user), ClassPath(user, subkey).c_str());
+        for (const char* own : kOwnClasses)
+            for (const char* subkey : kOwnClassKeys)
+                RegDeleteKeyA(ClassRoot(user), ClassPath(user, std::string(own) + subkey).c_str());
     }
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     MessageBoxA(g_hWndMain, "Registry removing finished.", "Information...", MB_ICONINFORMATION);
 }

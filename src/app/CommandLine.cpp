@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "view/FileList.h"
+
 namespace {
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -38,4 +40,15 @@ FolderAndName SplitFolderAndName(const std::string& path) {
     const size_t slash = path.rfind('\\');
     if (slash == std::string::npos) return {std::string(), path};
     return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+ArgumentMessage ArgumentMessageOf(const std::string& typed, const std::string& fullPath,
+                                  PathKind kind) {
+    if (kind == PathKind::kFile && HasDdsExtension(typed.c_str())) return {"", false};
+    if (kind == PathKind::kMissing && (typed[0] == '-' || typed == "/?"))
+        return {"Usage: Brixa.exe [FILE.dds]\nShows the DDS texture FILE.dds; without one, O "
+                "opens a file and a file dropped on the window is shown.",
+                false};
+    if (kind == PathKind::kMissing) return {"File not found: " + fullPath, true};
+    return {"Not a DDS file: " + typed + (kind == PathKind::kFolder ? " (a folder)" : ""), true};
 }

@@ -17,3 +17,15 @@ struct FolderAndName {
     std::string name;   // the rest
 };
 FolderAndName SplitFolderAndName(const std::string& path);
+
+// What the path named on the command line is, as the system finds it.
+enum class PathKind { kMissing, kFolder, kFile };
+struct ArgumentMessage {
+    std::string text; // empty: a .dds file, to be opened
+    bool error;       // an error box; else the usage, for information
+};
+// What start-up says before it opens the path the user typed (fullPath: as the system
+// completes it): the usage for an option, "File not found: FULL PATH" for a path to nothing,
+// "Not a DDS file: TYPED" for a folder or a file of another kind.
+ArgumentMessage ArgumentMessageOf(const std::string& typed, const std::string& fullPath,
+                                  PathKind kind);

@@ -159,6 +159,7 @@ void OnMove(HWND hwnd, int, int) {
 
 void OnSize(HWND, UINT state, int, int) {
     SendMessageA(g_hStatusBar, WM_SIZE, 0, 0);
+    if (g_hStatusBar) SetStatusParts(); // the texts fitted to the new width
     if (state != SIZE_MINIMIZED) PlacePostponedPicture();
 }
 
@@ -451,6 +452,30 @@ void HandleArgumentText(const char* argumentText) {
     OpenByName();
 }
 
+// The path named at start-up, looked at before it is opened: what is wrong with it is said,
+// naming it, and the window starts without a file.
+static const char* CheckedArgumentText(const char* argumentText) {
+    const std::string typed = FirstPathOf(argumentText);
+    if (typed.empty()) return argumentText;
+    const std::wstring path = Wide(typed);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD error = GetLastError();
+    PathKind kind = PathKind::kFile;
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        kind = attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::kFolder : PathKind::kFile;
+    else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+             error == ERROR_INVALID_NAME)
+        kind = PathKind::kMissing; // else the load says what the system says
+    wchar_t full[MAX_PATH] = L"";
+    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+    const ArgumentMessage message =
+        ArgumentMessageOf(typed, n != 0 && n < MAX_PATH ? Utf8(full) : typed, kind);
+    if (message.text.empty()) return argumentText;
+    MessageBoxW(g_hWndMain, Wide(message.text).c_str(), message.error ? L"Error..." : L"Brixa",
+                message.error ? MB_ICONERROR : MB_ICONINFORMATION);
+    return "";
+}
+
 bool StartUp(HINSTANCE instance, const char* argumentText, int showCommand) {
     LoadStringA(instance, IDS_APP_TITLE, g_szTitle, sizeof g_szTitle);
     LoadStringA(instance, IDC_BRIXA, g_szWindowClass, sizeof g_szWindowClass);
@@ -459,7 +484,7 @@ bool StartUp(HINSTANCE instance, const char* argumentText, int showCommand) {
     g_hAccel = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_BRIXA));
     g_hMenu = GetMenu(g_hWndMain);
     SetInitialMenuStates();
-    HandleArgumentText(argumentText);
+    HandleArgumentText(CheckedArgumentText(argumentText));
     return true;
 }
 

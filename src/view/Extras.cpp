@@ -134,23 +134,38 @@ void ShowViewPart() {
 }
 
 // The described six parts, measured in the status bar's own font and the display's
-// resolution; a seventh while it has something to show.
+// resolution; a seventh while it has something to show. Then made to fit the texts on show.
 void SetStatusParts() {
     HDC dc = GetDC(g_hStatusBar);
     HGDIOBJ old = SelectObject(dc, HFONT(SendMessageA(g_hStatusBar, WM_GETFONT, 0, 0)));
     static const char kFirst[] = " Type: DDS";
     SIZE text = {0, 0};
     GetTextExtentPoint32A(dc, kFirst, sizeof kFirst - 1, &text);
+    int borders[3] = {0, 0, 0}; // the part's frame and the room beside its text
+    SendMessageA(g_hStatusBar, SB_GETBORDERS, 0, LPARAM(borders));
+    const int32_t frame = 2 * borders[2] + 6;
+    int32_t need[kStatusParts + 1] = {};
+    for (int part = 0; part < kStatusParts; ++part) {
+        char shown[kTextBufferSize] = "";
+        if (LOWORD(SendMessageA(g_hStatusBar, SB_GETTEXTLENGTHA, part, 0)) >= sizeof shown)
+            continue;
+        SendMessageA(g_hStatusBar, SB_GETTEXTA, part, LPARAM(shown));
+        SIZE size = {0, 0};
+        if (shown[0] && GetTextExtentPoint32A(dc, shown, lstrlenA(shown), &size))
+            need[part] = size.cx + frame;
+    }
     const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
     SelectObject(dc, old);
     ReleaseDC(g_hStatusBar, dc);
-    int borders[3] = {0, 0, 0}; // the part's frame and the room beside its text
-    SendMessageA(g_hStatusBar, SB_GETBORDERS, 0, LPARAM(borders));
     if (SeventhPartWanted() != g_bSeventhPart) {
         g_bSeventhPart = !g_bSeventhPart;
         PlaceWindow(); // wider or back
     }
-    const StatusEdges edges = StatusPartEdges(dpi, text.cx + 2 * borders[2] + 6, g_bSeventhPart);
+    RECT bar = {};
+    GetClientRect(g_hStatusBar, &bar);
+    const StatusEdges edges =
+        FitStatusParts(StatusPartEdges(dpi, text.cx + frame, g_bSeventhPart), need,
+                       bar.right - GetSystemMetrics(SM_CXVSCROLL)); // the size grip
     SendMessageA(g_hStatusBar, SB_SETPARTS, edges.count, LPARAM(edges.right));
     g_viewText = "\x01"; // not a text the part can have: set again
 }

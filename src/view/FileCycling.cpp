@@ -91,7 +91,7 @@ void ShowOpenDialog() {
     ofn.lpstrInitialDir = initialDir.c_str();
     ofn.lpstrTitle = L"Open file...";
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER |
-                OFN_ENABLESIZING;
+                OFN_HIDEREADONLY | OFN_ENABLESIZING;
     if (!GetOpenFileNameW(&ofn)) return;
     const std::string chosen = Utf8(path);
     const size_t offset = ofn.nFileOffset < MAX_PATH ? ofn.nFileOffset : 0;

@@ -20,6 +20,19 @@ float Scale() {
     return g_fFitFactor * g_fZoomFactor;
 }
 
+// Before any file is shown: one line on how to open one, in the middle of the image area.
+const wchar_t kOpenHint[] = L"Open a .dds file: O, or drop it here";
+bool g_bHintShown = false;
+
+void PaintHint(HDC dc, RECT area) {
+    const HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    DrawTextW(dc, kOpenHint, -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    g_bHintShown = true;
+}
+
 // Made at each paint from the image painted, never kept: a header that outlived its image
 // would make the system read a larger picture than the buffer holds.
 BITMAPINFO BitmapHeaderOf(const ShownImage& image) {
@@ -99,10 +112,19 @@ int32_t StatusBarHeight() {
 
 void PaintImage(HDC dc) {
     const ShownImage image = Shown();
-    if (!g_bPaintingEnabled || !image.pixels) return;
+    if (!g_bPaintingEnabled) return;
     RECT client;
     GetClientRect(g_hWndMain, &client);
     const int32_t areaHeight = client.bottom - StatusBarHeight();
+    RECT area = {0, 0, client.right, areaHeight};
+    if (!image.pixels) {
+        if (!g_szShownFileName[0]) PaintHint(dc, area);
+        return;
+    }
+    if (g_bHintShown) { // the first picture: the hint goes
+        FillRect(dc, &area, HBRUSH(COLOR_SCROLLBAR + 1));
+        g_bHintShown = false;
+    }
     const float scale = Scale();
     const double width = DrawnLength(image.width, scale);
     const double height = DrawnLength(image.height, scale);

@@ -62,6 +62,23 @@ StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool seventh) {
     return e;
 }
 
+StatusEdges FitStatusParts(const StatusEdges& edges, const int32_t* need, int32_t barWidth) {
+    int32_t width[kStatusParts + 1] = {}, total = 0;
+    for (int i = 0; i < edges.count; ++i) {
+        const int32_t described =
+            i == edges.count - 1 ? 0 : edges.right[i] - (i ? edges.right[i - 1] : 0);
+        width[i] = std::max(described, need[i]);
+        total += width[i];
+    }
+    for (int i = 0; i < edges.count - 1 && total > barWidth; ++i) {
+        const int32_t give = std::min(total - barWidth, width[i] - std::max(need[i], 0));
+        if (give > 0) width[i] -= give, total -= give;
+    }
+    StatusEdges fitted = edges;
+    for (int i = 0, right = 0; i < edges.count - 1; ++i) fitted.right[i] = right += width[i];
+    return fitted;
+}
+
 CrossCell CubeCrossCell(int32_t face) {
     static constexpr CrossCell kCells[kCubeFaces] = {{2, 1}, {0, 1}, {1, 0},
                                                      {1, 2}, {1, 1}, {3, 1}};

@@ -49,6 +49,11 @@ struct StatusEdges {
     int32_t count;
 };
 StatusEdges StatusPartEdges(int32_t dpi, int32_t firstTextWidth, bool seventh = false);
+// The edges made to fit the texts on show: a part narrower than its text (need: the text's
+// width with its frame) grows, the parts after it move right; when that goes past the bar's
+// width (the last part's text included), parts wider than their texts give up what they do
+// not need, the earlier first. Texts show whole whenever the bar can hold them all.
+StatusEdges FitStatusParts(const StatusEdges& edges, const int32_t* need, int32_t barWidth);
 
 // The progress bar's top-left corner in a client area of this size.
 struct BarPosition {

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The Linux install's round trip: scripts/install-linux into a fresh home (the default prefix
-# ~/.local), `xdg-open SAMPLE.dds` opens a Brixa window titled with that file (the launcher
-# making its Wine prefix on first use), and scripts/install-linux --uninstall leaves the home
-# as it was; the thumbnailer, run as a file manager runs it, writes the sample's picture.
-#   linux-install.sh SAMPLE.dds          (needs DISPLAY; BRIXA_EXE: a built Brixa.exe,
-#                                        BRIXA_CLI: a native brixa-cli)
+# ~/.local) where another application is the image/x-dds default, `xdg-open SAMPLE.dds` opens
+# a Brixa window titled with that file (the launcher making its Wine prefix on first use),
+# brixa-cli answers from PATH, and scripts/install-linux --uninstall leaves the home as it
+# was, the other default and its files byte for byte; the thumbnailer, run as a file manager
+# runs it, writes the sample's picture.
+#   linux-install.sh SAMPLE.dds   (needs DISPLAY; BRIXA_EXE, BRIXA_CLI: a built Brixa.exe, brixa-cli)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 sample=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -24,10 +25,14 @@ fail() {
     exit 1
 }
 
-mkdir -p "$home/work"
+mkdir -p "$home/work" "$home/.config" "$home/.local/share/applications"
 cp "$sample" "$home/work/"
 sample=$home/work/$(basename "$sample")
-before=$(cd "$home" && find . | sort)
+printf '[Desktop Entry]\nType=Application\nName=Other\nExec=true %%f\nMimeType=image/x-dds;\n' \
+    >"$home/.local/share/applications/other.desktop"
+printf '[Default Applications]\nimage/x-dds=other.desktop\n' >"$home/.config/mimeapps.list"
+snapshot() { (cd "$home" && find . -type f -exec md5sum {} + | sort -k2 && find . | sort); }
+before=$(snapshot)
 
 "$root/scripts/install-linux" || fail "scripts/install-linux failed"
 for f in bin/brixa lib/brixa/Brixa.exe share/applications/brixa.desktop \
@@ -40,6 +45,7 @@ type=$(xdg-mime query filetype "$sample")
 [ "$type" == image/x-dds ] || fail "xdg-mime says $sample is '$type'"
 default=$(xdg-mime query default image/x-dds)
 [ "$default" == brixa.desktop ] || fail "the default application for image/x-dds is '$default'"
+PATH=$home/.local/bin:$PATH brixa-cli --version | grep -q '^brixa-cli ' || fail "brixa-cli does not answer"
 
 # The thumbnailer for the type of the sample, its Exec line filled in as file managers do.
 entry=$home/.local/share/thumbnailers/brixa.thumbnailer
@@ -71,6 +77,6 @@ viewer=
 WINEPREFIX=$home/.local/share/brixa/wine "${WINESERVER:-wineserver}" -k 2>/dev/null || true
 
 "$root/scripts/install-linux" --uninstall || fail "scripts/install-linux --uninstall failed"
-after=$(cd "$home" && find . | sort)
-[ "$before" == "$after" ] || fail "left behind: $(comm -13 <(echo "$before") <(echo "$after") | tr '\n' ' ')"
+after=$(snapshot)
+[ "$before" == "$after" ] || fail "not as before: $(diff <(echo "$before") <(echo "$after") | grep '^[<>]' | tr '\n' ' ')"
 echo "installed, opened $name with xdg-open, uninstalled: nothing left"

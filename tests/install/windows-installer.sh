@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The Windows installer's round trip under 64-bit Wine: a silent install (/S) over another
-# program's .dds default; the files, the Start-menu shortcut and the keys it writes; Brixa
-# started by the installed open command shows a sample; a silent uninstall leaves the registry
-# (HKCU, and HKLM\Software where Brixa keeps its settings under Wine) as it was before and
-# nothing of Brixa on disk. Its thumbnail handler is named for .dds where no other is, and a
-# second round trip over another program's handler keeps that one.
+# The Windows installer's round trip under 64-bit Wine: a silent install (/S /ADDTOPATH) over
+# another program's .dds default; the files, the Start-menu shortcut, the keys it writes and
+# brixa-cli's folder on the user's Path; a reinstall into another folder takes the first copy
+# away; Brixa started by the installed open command shows a sample; its Help menu's Remove
+# takes the installer's association away (.dds back to the other program) and its Associate
+# makes its own; a silent uninstall leaves the registry (HKCU, and HKLM\Software where Brixa
+# keeps its settings under Wine) as it was before and nothing of Brixa on disk. Its thumbnail
+# handler is named for .dds where no other is, and a second round trip over another program's
+# handler keeps that one.
 #   windows-installer.sh INSTALLER.exe SAMPLE.dds
 # Needs DISPLAY (an Xvfb) and WINEPREFIX (a prefix of its own); programs run through
 # cmake/wine-run.sh.
@@ -82,21 +85,27 @@ wait_for() { # SECONDS COMMAND...: until the command succeeds
 run reg add "$classes\\.dds" /ve /d OtherViewer.dds /f >/dev/null
 snapshot "$work/before.txt"
 
-# ---- silent install
-run "$installer" /S || fail "the installer exited with $?"
+# ---- silent install, then again into another folder
+run "$installer" /S /ADDTOPATH || fail "the installer exited with $?"
+first=$(unix_path "$(reg_value "$uninstall_key" InstallLocation)")
+[ -f "$first/Brixa.exe" ] || fail "the first install has no Brixa.exe"
+run "$installer" /S /ADDTOPATH "/D=C:\BrixaTools" || fail "the reinstall exited with $?"
+[ ! -e "$first" ] || fail "the reinstall left the first copy in $first"
 location=$(reg_value "$uninstall_key" InstallLocation)
-[ -n "$location" ] || fail "no InstallLocation in $uninstall_key"
+[ "$location" == 'C:\BrixaTools' ] || fail "InstallLocation is '$location' after the reinstall"
 dir=$(unix_path "$location")
-for f in Brixa.exe brixa-cli.exe README.md LICENSE Uninstall.exe; do
+[ "$(reg_value 'HKCU\Environment' Path)" == "$location" ] || fail "the user's Path is '$(reg_value 'HKCU\Environment' Path)'"
+[ -n "$(reg_value "$uninstall_key" EstimatedSize)" ] || fail "no EstimatedSize"
+for f in Brixa.exe brixa-cli.exe README.txt LICENSE Uninstall.exe; do
     [ -f "$dir/$f" ] || fail "$location has no $f"
 done
 appdata=$(unix_path "$(run cmd /c echo %APPDATA% | tr -d '\r')")
 shortcut="$appdata/Microsoft/Windows/Start Menu/Programs/Brixa.lnk"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut $shortcut"
-command=$(reg_value "$classes\\Brixa.DdsFile\\shell\\open\\command")
+command=$(reg_value "$classes\\Brixa.exe\\shell\\open\\command")
 [ "$command" == "\"$location\\Brixa.exe\" \"%1\"" ] || fail "open command is '$command'"
-for check in ".dds||Brixa.DdsFile" ".dds\\OpenWithProgids|Brixa.DdsFile|" \
-    "Brixa.DdsFile\\DefaultIcon||$location\\Brixa.exe,0" \
+for check in ".dds||Brixa.exe" ".dds\\OpenWithProgids|Brixa.exe|" ".dds|Brixa.PreviousClass|OtherViewer.dds" \
+    "Brixa.exe\\DefaultIcon||$location\\Brixa.exe,0" \
     "Applications\\Brixa.exe\\shell\\open\\command||$command" \
     "Applications\\Brixa.exe\\SupportedTypes|.dds|"; do
     IFS='|' read -r key name want <<<"$check"
@@ -112,8 +121,6 @@ done
     [ -f "$dir/BrixaThumbs.dll" ] || fail "the thumbnail handler's class is not registered"
 [ "$(reg_value "$thumbs_entry")" == "{f7c0844b-82cc-4608-bf9f-d7b832305936}" ] ||
     fail "the thumbnail handler is not named for .dds"
-[ "$(reg_value "$uninstall_key" PreviousDdsDefault)" == OtherViewer.dds ] ||
-    fail "the previous .dds default was not kept"
 echo "installed: $location (files, shortcut, association, uninstall entry)"
 
 # ---- Brixa from the installed open command shows the sample
@@ -125,6 +132,31 @@ name=$(basename "$sample")
 find_window() { window=$(xdotool search --name "^Brixa - \\[${name//./\\.}\\]" 2>/dev/null | head -1) && [ -n "$window" ]; }
 wait_for 30 find_window || fail "no window titled with $name"
 echo "window: $(xdotool getwindowname "$window")"
+
+# ---- its Help menu: Remove after the installer's association, then Associate
+box() { # CAPTION KEY: answers the message box with that caption
+    local b
+    find_box() { b=$(xdotool search --name "^$1\$" 2>/dev/null | head -1) && [ -n "$b" ]; }
+    wait_for 15 find_box "${1//./\\.}" || fail "no box '$1'"
+    xdotool windowfocus --sync "$b" key "$2"
+}
+help_item() { # DOWNS: the Help menu's item after that many Down keys
+    xdotool windowfocus --sync "$window" key alt+h
+    sleep 0.3
+    for _ in $(seq "$1"); do xdotool key Down; done
+    xdotool key Return
+}
+help_item 1
+box Warning... y
+box Information... Return
+[ "$(reg_value "$classes\\.dds")" == OtherViewer.dds ] || fail "Remove left .dds at '$(reg_value "$classes\\.dds")'"
+! run reg query "$classes\\Brixa.exe" >/dev/null 2>&1 || fail "Remove left the class Brixa.exe"
+help_item 0
+box Information... Return
+[ "$(reg_value "$classes\\.dds")" == Brixa.exe ] || fail "Associate left .dds at '$(reg_value "$classes\\.dds")'"
+[ "$(reg_value "$classes\\Brixa.exe\\shell\\Open\\command")" == "$command" ] ||
+    fail "Associate wrote '$(reg_value "$classes\\Brixa.exe\\shell\\Open\\command")'"
+echo "Help menu: Remove gave .dds back to OtherViewer.dds, Associate took it again"
 xdotool windowfocus --sync "$window" key Escape
 wait_for 15 eval '! kill -0 $viewer 2>/dev/null' || fail "Brixa did not close on Esc"
 
@@ -146,6 +178,7 @@ other='{00000000-1111-2222-3333-444444444444}'
 run reg add "$thumbs_entry" /ve /d "$other" /f >/dev/null
 run "$installer" /S || fail "the second install exited with $?"
 [ "$(reg_value "$thumbs_entry")" == "$other" ] || fail "the install replaced another thumbnail handler"
+dir=$(unix_path "$(reg_value "$uninstall_key" InstallLocation)")
 run "$dir/Uninstall.exe" /S /REMOVESETTINGS
 wait_for 30 gone || fail "the second uninstall did not finish"
 [ "$(reg_value "$thumbs_entry")" == "$other" ] || fail "the uninstall removed another thumbnail handler"
