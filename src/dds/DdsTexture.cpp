@@ -66,13 +66,28 @@ void CDdsTexture::ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat
 
 bool CDdsTexture::Load(const char* fileName, int32_t mipLevel, int32_t faceOrLayer,
                        void* ownerWindow, bool treatDxt5AsNm, ProgressCallback progress) {
-    using namespace dds;
     (void)ownerWindow; // the shell shows m_LastError in a box owned by its window
+    return LoadFrom(
+        [&] {
+            m_Reader.Open(fileName, fileex::kOpenExisting, fileex::kGenericRead,
+                          fileex::kFileShareRead, nullptr);
+        },
+        mipLevel, faceOrLayer, treatDxt5AsNm, progress);
+}
+
+bool CDdsTexture::Load(CByteSource& source, int32_t mipLevel, int32_t faceOrLayer,
+                       bool treatDxt5AsNm, ProgressCallback progress) {
+    return LoadFrom([&] { m_Reader.OpenSource(&source); }, mipLevel, faceOrLayer, treatDxt5AsNm,
+                    progress);
+}
+
+bool CDdsTexture::LoadFrom(const std::function<void()>& open, int32_t mipLevel, int32_t faceOrLayer,
+                           bool treatDxt5AsNm, ProgressCallback progress) {
+    using namespace dds;
     m_LastError = LoadError();
     bool accepted = true;
     try {
-        m_Reader.Open(fileName, fileex::kOpenExisting, fileex::kGenericRead, fileex::kFileShareRead,
-                      nullptr);
+        open();
         // The head goes into a block of its own and reaches the record only once the file is
         // accepted: the buffers of the previous surface must never meet another header.
         DdsHead head;

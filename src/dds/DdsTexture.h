@@ -58,6 +58,10 @@ class CDdsTexture {
     // included). m_LastError says which. `progress` hears of the surface read; null: go on.
     bool Load(const char* fileName, int32_t mipLevel, int32_t faceOrLayer, void* ownerWindow,
               bool treatDxt5AsNm, ProgressCallback progress = nullptr);
+    // The same from a source of bytes instead of a named file (the reader reads it until the
+    // load ends; it stays the caller's).
+    bool Load(CByteSource& source, int32_t mipLevel, int32_t faceOrLayer, bool treatDxt5AsNm,
+              ProgressCallback progress = nullptr);
     void FreeBuffers();
     // Allocates both images for the head's width and height, their pixels undefined until
     // DecodeSurface and Compose write every one; false when that is impossible (both are then
@@ -135,6 +139,9 @@ class CDdsTexture {
     int32_t m_nExposure = 0;
 
   private:
+    // Load's steps once `open` has opened the reader (it throws as the reader does).
+    bool LoadFrom(const std::function<void()>& open, int32_t mipLevel, int32_t faceOrLayer,
+                  bool treatDxt5AsNm, ProgressCallback progress);
     // The steps after classification: locate, size, allocate and read the selected surface.
     // False when the header is refused or the buffer cannot be allocated.
     bool LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize,

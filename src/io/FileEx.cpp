@@ -1,6 +1,7 @@
 // Parts of the reader that do not depend on the backend: the exception and Read's frame.
 #include "io/FileEx.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -46,7 +47,49 @@ uint32_t CFileEx::Read(void* buffer, uint32_t count, ProgressCallback callback, 
     };
     m_bBusy = 1;
     BusyScope scope{*this};
+    if (m_pSource) return TransferFromSource(buffer, count, callback, userValue);
     return Transfer(buffer, count, callback, userValue, pumpMessages);
+}
+
+uint32_t CFileEx::TransferFromSource(void* buffer, uint32_t count, ProgressCallback callback,
+                                     uintptr_t userValue) {
+    uint8_t* target = static_cast<uint8_t*>(buffer);
+    uint32_t done = 0, error = 0;
+    while (done < count && !m_bCloseRequested) {
+        const uint32_t size = std::min(m_nChunkSize, count - done);
+        uint32_t got = 0;
+        if (!m_pSource->ReadAt(m_nBaseOffset + done, target + done, size, got, error)) break;
+        done += std::min(got, size);
+        if (got == 0) {
+            error = fileex::kErrorHandleEof;
+            break;
+        }
+        if (!CallProgress(callback, done, count, userValue)) break;
+    }
+    if (error && m_bThrow) throw CFileExException(error, fileex::kCodeSystem);
+    return done;
+}
+
+uint64_t CFileEx::SourceSize() {
+    uint64_t size = 0;
+    uint32_t error = 0;
+    if (m_pSource->Size(size, error)) return size;
+    if (m_bThrow) throw CFileExException(error, fileex::kCodeSystem);
+    return 0;
+}
+
+int CFileEx::OpenSource(CByteSource* source) {
+    if (m_bBusy) {
+        if (m_bThrow) throw CFileExException(0, fileex::kCodeBusy);
+        return 0;
+    }
+    Close();
+    if (!source) return 0;
+    m_pSource = source;
+    m_nBaseOffset = 0;
+    m_szFileName[0] = '\0';
+    m_bOpen = 1;
+    return 1;
 }
 
 int CFileEx::Open(const char* name, uint32_t creationDisposition, uint32_t desiredAccess,
@@ -56,6 +99,7 @@ int CFileEx::Open(const char* name, uint32_t creationDisposition, uint32_t desir
         return 0;
     }
     Close();
+    m_pSource = nullptr;
     if (!name) return 0;
     size_t length = 0;
     while (length <= sizeof m_szFileName - 1 && name[length]) ++length;

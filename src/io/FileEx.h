@@ -66,6 +66,17 @@ class CFileExException {
     std::string m_strSystemText;
 };
 
+// Bytes that come from elsewhere than a named file: the stream the shell hands a thumbnail
+// handler. Each call returns false on failure with the system's error number in `error`.
+class CByteSource {
+  public:
+    virtual ~CByteSource() = default;
+    virtual bool Size(uint64_t& size, uint32_t& error) = 0;
+    // Up to `count` bytes at `offset`; `done` says how many came (fewer only at the end).
+    virtual bool ReadAt(uint64_t offset, void* buffer, uint32_t count, uint32_t& done,
+                        uint32_t& error) = 0;
+};
+
 class CFileEx {
   public:
     CFileEx();
@@ -78,6 +89,9 @@ class CFileEx {
     int Open(const char* name, uint32_t creationDisposition = fileex::kOpenExisting,
              uint32_t desiredAccess = fileex::kGenericRead,
              uint32_t shareMode = fileex::kFileShareRead, void* securityAttributes = nullptr);
+    // Reads `source` instead of a file until the next Open or Close (the source stays the
+    // caller's). Its reads are plain calls: nothing waits and no message is dispatched.
+    int OpenSource(CByteSource* source);
     uint64_t GetSize();
     uint32_t Read(void* buffer, uint32_t count, ProgressCallback callback, uintptr_t userValue,
                   int pumpMessages = 1);
@@ -88,6 +102,10 @@ class CFileEx {
     // under Wine (tens of microseconds); thousands of rows would spend most of a load on it.
     void PumpMessagesIfDue();
     static constexpr uint32_t kPumpIntervalMs = 10;
+
+    // False in a host whose window messages are not the reader's to dispatch (the shell's
+    // thumbnail handler runs on a thread of another program): PumpMessages does nothing.
+    bool m_bDispatch = true;
 
     bool IsOpen() const { return m_bOpen != 0; }
     bool IsBusy() const { return m_bBusy != 0; }
@@ -122,6 +140,11 @@ class CFileEx {
 #endif
 
   private:
+    // Read and GetSize of a source opened with OpenSource.
+    uint32_t TransferFromSource(void* buffer, uint32_t count, ProgressCallback callback,
+                                uintptr_t userValue);
+    uint64_t SourceSize();
+    CByteSource* m_pSource = nullptr;
     uint32_t Transfer(void* buffer, uint32_t count, ProgressCallback callback, uintptr_t userValue,
                       int pumpMessages);
     // Opens m_hFile; returns 0, or the system error number with m_hFile left closed.

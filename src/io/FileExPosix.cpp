@@ -112,6 +112,7 @@ uint32_t CFileEx::OpenHandle(const char* name, uint32_t creationDisposition, uin
 
 uint64_t CFileEx::GetSize() {
     if (!m_bOpen && m_bThrow) throw CFileExException(0, fileex::kCodeClosed);
+    if (m_bOpen && m_pSource) return SourceSize();
     struct stat info;
     if (fstat(m_hFile, &info) == 0) return uint64_t(info.st_size);
     uint32_t error = ErrorFromErrno(errno);
@@ -176,6 +177,7 @@ void CFileEx::CloseHandleNow() {
     m_hFile = -1;
     m_bOpen = 0;
     m_bCloseRequested = 0;
+    m_pSource = nullptr;
 }
 
 void CFileEx::PumpMessages() {

@@ -110,6 +110,7 @@ uint32_t CFileEx::OpenHandle(const char* name, uint32_t creationDisposition, uin
 
 uint64_t CFileEx::GetSize() {
     if (!m_bOpen && m_bThrow) throw CFileExException(0, fileex::kCodeClosed);
+    if (m_bOpen && m_pSource) return SourceSize();
     LARGE_INTEGER size;
     if (GetFileSizeEx(m_hFile, &size)) return uint64_t(size.QuadPart);
     DWORD error = GetLastError();
@@ -179,6 +180,7 @@ void CFileEx::CloseHandleNow() {
     m_hFile = nullptr;
     m_bOpen = 0;
     m_bCloseRequested = 0;
+    m_pSource = nullptr;
 }
 
 void CFileEx::PumpMessagesIfDue() {
@@ -189,6 +191,7 @@ void CFileEx::PumpMessagesIfDue() {
 }
 
 void CFileEx::PumpMessages() {
+    if (!m_bDispatch) return;
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
         if (GetMessageA(&msg, nullptr, 0, 0) == -1) break;

@@ -291,7 +291,7 @@ bool WritePng(const std::string& path, const uint32_t* bgra, uint32_t width, uin
         pieces.resize(count);
         RowLoop loop{count,
                      uint32_t(std::min<uint64_t>(uint64_t(rowsPerPiece) * width, UINT32_MAX)), 0};
-        RunRows(loop, threads, nullptr, nullptr, [&](uint32_t first, uint32_t end) {
+        RunRows(loop, threads, nullptr, [&](uint32_t first, uint32_t end) {
             for (uint32_t i = first; i < end; ++i)
                 DeflatePiece(p, i * rowsPerPiece, std::min(height, (i + 1) * rowsPerPiece),
                              i + 1 == count, pieces[i]);

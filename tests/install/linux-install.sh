@@ -3,7 +3,8 @@
 # ~/.local) where another application is the image/x-dds default, `xdg-open SAMPLE.dds` opens
 # a Brixa window titled with that file (the launcher making its Wine prefix on first use),
 # brixa-cli answers from PATH, and scripts/install-linux --uninstall leaves the home as it
-# was, the other default and its files byte for byte.
+# was, the other default and its files byte for byte; the thumbnailer, run as a file manager
+# runs it, writes the sample's picture.
 #   linux-install.sh SAMPLE.dds   (needs DISPLAY; BRIXA_EXE, BRIXA_CLI: a built Brixa.exe, brixa-cli)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -35,7 +36,8 @@ before=$(snapshot)
 
 "$root/scripts/install-linux" || fail "scripts/install-linux failed"
 for f in bin/brixa lib/brixa/Brixa.exe share/applications/brixa.desktop \
-    share/mime/packages/brixa.xml share/icons/hicolor/48x48/apps/brixa.png; do
+    share/mime/packages/brixa.xml share/icons/hicolor/48x48/apps/brixa.png bin/brixa-cli \
+    share/thumbnailers/brixa.thumbnailer; do
     [ -e "$home/.local/$f" ] || fail "~/.local/$f is missing"
 done
 desktop-file-validate "$home/.local/share/applications/brixa.desktop" || fail "brixa.desktop is not valid"
@@ -44,6 +46,17 @@ type=$(xdg-mime query filetype "$sample")
 default=$(xdg-mime query default image/x-dds)
 [ "$default" == brixa.desktop ] || fail "the default application for image/x-dds is '$default'"
 PATH=$home/.local/bin:$PATH brixa-cli --version | grep -q '^brixa-cli ' || fail "brixa-cli does not answer"
+
+# The thumbnailer for the type of the sample, its Exec line filled in as file managers do.
+entry=$home/.local/share/thumbnailers/brixa.thumbnailer
+grep -qx "MimeType=$type;" "$entry" || fail "brixa.thumbnailer is not for $type"
+exec_line=$(sed -n 's/^Exec=//p' "$entry")
+exec_line=${exec_line//%i/$sample}
+exec_line=${exec_line//%o/$home/thumb.png}
+(cd / && eval "env -i ${exec_line//%s/48}") || fail "the thumbnailer's command failed: $exec_line"
+size=$(identify -format %wx%h "$home/thumb.png") || fail "the thumbnailer wrote no picture"
+[ "$size" == 48x48 ] || fail "the thumbnail is $size, want 48x48"
+rm "$home/thumb.png"
 
 xdg-open "$sample" >/dev/null 2>&1 </dev/null &
 viewer=$!

@@ -5,7 +5,9 @@
 # away; Brixa started by the installed open command shows a sample; its Help menu's Remove
 # takes the installer's association away (.dds back to the other program) and its Associate
 # makes its own; a silent uninstall leaves the registry (HKCU, and HKLM\Software where Brixa
-# keeps its settings under Wine) as it was before and nothing of Brixa on disk.
+# keeps its settings under Wine) as it was before and nothing of Brixa on disk. Its thumbnail
+# handler is named for .dds where no other is, and a second round trip over another program's
+# handler keeps that one.
 #   windows-installer.sh INSTALLER.exe SAMPLE.dds
 # Needs DISPLAY (an Xvfb) and WINEPREFIX (a prefix of its own); programs run through
 # cmake/wine-run.sh.
@@ -18,6 +20,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/brixa-installer.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 classes='HKCU\Software\Classes'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Brixa'
+thumbs_class="$classes\\CLSID\\{f7c0844b-82cc-4608-bf9f-d7b832305936}"
+thumbs_entry="$classes\\.dds\\ShellEx\\{e357fccd-a995-4576-b01f-234630154e96}"
 
 # A program through Wine, once more when Wine failed to start it (status 1, no output at all:
 # it happens now and then on a busy machine).
@@ -112,6 +116,11 @@ for check in ".dds||Brixa.exe" ".dds\\OpenWithProgids|Brixa.exe|" ".dds|Brixa.Pr
     got=$(if [ -n "$name" ]; then reg_value "$classes\\$key" "$name"; else reg_value "$classes\\$key"; fi)
     [ "$got" == "$want" ] || fail "$classes\\$key ${name:-(default)} is '$got', want '$want'"
 done
+[ "$(reg_value "$thumbs_class\\InprocServer32")" == "$location\\BrixaThumbs.dll" ] &&
+    [ "$(reg_value "$thumbs_class\\InprocServer32" ThreadingModel)" == Apartment ] &&
+    [ -f "$dir/BrixaThumbs.dll" ] || fail "the thumbnail handler's class is not registered"
+[ "$(reg_value "$thumbs_entry")" == "{f7c0844b-82cc-4608-bf9f-d7b832305936}" ] ||
+    fail "the thumbnail handler is not named for .dds"
 echo "installed: $location (files, shortcut, association, uninstall entry)"
 
 # ---- Brixa from the installed open command shows the sample
@@ -163,3 +172,17 @@ if ! diff "$work/before.txt" "$work/after.txt" >"$work/diff.txt"; then
     fail "the registry differs from before the install"
 fi
 echo "uninstalled: files, shortcut and keys gone, OtherViewer.dds the .dds default again"
+
+# ---- another program's thumbnail handler stays through an install and an uninstall
+other='{00000000-1111-2222-3333-444444444444}'
+run reg add "$thumbs_entry" /ve /d "$other" /f >/dev/null
+run "$installer" /S || fail "the second install exited with $?"
+[ "$(reg_value "$thumbs_entry")" == "$other" ] || fail "the install replaced another thumbnail handler"
+dir=$(unix_path "$(reg_value "$uninstall_key" InstallLocation)")
+run "$dir/Uninstall.exe" /S /REMOVESETTINGS
+wait_for 30 gone || fail "the second uninstall did not finish"
+[ "$(reg_value "$thumbs_entry")" == "$other" ] || fail "the uninstall removed another thumbnail handler"
+run reg delete "$classes\\.dds\\ShellEx" /f >/dev/null
+snapshot "$work/after.txt"
+diff "$work/before.txt" "$work/after.txt" >&2 || fail "the registry differs after the second round trip"
+echo "another program's thumbnail handler kept through install and uninstall"

@@ -51,6 +51,7 @@ const char kUsage[] =
     "  brixa-cli export FILE OUT [--level N] [--face N] [--nm] [--exact] [--view MODE]\n"
     "                   [--background RRGGBB] [--raw] [--threads N] [--quiet]\n"
     "  brixa-cli export FILE... --out-dir DIR [--all-levels] [--all-faces] [options as above]\n"
+    "  brixa-cli thumbnail IN OUT SIZE\n"
     "  brixa-cli --version\n"
     "\n"
     "FILE - reads the DDS file from standard input; OUT - writes standard output.\n"
@@ -74,6 +75,8 @@ const char kUsage[] =
     "        name are refused, not written over each other; --all-levels and --all-faces write\n"
     "        every mipmap level and every cube face, volume layer or array slice, adding _L1,\n"
     "        _F3 to the name (numbers padded to the count's width: _L01 with 10 levels or more).\n"
+    "thumbnail  writes the picture a file browser shows for IN as the PNG OUT, its longer\n"
+    "        side at most SIZE (the smallest mipmap level that large, box-filtered)\n"
     "\n"
     "Options:\n"
     "  --level N          mipmap level, 0 for the largest (clamped to the last level)\n"
@@ -689,6 +692,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 
 } // namespace
 
+int RunThumbnail(int argc, char** argv); // Thumbnail.cpp
+
 int main(int argc, char** argv) {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY); // UTF-8 and PNG bytes as they are
@@ -696,6 +701,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> args = Utf8Arguments(argc, argv);
     std::vector<char*> pointers;
     for (std::string& a : args) pointers.push_back(&a[0]);
+    if (pointers.size() > 1 && std::strcmp(pointers[1], "thumbnail") == 0)
+        return RunThumbnail(int(pointers.size()) - 1, pointers.data() + 1);
     Options o;
     std::string problem = ParseArgs(int(pointers.size()), pointers.data(), o);
     if (o.command == "help" || o.command == "version") {
