@@ -143,7 +143,7 @@ TEST(Placement, StatusPartsFitTheirTexts) {
         int32_t need[7], bar;
         StatusEdges edges;
     } cases[] = {
-        {{50, 90, 80, 0, 70, 120}, 700, six},                               // all fit as described
+        {{50, 90, 80, 0, 70, 120}, 700, six},                               // all fit as given
         {{50, 90, 80, 0, 95, 120}, 700, {{60, 230, 330, 420, 515, -1}, 6}}, // "MipMap" grows
         {{50, 90, 80, 0, 95, 150}, 620, {{50, 185, 285, 375, 470, -1}, 6}}, // wide parts give room
         {{50, 90, 80, 0, 95, 150}, 500, {{50, 140, 220, 255, 350, -1}, 6}}, // down to the texts
