@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 #ifdef _WIN32
@@ -29,6 +30,15 @@ std::string TempDir() {
         if (!base) base = "/tmp";
         std::string d = std::string(base) + "/brixa-test-" + std::to_string(getpid());
         mkdir(d.c_str(), 0700);
+        // One folder per test process, removed at its exit so that runs leave nothing in the
+        // host's /tmp (under Wine TEMP lies in the run's own prefix, which goes with it). The
+        // path is kept in a plain array: static strings are destroyed before atexit's calls.
+        static char made[4096];
+        std::snprintf(made, sizeof made, "%s", d.c_str());
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(made, ignored);
+        });
 #endif
         return d;
     }();
