@@ -1,6 +1,7 @@
 // Help > Associate and Remove: Windows opens .dds files with this program, or no longer does.
 // One scheme with the installer's: the class "Brixa.exe" in the user's classes, with the
 // program's icon and its open command, the .dds default it replaced kept beside it.
+#include "app/AssociationCommand.h"
 #include "app/Shell.h"
 
 #include <shlobj.h>
@@ -144,7 +145,7 @@ void AssociateDdsFiles() {
     // The module path as the system gives it (the name's own case, any language).
     wchar_t module[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, module, MAX_PATH);
-    if (!WriteClassValue("\\shell\\Open\\command", L"\"" + std::wstring(module) + L"\" \"%1\"") ||
+    if (!WriteClassValue("\\shell\\Open\\command", Wide(AssociationCommand(Utf8(module)))) ||
         !WriteClassValue("\\DefaultIcon", std::wstring(module) + L",0"))
         return;
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
