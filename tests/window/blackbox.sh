@@ -200,18 +200,22 @@ check "settings saved: LastPath" "Z:${SRC//\//\\}\\samples\\" \
         sed -n 's/.*REG_SZ *//p')"
 
 # A restart without a file: the stored folder is the one walked, the stored wheel mode kept.
+# Prints the first window whose title matches PATTERN, waiting up to TRIES x 0.1 s for one.
+window_named() { # PATTERN TRIES
+    local i w
+    for i in $(seq "$2"); do
+        w=$(xdotool search --name "$1" 2>/dev/null | head -1)
+        [ -n "$w" ] && { echo "$w"; return; }
+        sleep 0.1
+    done
+}
 # Starts Brixa.exe and waits for its window: PID and WIN are set (WIN empty when none came).
 start_brixa() { # LOG TITLE_PATTERN [ARGUMENT]
-    local log=$1 pattern=$2 i
+    local log=$1 pattern=$2
     shift 2
     WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "$@" >"$WORK/$log" 2>&1 </dev/null &
     PID=$!
-    WIN=
-    for i in $(seq 200); do
-        WIN=$(xdotool search --name "$pattern" 2>/dev/null | head -1)
-        [ -n "$WIN" ] && break
-        sleep 0.1
-    done
+    WIN=$(window_named "$pattern" 200)
 }
 start_brixa brixa2.log '^Brixa$'
 if [ -n "$WIN" ]; then
@@ -385,12 +389,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
         sleep 0.3
         press l
         xdotool windowfocus --sync "$WIN" key ctrl+s
-        DLG=
-        for i in $(seq 100); do
-            DLG=$(xdotool search --name '^Save view as PNG' 2>/dev/null | head -1)
-            [ -n "$DLG" ] && break
-            sleep 0.1
-        done
+        DLG=$(window_named '^Save view as PNG' 100)
         cp "$WORK/live/u.dds" "$WORK/live/live.dds"
         sleep 1.5
         if [ -n "$DLG" ]; then
