@@ -33,4 +33,21 @@ TEST(Reload, OnlyOnceTheFileHasSettled) {
         EXPECT_EQ(NextReloadAction(watch, s.stamp, s.ms), s.action) << s.what;
 }
 
+// With change notifications: one look each time the folder has been quiet.
+TEST(Reload, OnceTheFolderIsQuiet) {
+    const FileStamp a{true, 100, 5}, longer{true, 120, 5}, gone{};
+    using R = ReloadAction;
+    const struct {
+        const char* what;
+        FileStamp stamp;
+        ReloadAction action;
+    } looks[] = {
+        {"another file changed", a, R::kNone}, {"written", longer, R::kReload},
+        {"once per change", longer, R::kNone}, {"removed", gone, R::kDeleted},
+        {"still gone", gone, R::kNone},        {"back as it was", a, R::kReload},
+    };
+    ReloadWatch watch{a, a, 0};
+    for (const auto& l : looks) EXPECT_EQ(QuietReloadAction(watch, l.stamp), l.action) << l.what;
+}
+
 } // namespace

@@ -313,6 +313,11 @@ LRESULT OnProgress(WPARAM percent) {
 LRESULT OnContinueQuery() {
     return g_nLoadState == kLoadCancelRequested ? 0 : 1;
 }
+
+LRESULT OnFolderChanged() {
+    FolderChanged();
+    return 0;
+}
 } // namespace
 
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -340,6 +345,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         HANDLE_MSG(hwnd, WM_TIMER, OnTimer);
     case WM_BRIXA_PROGRESS: return OnProgress(wParam);
     case WM_BRIXA_CONTINUE: return OnContinueQuery();
+    case WM_BRIXA_FOLDER_CHANGED: return OnFolderChanged();
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }

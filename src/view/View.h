@@ -130,11 +130,13 @@ bool ViewPartWanted();
 bool CursorOnPicture();             // off while the cross is shown
 void CopyToClipboard(bool picture); // texel values under the cursor, else the picture
 void SavePictureAsPng();
-// Live reload: the file on show is looked at on a timer and read again once it has changed
-// and settled; a file that has gone keeps its picture and the title says so.
+// Live reload: the file on show is looked at once its folder has been quiet after a change (on
+// a polling timer where no change notification is had) and read again once it has changed and
+// settled; a file that has gone keeps its picture and the title says so.
 extern bool g_bShownFileDeleted;
-void WatchShownFile(); // starts or stops the timer as the option says; the file as it is now
+void WatchShownFile(); // starts or stops the watch as the option says; the file as it is now
 void ReloadTick();
+void FolderChanged(); // a change in the folder of the file on show: looked at once it is quiet
 
 // Placement, title, background colour.
 void PlaceWindow();

@@ -18,6 +18,8 @@ extern WNDPROC g_pfnMainWndProc;
 // The two private messages of long operations.
 constexpr UINT WM_BRIXA_PROGRESS = WM_USER + 10;
 constexpr UINT WM_BRIXA_CONTINUE = WM_USER + 11;
+// Live reload: a change in the folder of the file on show (posted by a thread of its own).
+constexpr UINT WM_BRIXA_FOLDER_CHANGED = WM_USER + 12;
 // The timer that looks at the file on show while live reload is on.
 constexpr UINT_PTR kReloadTimer = 1;
 
