@@ -126,6 +126,7 @@ int Pipeline(const char* path, int reps) {
         if (!Show(path)) return std::fprintf(stderr, "cannot show %s\n", path), 1;
         window.push_back(NowMs() - t0);
     }
+    Report("window: first open (fresh memory)", window.front(), "ms");
     Report("window: open to paint (median)", Median(window), "ms");
     std::printf("one open's stages in the window (a run of its own):\n");
     Stages(path, 0);
