@@ -38,7 +38,7 @@ constexpr size_t kHugePageBytes = size_t(2) << 20;
 // Under Wine on Linux the program's memory is the Linux process's own, and Windows has no call
 // that asks for transparent huge pages: the program asks Linux itself (madvise, MADV_HUGEPAGE).
 bool OnLinuxUnderWine() {
-    static const bool linux = [] {
+    static const bool onLinux = [] {
         using HostVersion = void(CDECL*)(const char**, const char**);
         const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
         const auto host = ntdll ? reinterpret_cast<HostVersion>(reinterpret_cast<void*>(
@@ -49,7 +49,7 @@ bool OnLinuxUnderWine() {
         if (host) host(&system, &release);
         return system && std::strcmp(system, "Linux") == 0;
     }();
-    return linux;
+    return onLinux;
 }
 
 void AdviseHugePages(void* p, size_t bytes) {
