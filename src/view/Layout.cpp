@@ -6,7 +6,8 @@
 #include "dds/DdsTexture.h"
 
 int32_t TileStart(int32_t index, int32_t length, float scale) {
-    return int32_t(double(index) * length * scale);
+    // Within the drawn lengths' limit, so that a position made from it stays within 32 bits.
+    return int32_t(std::min(double(index) * length * scale, double(1 << 30)));
 }
 
 int32_t TiledToPicture(int32_t position, int32_t length) {

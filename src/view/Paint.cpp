@@ -3,6 +3,7 @@
 #include "view/View.h"
 #include "view/Window.h"
 #include "view/Checkerboard.h"
+#include "view/Layout.h"
 #include "view/ShrinkFilter.h"
 #include "view/Zoom.h"
 
@@ -103,6 +104,19 @@ bool PaintShrunk(HDC dc, const ShownImage& image, int32_t left, int32_t top, int
     return true;
 }
 
+// One copy of the picture, its top-left corner at (left, top), drawn width x height.
+void PaintOne(HDC dc, const ShownImage& image, int32_t left, int32_t top, double width,
+              double height, int32_t areaWidth, int32_t areaHeight, float scale, int mode) {
+    if (g_bCheckered) {
+        PaintOverCheckerboard(dc, left, top, areaWidth, areaHeight, scale);
+    } else if (mode != HALFTONE || !PaintShrunk(dc, image, left, top, int32_t(width),
+                                                int32_t(height), areaWidth, areaHeight)) {
+        const BITMAPINFO header = BitmapHeaderOf(image);
+        StretchDIBits(dc, left, top, int(width), int(height), 0, 0, image.width, image.height,
+                      image.pixels, &header, DIB_RGB_COLORS, SRCCOPY);
+    }
+}
+
 } // namespace
 
 int32_t StatusBarHeight() {
@@ -127,8 +141,8 @@ void PaintImage(HDC dc) {
         g_bHintShown = false;
     }
     const float scale = Scale();
-    const double width = DrawnLength(image.width, scale);
-    const double height = DrawnLength(image.height, scale);
+    const double width = DrawnLength(int64_t(image.width) * image.tiles, scale);
+    const double height = DrawnLength(int64_t(image.height) * image.tiles, scale);
 
     const AxisPlacement x = PlaceAxis(client.right, width, g_PanOffset.x);
     const AxisPlacement y = PlaceAxis(areaHeight, height, g_PanOffset.y);
@@ -144,13 +158,22 @@ void PaintImage(HDC dc) {
     const int mode = StretchModeFor(scale, g_Settings.filterShrink, g_Settings.filterEnlarge);
     SetStretchBltMode(dc, mode);
     if (mode == HALFTONE) SetBrushOrgEx(dc, 0, 0, nullptr);
-    if (g_bCheckered) {
-        PaintOverCheckerboard(dc, x.pos, y.pos, client.right, areaHeight, scale);
-    } else if (mode != HALFTONE || !PaintShrunk(dc, image, x.pos, y.pos, int32_t(width),
-                                                int32_t(height), client.right, areaHeight)) {
-        const BITMAPINFO header = BitmapHeaderOf(image);
-        StretchDIBits(dc, x.pos, y.pos, int(width), int(height), 0, 0, image.width, image.height,
-                      image.pixels, &header, DIB_RGB_COLORS, SRCCOPY);
+    if (image.tiles == 1) {
+        PaintOne(dc, image, x.pos, y.pos, width, height, client.right, areaHeight, scale, mode);
+    } else {
+        // The tile view draws the picture once per tile that reaches the area: no picture of
+        // nine times the size is ever made.
+        for (int32_t row = 0; row < image.tiles; ++row)
+            for (int32_t column = 0; column < image.tiles; ++column) {
+                const int32_t left = x.pos + TileStart(column, image.width, scale);
+                const int32_t top = y.pos + TileStart(row, image.height, scale);
+                const int32_t w = x.pos + TileStart(column + 1, image.width, scale) - left;
+                const int32_t h = y.pos + TileStart(row + 1, image.height, scale) - top;
+                if (w <= 0 || h <= 0 || left >= client.right || top >= areaHeight ||
+                    left + w <= 0 || top + h <= 0)
+                    continue;
+                PaintOne(dc, image, left, top, w, h, client.right, areaHeight, scale, mode);
+            }
     }
     SetRect(&g_LastImageRect, x.pos, y.pos, int(width + x.pos), int(height + y.pos));
     // The picture may have been drawn over the status bar.
@@ -167,8 +190,8 @@ void ComputeFitFactor() {
     RECT client;
     GetClientRect(g_hWndMain, &client);
     const ShownImage image = Shown();
-    g_fFitFactor =
-        FitFactor(client.right, client.bottom - StatusBarHeight(), image.width, image.height);
+    g_fFitFactor = FitFactor(client.right, client.bottom - StatusBarHeight(),
+                             image.width * image.tiles, image.height * image.tiles);
 }
 
 void SetZoomFactor(float zoom) {
@@ -203,8 +226,8 @@ void TrackCursor() {
         RepaintNow();
     }
     const float scale = Scale();
-    g_CursorPixel = {PixelAt(cursor.x - origin.x - g_LastImageRect.left, scale),
-                     PixelAt(cursor.y - origin.y - g_LastImageRect.top, scale)};
+    MapCursorToTexel({PixelAt(cursor.x - origin.x - g_LastImageRect.left, scale),
+                      PixelAt(cursor.y - origin.y - g_LastImageRect.top, scale)});
     UpdateTitle();
     UpdateViewPart();
     SetArrowOrHand(g_bPannable);
