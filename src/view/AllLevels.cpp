@@ -11,6 +11,7 @@
 
 #include "decode/Compose.h"
 #include "decode/TexelValue.h"
+#include "dds/ImageBuffer.h"
 #include "view/CubeCross.h"
 #include "view/Layout.h"
 #include "view/Settings.h"
@@ -35,10 +36,16 @@ struct LevelsRecord {
     int32_t faces = 1;             // 6: each level as a cross
     int32_t selected = 0;          // the surface the record holds
     LevelStrip strip;
-    std::vector<uint32_t> image;      // the strip, bottom-up
-    std::vector<uint32_t> scratch[2]; // work and display images for the other levels
 };
 LevelsRecord g_levels;
+// The strip (bottom-up), and the work and display images of the levels other than the
+// selected one: kept from one composition to the next, never cleared beforehand (composing
+// writes every pixel), so that a view change touches no fresh memory.
+ImageBuffer g_strip, g_scratch[2];
+uint32_t* g_pStrip = nullptr;
+// A level selected while the levels are on show: the strip stays, only the record's images
+// are made for it (what the view shows once the levels go).
+bool g_bSelectedOnly = false;
 
 Surface& At(int32_t level, int32_t face) {
     return g_levels.surfaces[size_t(level) * g_levels.faces + face];
@@ -116,8 +123,8 @@ void PlaceInStrip(int32_t index, const uint32_t* picture) {
         x += cell.column * s.width;
         y += cell.row * s.height;
     }
-    CopyIntoCanvas(g_levels.image.data(), int32_t(g_levels.strip.width),
-                   int32_t(g_levels.strip.height), picture, s.width, s.height, x, y);
+    CopyIntoCanvas(g_pStrip, int32_t(g_levels.strip.width), int32_t(g_levels.strip.height), picture,
+                   s.width, s.height, x, y);
 }
 
 bool Fits(const Surface& s, int32_t level) {
@@ -139,6 +146,9 @@ bool LevelsWanted() {
 
 void ReleaseLevels() {
     g_levels = LevelsRecord();
+    g_strip.Discard();
+    for (ImageBuffer& b : g_scratch) b.Discard();
+    g_pStrip = nullptr;
     g_bLevelsShown = false;
     g_nCursorLevel = -1;
 }
@@ -190,12 +200,8 @@ int ReadLevels(const char* fileName) {
                          ? LayOutLevels(top.width, top.height, levels)
                          : LayOutLevels(top.width, top.height, levels, kCrossColumns, kCrossRows);
     uint64_t bytes = 0;
-    bool room = top.read && StripBytes(g_levels.strip, bytes) && bytes <= SIZE_MAX;
-    try {
-        if (room) g_levels.image.resize(size_t(bytes / 4));
-    } catch (const std::bad_alloc&) {
-        room = false;
-    }
+    const bool room = top.read && StripBytes(g_levels.strip, bytes) && bytes <= SIZE_MAX &&
+                      (g_pStrip = static_cast<uint32_t*>(g_strip.Acquire(size_t(bytes), false)));
     if (!room) {
         const int32_t w = int32_t(std::min<int64_t>(g_levels.strip.width, INT32_MAX));
         const int32_t h = int32_t(std::min<int64_t>(g_levels.strip.height, INT32_MAX));
@@ -217,41 +223,56 @@ int ReadLevels(const char* fileName) {
 
 // The selected surface is composed in the record's own images, the others in the scratch
 // images (kept from one composition to the next), each then copied to its place in the strip.
-bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
                    ProgressCallback progress) {
     // The levels fit the record's selection only: another file's never decodes them.
     if (g_levels.surfaces.empty() ||
         std::memcmp(&g_Texture.m_Header, &g_levels.surfaces[size_t(g_levels.selected)].header,
                     sizeof g_Texture.m_Header) != 0)
         return true;
-    if ((!g_Texture.m_pWorkImage || !g_Texture.m_pDisplayImage) && !g_Texture.AllocImages())
-        return true; // no images: the caller reports the memory
+    // The record's images hold its surface decoded unless they are made here.
+    const bool fresh = !g_Texture.m_pWorkImage || !g_Texture.m_pDisplayImage;
+    if (fresh && !g_Texture.AllocImages()) return true; // no images: the caller reports it
+    const auto composeSelected = [&](uint32_t bg) {
+        if (decode || fresh)
+            g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
+                                       progress);
+        else
+            g_Texture.Compose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), progress);
+    };
     const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
-    std::fill(g_levels.image.begin(), g_levels.image.end(),
-              BlendsByAlpha(g_Texture, mode) ? bg : 0u);
+    if (g_bSelectedOnly) {
+        composeSelected(bg);
+        return true;
+    }
+    std::fill_n(g_pStrip, size_t(g_levels.strip.width) * size_t(g_levels.strip.height),
+                BlendsByAlpha(g_Texture, mode) ? bg : 0u);
     const bool stoppable = progress == ReportProgress;
+    // The other surfaces' images, had once for the largest of them: a smaller one asked for
+    // between two larger ones would give memory back only to map it again.
+    size_t work = 0, pixels = 0;
+    for (int32_t i = 0; i < int32_t(g_levels.surfaces.size()); ++i) {
+        const Surface& s = g_levels.surfaces[size_t(i)];
+        if (i == g_levels.selected || !s.read) continue;
+        work = std::max(work, size_t(std::max(s.width, 4)) * std::max(s.height, 4));
+        pixels = std::max(pixels, size_t(s.width) * s.height);
+    }
+    auto* const workImage = static_cast<uint32_t*>(g_scratch[0].Acquire(work * 4, false));
+    auto* const display = static_cast<uint32_t*>(g_scratch[1].Acquire(pixels * 4, false));
     for (int32_t i = 0; i < int32_t(g_levels.surfaces.size()); ++i) {
         Surface& s = g_levels.surfaces[size_t(i)];
         if (!Fits(s, i / g_levels.faces)) continue;
         if (i == g_levels.selected) {
-            g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
-                                       progress);
+            composeSelected(bg);
             PlaceInStrip(i, g_Texture.m_pDisplayImage);
         } else {
-            const size_t pixels = size_t(s.width) * s.height;
-            const size_t work = size_t(std::max(s.width, 4)) * std::max(s.height, 4);
-            try {
-                if (g_levels.scratch[0].size() < work) g_levels.scratch[0].resize(work);
-                if (g_levels.scratch[1].size() < pixels) g_levels.scratch[1].resize(pixels);
-            } catch (const std::bad_alloc&) {
-                continue; // its box stays empty
-            }
+            if (!workImage || !display) continue; // its box stays empty
             const Lend lent(s);
-            g_Texture.m_pWorkImage = g_levels.scratch[0].data();
-            g_Texture.m_pDisplayImage = g_levels.scratch[1].data();
+            g_Texture.m_pWorkImage = workImage;
+            g_Texture.m_pDisplayImage = display;
             g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
                                        progress);
-            PlaceInStrip(i, g_levels.scratch[1].data());
+            PlaceInStrip(i, display);
         }
         if (stoppable && g_nLoadState == kLoadCancelRequested) return false;
     }
@@ -259,11 +280,11 @@ bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
 }
 
 ShownImage LevelsShown() {
-    return {g_levels.image.data(), int32_t(g_levels.strip.width), int32_t(g_levels.strip.height)};
+    return {g_pStrip, int32_t(g_levels.strip.width), int32_t(g_levels.strip.height)};
 }
 
-// Left and Right while the levels are on show: the record is given that level from memory,
-// and the levels are composed again (the selected one into the record's images).
+// Left and Right while the levels are on show: the record is given that level from memory and
+// its images are made; the strip stays as it is.
 bool SelectShownLevel(int32_t level) {
     const int32_t face = g_levels.selected % g_levels.faces;
     const int32_t index = level * g_levels.faces + face;
@@ -272,7 +293,9 @@ bool SelectShownLevel(int32_t level) {
         return false;
     if (!PutInRecord(index)) return false;
     g_nLevel = level;
+    g_bSelectedOnly = true;
     Recompose();
+    g_bSelectedOnly = false;
     FillStatusBar();
     return true;
 }

@@ -137,7 +137,7 @@ int ReadCross(const char* fileName) {
 
 bool ComposePicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
                     ProgressCallback progress) {
-    if (g_bLevelsShown) return ComposeLevels(mode, red, green, blue, progress);
+    if (g_bLevelsShown) return ComposeLevels(mode, red, green, blue, decode, progress);
     if (g_bCrossShown) return ComposeCross(mode, red, green, blue, progress);
     const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
     if (decode)

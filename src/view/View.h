@@ -129,7 +129,7 @@ void DropHalfMadeImages();
 bool LevelsWanted();
 int ReadLevels(const char* fileName);
 void ReleaseLevels();
-bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
+bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
                    ProgressCallback progress);
 ShownImage LevelsShown();
 bool SelectShownLevel(int32_t level);
