@@ -59,9 +59,9 @@ bool StepPossible(UINT message, WPARAM key) {
     case VK_LEFT: return g_nLevel > 0;
     case VK_RIGHT: return g_Texture.LevelCount() > 0 && g_nLevel + 1 < g_Texture.LevelCount();
     // The cross shows every face: there is none to step to.
-    case 'Z': return !g_bCrossShown && g_nFaceOrLayer > 0;
+    case 'Z': return !AllSidesShown() && g_nFaceOrLayer > 0;
     case 'X':
-        return !g_bCrossShown && g_Texture.m_nSurfaceCount > 1 &&
+        return !AllSidesShown() && g_Texture.m_nSurfaceCount > 1 &&
                g_nFaceOrLayer + 1 < g_Texture.m_nSurfaceCount;
     default: return false;
     }

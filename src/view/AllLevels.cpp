@@ -140,6 +140,10 @@ void SayTooLarge(int32_t width, int32_t height, uint64_t bytes) {
 }
 } // namespace
 
+bool AllSidesShown() {
+    return g_bCrossShown || (g_bLevelsShown && g_levels.faces == kCubeFaces);
+}
+
 bool LevelsWanted() {
     return g_Settings.allLevels && g_Texture.m_pRawData && g_Texture.LevelCount() > 1;
 }

@@ -34,7 +34,7 @@ bool CursorOnPicture() {
 
 void FillStatusBar() {
     StatusFacts facts = StatusFactsOf(g_Texture);
-    facts.allSides = g_bCrossShown;
+    facts.allSides = AllSidesShown();
     const auto parts = FormatStatusTexts(facts);
     for (int part : {2, 3, 4, 5, 0, 1})
         SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));

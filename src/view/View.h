@@ -133,6 +133,7 @@ bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool 
                    ProgressCallback progress);
 ShownImage LevelsShown();
 bool SelectShownLevel(int32_t level);
+bool AllSidesShown(); // the cross, or a cross per level: no face to step to
 extern bool g_bLevelsShown;
 // The view options put in force on the record; the colour a picture is composed over.
 uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
