@@ -45,7 +45,9 @@ TEST(Layout, LevelsSideBySide) {
     EXPECT_TRUE(StripBytes(LayOutLevels(8192, 8192, 14), bytes)); // 16383 x 8192
     EXPECT_EQ(bytes, 16383ull * 8192 * 4);
     EXPECT_FALSE(StripBytes(LayOutLevels(8192, 8192, 14, 4, 3), bytes));
-    EXPECT_FALSE(StripBytes(LayOutLevels(1 << 30, 1, 31), bytes)); // no box wraps
+    const LevelStrip wide = LayOutLevels(1 << 30, 1, 31, 4, 3); // no box wraps
+    EXPECT_TRUE(wide.boxes.empty());
+    EXPECT_FALSE(StripBytes(wide, bytes));
 }
 
 TEST(Layout, PointsFallInTheirLevel) {

@@ -32,13 +32,11 @@ LevelStrip LayOutLevels(int32_t width, int32_t height, int32_t levels, int32_t c
         const int64_t w = int64_t(LevelLength(width, level)) * columns;
         const int64_t h = int64_t(LevelLength(height, level)) * rows;
         // A strip that no picture can hold stops here (StripBytes refuses it): no box wraps.
-        if (strip.width + w > INT32_MAX || h > INT32_MAX) {
-            strip.width += w;
-            break;
-        }
-        strip.boxes.push_back({int32_t(strip.width), 0, int32_t(w), int32_t(h)});
+        const bool fits = strip.width + w <= INT32_MAX && h <= INT32_MAX;
+        if (fits) strip.boxes.push_back({int32_t(strip.width), 0, int32_t(w), int32_t(h)});
         strip.width += w;
         strip.height = std::max(strip.height, h);
+        if (!fits) break;
     }
     return strip;
 }
@@ -46,7 +44,7 @@ LevelStrip LayOutLevels(int32_t width, int32_t height, int32_t levels, int32_t c
 bool StripBytes(const LevelStrip& strip, uint64_t& bytes) {
     const uint64_t pixels = uint64_t(strip.width) * uint64_t(strip.height);
     bytes = pixels * 4;
-    return strip.width <= INT32_MAX && pixels <= kMaxImagePixels;
+    return pixels <= kMaxImagePixels; // and so a width within 32 bits
 }
 
 LevelPoint LevelAt(const LevelStrip& strip, int32_t x, int32_t y) {
