@@ -85,7 +85,9 @@ class Lend {
           m_display(g_Texture.m_pDisplayImage), m_held(g_Texture.m_nRawHeld),
           m_size(g_Texture.m_nRawSize), m_width(g_Texture.m_nWidth), m_height(g_Texture.m_nHeight) {
         g_Texture.m_Header = s.header;
-        g_Texture.m_pRawData = s.raw.data();
+        // A surface the file does not supply holds nothing, yet is one: it decodes as zeros.
+        static uint8_t none = 0;
+        g_Texture.m_pRawData = s.raw.empty() ? &none : s.raw.data();
         g_Texture.m_nRawHeld = uint32_t(s.raw.size());
         g_Texture.m_nRawSize = s.rawSize;
         g_Texture.m_nWidth = s.width;
@@ -157,7 +159,7 @@ void ReleaseLevels() {
     g_nCursorLevel = -1;
 }
 
-// The record holds the selected surface: it is kept, level 0 is read for the chain's size, the
+// The record holds the selected surface: it is kept, level 0 is read for the strip's size, the
 // strip's memory is had (else the box says so, and the selected level alone is shown), then the
 // other surfaces are read, and the record is given the selected one back.
 int ReadLevels(const char* fileName) {
@@ -166,7 +168,9 @@ int ReadLevels(const char* fileName) {
     const int32_t layer = g_Texture.m_nLayer;
     ReleaseLevels();
     g_levels.faces = faces;
-    const int32_t count = std::min(g_Texture.LevelCount(), 32);
+    // Every level the status bar can step to, up to a bound that no real chain reaches.
+    const int32_t count = std::min(g_Texture.LevelCount(), kMaxStripLevels);
+    if (selLevel >= count) return kLoadShown; // a level beyond the strip is shown alone
     try {
         g_levels.surfaces.resize(size_t(count) * faces);
     } catch (const std::bad_alloc&) {
@@ -199,10 +203,9 @@ int ReadLevels(const char* fileName) {
         if (answer != kLoadShown) return give(answer);
     }
     const Surface& top = g_levels.surfaces[0];
-    const int32_t levels = ChainLevels(top.width, top.height, count);
     g_levels.strip = faces == 1
-                         ? LayOutLevels(top.width, top.height, levels)
-                         : LayOutLevels(top.width, top.height, levels, kCrossColumns, kCrossRows);
+                         ? LayOutLevels(top.width, top.height, count)
+                         : LayOutLevels(top.width, top.height, count, kCrossColumns, kCrossRows);
     uint64_t bytes = 0;
     const bool room = top.read && StripBytes(g_levels.strip, bytes) && bytes <= SIZE_MAX &&
                       (g_pStrip = static_cast<uint32_t*>(g_strip.Acquire(size_t(bytes), false)));
@@ -213,8 +216,7 @@ int ReadLevels(const char* fileName) {
         SayTooLarge(w, h, bytes);
         return answer;
     }
-    g_levels.surfaces.resize(size_t(levels) * faces);
-    for (int32_t level = 0; level < levels; ++level)
+    for (int32_t level = 0; level < count; ++level)
         for (int32_t face = 0; face < faces; ++face) {
             if (At(level, face).read) continue;
             const int answer = read(level, face);

@@ -15,12 +15,6 @@ int32_t TiledToPicture(int32_t position, int32_t length) {
     return position % length;
 }
 
-int32_t ChainLevels(int32_t width, int32_t height, int32_t levels) {
-    int32_t count = 1;
-    for (int32_t side = std::max(width, height); side > 1 && count < levels; side /= 2) ++count;
-    return count;
-}
-
 int32_t LevelLength(int32_t top, int32_t level) {
     return level >= 31 ? 1 : std::max(top >> level, 1);
 }

@@ -24,9 +24,8 @@ struct LevelStrip {
     std::vector<LevelBox> boxes;
     int64_t width = 0, height = 0;
 };
-// The levels a chain can have below a top of this size: one more than the halvings that leave
-// a side above 1, at most `levels`.
-int32_t ChainLevels(int32_t width, int32_t height, int32_t levels);
+// At most this many levels are laid out (a 2^31 x 1 picture has 32).
+constexpr int32_t kMaxStripLevels = 32;
 int32_t LevelLength(int32_t top, int32_t level);
 LevelStrip LayOutLevels(int32_t width, int32_t height, int32_t levels, int32_t columns = 1,
                         int32_t rows = 1);
