@@ -1,6 +1,7 @@
 #include "dds/ImageBuffer.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef _WIN32
@@ -37,17 +38,24 @@ constexpr size_t kHugePageBytes = size_t(2) << 20;
 #if defined(_WIN32) && defined(__x86_64__) && !defined(BRIXA_HEAP_STORAGE)
 // Under Wine on Linux the program's memory is the Linux process's own, and Windows has no call
 // that asks for transparent huge pages: the program asks Linux itself (madvise, MADV_HUGEPAGE).
+// Wine 11.5 and later catch a program's own system calls (syscall user dispatch) and would read
+// this one as a Windows call: the request is made only by versions before 11, which pass it on.
 bool OnLinuxUnderWine() {
     static const bool onLinux = [] {
         using HostVersion = void(CDECL*)(const char**, const char**);
+        using WineVersion = const char*(CDECL*)();
         const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-        const auto host = ntdll ? reinterpret_cast<HostVersion>(reinterpret_cast<void*>(
-                                      GetProcAddress(ntdll, "wine_get_host_version")))
-                                : nullptr;
+        if (!ntdll) return false;
+        const auto host = reinterpret_cast<HostVersion>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_host_version")));
+        const auto version = reinterpret_cast<WineVersion>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")));
         const char* system = nullptr;
         const char* release = nullptr;
         if (host) host(&system, &release);
-        return system && std::strcmp(system, "Linux") == 0;
+        const char* wine = version ? version() : nullptr;
+        return system && std::strcmp(system, "Linux") == 0 && wine && std::atoi(wine) >= 1 &&
+               std::atoi(wine) < 11;
     }();
     return onLinux;
 }
