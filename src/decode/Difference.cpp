@@ -88,3 +88,16 @@ std::string FormatDifferenceFigures(const DiffStats& stats, bool withAlpha) {
         text += std::string(c ? " " : "") + kNames[c] + " " + FormatPsnr(ChannelPsnr(stats, c));
     return text + "), largest difference " + std::to_string(LargestDifference(stats, withAlpha));
 }
+
+std::string FormatDifferenceScale(double scale) {
+    char text[32];
+    std::snprintf(text, sizeof text, "x%.1f", scale);
+    return text;
+}
+
+std::string SizeMismatchText(const std::string& nameA, int32_t widthA, int32_t heightA,
+                             const std::string& nameB, int32_t widthB, int32_t heightB) {
+    return "Cannot compare textures of different sizes: " + nameA + " is " +
+           std::to_string(widthA) + "x" + std::to_string(heightA) + ", " + nameB + " is " +
+           std::to_string(widthB) + "x" + std::to_string(heightB) + ".";
+}

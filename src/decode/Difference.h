@@ -40,3 +40,8 @@ uint32_t LargestColourDifference(const DiffStats& stats);
 std::string FormatPsnr(double psnr);
 // "PSNR 38.21 dB (R 37.10 G 39.00 B 38.50 A inf), largest difference 12"; A only `withAlpha`.
 std::string FormatDifferenceFigures(const DiffStats& stats, bool withAlpha);
+// The difference picture's factor as printed: "x17.0".
+std::string FormatDifferenceScale(double scale);
+// Why two pictures cannot be compared: both names with their sizes.
+std::string SizeMismatchText(const std::string& nameA, int32_t widthA, int32_t heightA,
+                             const std::string& nameB, int32_t widthB, int32_t heightB);
