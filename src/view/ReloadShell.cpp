@@ -33,6 +33,7 @@ void WatchShownFile() {
 }
 
 void ReloadTick() {
+    CompareReloadTick();
     // Not under a dialog: its caller may hold pointers into the picture.
     if (g_sShownPath.empty() || g_nModalLoops > 0) return;
     switch (NextReloadAction(g_watch, StampOf(g_sShownPath), GetTickCount())) {

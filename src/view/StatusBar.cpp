@@ -84,7 +84,7 @@ void SetStatusParts() {
 }
 
 bool ViewPartWanted() {
-    return g_Settings.texelReadout || ExposureShown();
+    return g_Settings.texelReadout || ExposureShown() || Comparing();
 }
 
 void UpdateViewPart() {
@@ -92,7 +92,8 @@ void UpdateViewPart() {
     const std::string texel = g_Settings.texelReadout && CursorOnPicture()
                                   ? TexelValues(g_Texture, g_CursorPixel.x, g_CursorPixel.y)
                                   : std::string();
-    const std::string text = FormatViewText(ExposureShown(), g_Settings.exposure, texel);
+    const std::string text =
+        CompareViewText() + FormatViewText(ExposureShown(), g_Settings.exposure, texel);
     if (text == g_viewText) return;
     g_viewText = text;
     SendMessageA(g_hStatusBar, SB_SETTEXTA, kStatusParts, LPARAM(text.c_str()));

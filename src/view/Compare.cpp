@@ -1,0 +1,247 @@
+// Compare: a second texture (B) beside the one on show (A), its surface the one A shows. Both
+// pictures are composed once; Space swaps which one Shown() gives, D shows |A - B|. B's
+// images exist only while compare is on.
+#include "view/Window.h"
+
+#include <commdlg.h>
+
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "../../res/resource.h"
+#include "decode/Difference.h"
+#include "view/Reload.h"
+#include "view/Settings.h"
+#include "view/View.h"
+
+namespace {
+struct CompareRecord {
+    CFileEx reader; // B's own: A's reader is A's record's
+    CDdsTexture texture{reader};
+    std::string path, name; // B's full path and its name as shown
+    std::string shownPath;  // A's file it was chosen for: another A ends compare
+    bool decoded = false;   // B's work image is of its current surface
+    bool showB = false;
+    DiffStats stats;
+    bool withAlpha = false;
+    std::vector<uint32_t> difference; // the |A - B| picture, while D is on
+    ReloadWatch watch;
+};
+std::unique_ptr<CompareRecord> g_compare;
+
+FileStamp StampOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return {};
+    return {true, uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow,
+            uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                data.ftLastWriteTime.dwLowDateTime};
+}
+
+void UpdateCompareMenu() {
+    const HMENU menu = GetMenu(g_hWndMain);
+    const UINT grey = MF_BYCOMMAND | (g_compare ? MF_ENABLED : MF_GRAYED);
+    EnableMenuItem(menu, IDM_END_COMPARE, grey);
+    EnableMenuItem(menu, IDM_FLIP_COMPARE, grey);
+}
+
+// B's surface at A's selection into `r`; an empty text when it is there and of A's size, else
+// what the user is told.
+std::string LoadSecond(CompareRecord& r) {
+    CDdsTexture& b = r.texture;
+    r.decoded = false;
+    const bool loaded = b.Load(r.path.c_str(), g_nLevel, g_nFaceOrLayer, g_hWndMain,
+                               g_Settings.dxt5AsNormalMap, ReportProgress);
+    if (!loaded) return kRefusedText;
+    if (b.m_LastError.kind != LoadError::kNone) return b.m_LastError.text;
+    if (!b.m_pRawData || b.m_nWidth <= 0 || b.m_nHeight <= 0) return "Nothing to show in it.";
+    if (b.m_nWidth != g_Texture.m_nWidth || b.m_nHeight != g_Texture.m_nHeight)
+        return SizeMismatchText(g_szShownFileName, g_Texture.m_nWidth, g_Texture.m_nHeight, r.name,
+                                b.m_nWidth, b.m_nHeight);
+    return "";
+}
+
+void SayCannotCompare(const std::string& name, const std::string& why) {
+    MessageBoxW(g_hWndMain, Wide("Cannot compare with " + name + ":\n" + why).c_str(), L"Compare",
+                MB_ICONWARNING);
+}
+
+// The figures of both pictures as composed, and the difference picture while D is on.
+void MeasureDifference(CompareRecord& r) {
+    const CDdsTexture& b = r.texture;
+    r.stats = DiffStats();
+    r.difference.clear();
+    if (!g_Texture.m_pDisplayImage || !b.m_pDisplayImage) return;
+    const size_t pixels = size_t(b.m_nWidth) * size_t(b.m_nHeight);
+    AddDifferences(r.stats, g_Texture.m_pDisplayImage, b.m_pDisplayImage, pixels);
+    r.withAlpha = g_Texture.m_bHasAlpha || b.m_bHasAlpha;
+    if (!g_Settings.difference) {
+        r.difference.shrink_to_fit();
+        return;
+    }
+    try {
+        r.difference.resize(pixels);
+    } catch (const std::bad_alloc&) {
+        return; // no difference picture: the pictures themselves stay on show
+    }
+    DifferenceRow(r.difference.data(), g_Texture.m_pDisplayImage, b.m_pDisplayImage, pixels,
+                  LargestColourDifference(r.stats));
+}
+
+void RefreshView() {
+    ShowViewPart();
+    RepaintNow();
+    UpdateTitle();
+}
+} // namespace
+
+bool Comparing() {
+    return g_compare != nullptr;
+}
+
+void ComposeSecond(int32_t mode, uint32_t background) {
+    if (!g_compare) return;
+    CDdsTexture& b = g_compare->texture;
+    b.m_nChannel = g_Texture.m_nChannel;
+    b.m_nExposure = g_Texture.m_nExposure;
+    b.m_bExact = g_Texture.m_bExact;
+    const uint8_t red = uint8_t(background >> 16), green = uint8_t(background >> 8),
+                  blue = uint8_t(background);
+    // Runs to its end: a half-made B is never shown.
+    if (g_compare->decoded) {
+        b.Compose(mode, red, green, blue);
+    } else {
+        b.DecodeAndCompose(mode, red, green, blue);
+        g_compare->decoded = b.m_pDisplayImage != nullptr;
+    }
+    MeasureDifference(*g_compare);
+}
+
+const uint32_t* ComparedPixels() {
+    if (!g_compare || !g_Texture.m_pDisplayImage || !g_compare->texture.m_pDisplayImage)
+        return nullptr;
+    if (g_Settings.difference && !g_compare->difference.empty())
+        return g_compare->difference.data();
+    return g_compare->showB ? g_compare->texture.m_pDisplayImage : nullptr;
+}
+
+void EndCompare() {
+    if (!g_compare) return;
+    g_compare.reset(); // B's images go back to the system
+    UpdateCompareMenu();
+    RefreshView();
+}
+
+bool SyncSecond(const char* fileName) {
+    if (!g_compare) return true;
+    if (lstrcmpiW(Wide(FullPathOf(fileName)).c_str(), Wide(g_compare->shownPath).c_str()) != 0) {
+        g_compare.reset(); // another file on show: compare ends
+        UpdateCompareMenu();
+        return true;
+    }
+    const std::string why = LoadSecond(*g_compare);
+    if (g_nLoadState == kLoadCancelRequested) {
+        g_compare->texture.FreeBuffers(); // read again by the load that follows
+        return false;
+    }
+    if (why.empty()) return true;
+    const std::string name = g_compare->name;
+    g_compare.reset();
+    UpdateCompareMenu();
+    SayCannotCompare(name, why);
+    return true;
+}
+
+bool CompareWith(const std::string& path) {
+    if (!g_Texture.m_pDisplayImage || g_sShownPath.empty()) return false;
+    auto record = std::make_unique<CompareRecord>();
+    record->path = FullPathOf(path);
+    const size_t slash = record->path.find_last_of("\\/");
+    record->name = slash == std::string::npos ? record->path : record->path.substr(slash + 1);
+    record->shownPath = g_sShownPath;
+    std::string why;
+    const int result = RunOperation([&] {
+        why = LoadSecond(*record);
+        if (g_nLoadState == kLoadCancelRequested) return kLoadStopped;
+        if (!why.empty()) SayCannotCompare(record->name, why);
+        return why.empty() ? kLoadShown : kLoadFailed;
+    });
+    if (result != kLoadShown) return false; // A stays as it was, and so does a compare on
+    g_compare = std::move(record);
+    const FileStamp now = StampOf(g_compare->path);
+    g_compare->watch = {now, now, GetTickCount()};
+    UpdateCompareMenu();
+    if (g_bCrossShown)
+        LoadAndShow(g_sShownPath.c_str()); // one face of each: the cross goes
+    else
+        Recompose(); // both pictures, composed once
+    ShowViewPart();
+    return true;
+}
+
+void ChooseCompareFile() {
+    if (!g_Texture.m_pDisplayImage) return;
+    wchar_t path[MAX_PATH] = {};
+    const std::wstring initialDir = Wide(g_Settings.lastPath);
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    ofn.hwndOwner = g_hWndMain;
+    ofn.lpstrFilter = L"DDS files\0*.DDS\0\0";
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = initialDir.c_str();
+    ofn.lpstrTitle = L"Compare with...";
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER |
+                OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+    {
+        const ModalLoop modal;
+        if (!GetOpenFileNameW(&ofn)) return;
+    }
+    CompareWith(Utf8(path));
+}
+
+void FlipCompare() {
+    if (!g_compare) return;
+    g_compare->showB = !g_compare->showB;
+    RefreshView();
+}
+
+void ShowDifference() {
+    if (!g_compare) return;
+    MeasureDifference(*g_compare);
+    RefreshView();
+}
+
+std::string CompareViewText() {
+    if (!g_compare) return "";
+    const CompareRecord& r = *g_compare;
+    const bool difference = ComparedPixels() == r.difference.data() && !r.difference.empty();
+    const std::string shown = difference
+                                  ? "|A - B| " + FormatDifferenceScale(DifferenceScale(r.stats))
+                              : r.showB ? "B: " + r.name
+                                        : std::string("A: ") + g_szShownFileName;
+    return " " + shown + "  " + FormatDifferenceFigures(r.stats, r.withAlpha);
+}
+
+void CompareReloadTick() {
+    if (!g_compare || g_nModalLoops > 0) return;
+    if (NextReloadAction(g_compare->watch, StampOf(g_compare->path), GetTickCount()) !=
+        ReloadAction::kReload)
+        return; // a B that has gone keeps its picture
+    std::string why;
+    const int result = RunOperation([&] {
+        why = LoadSecond(*g_compare);
+        return g_nLoadState == kLoadCancelRequested ? kLoadStopped
+               : why.empty()                        ? kLoadShown
+                                                    : kLoadFailed;
+    });
+    if (result == kLoadShown) {
+        Recompose();
+        ShowViewPart();
+        return;
+    }
+    const std::string name = g_compare->name;
+    EndCompare(); // B's surface is half-read or no longer fits: A alone
+    if (result == kLoadFailed) SayCannotCompare(name, why);
+}
