@@ -866,6 +866,11 @@ TEST_F(Window, CompareFlipDifferenceAndSizes) {
     EXPECT_NE(g_dialogs.back().text.find("small.dds is 2x2, big.dds is 8x8"), std::string::npos)
         << g_dialogs.back().text;
     EXPECT_EQ(Status(kStatusParts), " B: b.dds  " + figures); // the compare on stays
+    KeyUp('L'); // B follows live reload: now A's copy
+    CopyFileA(SmallArgb().c_str(), b.c_str(), FALSE);
+    Pump(400);
+    EXPECT_EQ(Status(kStatusParts).substr(0, 31), " B: b.dds  PSNR inf dB (R inf G");
+    EXPECT_EQ(topLeft(), RGB(255, 0, 0));
     Command(IDM_END_COMPARE);
     EXPECT_TRUE(Grey(IDM_END_COMPARE));
     EXPECT_EQ(Shown().pixels, g_Texture.m_pDisplayImage);

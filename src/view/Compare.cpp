@@ -126,6 +126,12 @@ const uint32_t* ComparedPixels() {
     return g_compare->showB ? g_compare->texture.m_pDisplayImage : nullptr;
 }
 
+const CDdsTexture& ShownTexture() {
+    const uint32_t* compared = ComparedPixels();
+    return compared && compared == g_compare->texture.m_pDisplayImage ? g_compare->texture
+                                                                       : g_Texture;
+}
+
 void EndCompare() {
     if (!g_compare) return;
     g_compare.reset(); // B's images go back to the system

@@ -82,7 +82,7 @@ void CopyToClipboard(bool picture) {
         CopyPicture();
         return;
     }
-    const std::string values = TexelValues(g_Texture, g_CursorPixel.x, g_CursorPixel.y);
+    const std::string values = TexelValues(ShownTexture(), g_CursorPixel.x, g_CursorPixel.y);
     if (values.empty()) return;
     const std::string text =
         std::to_string(g_CursorPixel.x) + ", " + std::to_string(g_CursorPixel.y) + ": " + values;

@@ -90,7 +90,7 @@ bool ViewPartWanted() {
 void UpdateViewPart() {
     if (!g_bViewPartShown) return;
     const std::string texel = g_Settings.texelReadout && CursorOnPicture()
-                                  ? TexelValues(g_Texture, g_CursorPixel.x, g_CursorPixel.y)
+                                  ? TexelValues(ShownTexture(), g_CursorPixel.x, g_CursorPixel.y)
                                   : std::string();
     const std::string text =
         CompareViewText() + FormatViewText(ExposureShown(), g_Settings.exposure, texel);
