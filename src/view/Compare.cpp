@@ -129,13 +129,14 @@ const uint32_t* ComparedPixels() {
 const CDdsTexture& ShownTexture() {
     const uint32_t* compared = ComparedPixels();
     return compared && compared == g_compare->texture.m_pDisplayImage ? g_compare->texture
-                                                                       : g_Texture;
+                                                                      : g_Texture;
 }
 
 void EndCompare() {
     if (!g_compare) return;
     g_compare.reset(); // B's images go back to the system
     UpdateCompareMenu();
+    PlaceWindow(); // narrower again
     RefreshView();
 }
 
@@ -178,6 +179,7 @@ bool CompareWith(const std::string& path) {
     const FileStamp now = StampOf(g_compare->path);
     g_compare->watch = {now, now, GetTickCount()};
     UpdateCompareMenu();
+    PlaceWindow(); // wide enough for the figures
     if (g_bCrossShown)
         LoadAndShow(g_sShownPath.c_str()); // one face of each: the cross goes
     else

@@ -154,8 +154,8 @@ bool SyncSecond(const char* fileName);
 void ComposeSecond(int32_t mode, uint32_t background); // after A is composed
 const uint32_t* ComparedPixels();
 const CDdsTexture& ShownTexture(); // the record whose texels are on show: B's while flipped
-std::string CompareViewText(); // the status's view part: what is on show and the figures
-void CompareReloadTick();      // B follows live reload
+std::string CompareViewText();     // the status's view part: what is on show and the figures
+void CompareReloadTick();          // B follows live reload
 
 // Placement, title, background colour.
 void PlaceWindow();
