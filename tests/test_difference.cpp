@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "decode/Difference.h"
 
@@ -42,6 +43,18 @@ TEST(Difference, PsnrByHand) {
               "PSNR 35.23 dB (R 44.61 G inf B 30.63), largest difference 15");
 }
 
+// Four at a time and one at a time give the same figures; sums past 32 bits are kept.
+TEST(Difference, WholeRowsAndLargeSums) {
+    DiffStats whole;
+    AddDifferences(whole, kA, kB, 4);
+    EXPECT_EQ(FormatDifferenceFigures(whole, true), FormatDifferenceFigures(Stats(), true));
+    const std::vector<uint32_t> black(100003, 0), white(100003, 0xFFFFFFFF);
+    DiffStats s;
+    AddDifferences(s, black.data(), white.data(), black.size());
+    for (int c = 0; c < kDiffChannels; ++c) EXPECT_EQ(s.squares[c], 100003ull * 65025) << c;
+    EXPECT_EQ(FormatPsnr(OverallPsnr(s, true)), "0.00");
+}
+
 TEST(Difference, SamePicturesAreInfinite) {
     DiffStats s;
     AddDifferences(s, kA, kA, 4);
@@ -66,6 +79,8 @@ TEST(Difference, RowScaledToTheLargest) {
         uint32_t out[4];
         DifferenceRow(out, kA, kB, 4, c.largest);
         for (int i = 0; i < 4; ++i) EXPECT_EQ(out[i], c.expected[i]) << c.largest << " " << i;
+        for (int i = 0; i < 4; ++i) DifferenceRow(out + i, kA + i, kB + i, 1, c.largest);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(out[i], c.expected[i]) << "alone " << i;
     }
 }
 } // namespace

@@ -30,7 +30,9 @@ uint32_t LargestDifference(const DiffStats& stats, bool withAlpha);
 // The difference picture's factor: the largest colour difference (red, green or blue) is
 // shown as 255; 1 when the pictures' colours are the same.
 double DifferenceScale(const DiffStats& stats);
-// |a - b| per colour channel times the factor 255 / largest (rounded, at most 255), opaque.
+// 255 / largest in 8.8 fixed point, rounded (255 x 256 when largest is 0).
+uint32_t DifferenceFactor(uint32_t largest);
+// |a - b| per colour channel: min(255, (|a - b| x factor + 128) >> 8), opaque.
 void DifferenceRow(uint32_t* out, const uint32_t* a, const uint32_t* b, size_t count,
                    uint32_t largest);
 // The colour channels' largest difference, what DifferenceRow takes.

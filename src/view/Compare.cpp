@@ -6,11 +6,10 @@
 #include <commdlg.h>
 
 #include <memory>
-#include <new>
 #include <string>
-#include <vector>
 
 #include "../../res/resource.h"
+#include "dds/ImageBuffer.h"
 #include "decode/Difference.h"
 #include "view/Reload.h"
 #include "view/Settings.h"
@@ -26,7 +25,10 @@ struct CompareRecord {
     bool showB = false;
     DiffStats stats;
     bool withAlpha = false;
-    std::vector<uint32_t> difference; // the |A - B| picture, while D is on
+    // The |A - B| picture while D is on; its storage is kept for the next D (the first touch of
+    // fresh pages costs far more than the picture) until compare ends.
+    ImageBuffer differenceStore;
+    uint32_t* difference = nullptr;
     ReloadWatch watch;
 };
 std::unique_ptr<CompareRecord> g_compare;
@@ -67,26 +69,27 @@ void SayCannotCompare(const std::string& name, const std::string& why) {
                 MB_ICONWARNING);
 }
 
-// The figures of both pictures as composed, and the difference picture while D is on.
+// The difference picture while D is on.
+void MakeDifference(CompareRecord& r) {
+    const CDdsTexture& b = r.texture;
+    r.difference = nullptr;
+    if (!g_Settings.difference || !g_Texture.m_pDisplayImage || !b.m_pDisplayImage) return;
+    const size_t pixels = size_t(b.m_nWidth) * size_t(b.m_nHeight);
+    r.difference = static_cast<uint32_t*>(r.differenceStore.Acquire(pixels * 4, false));
+    if (!r.difference) return; // no difference picture: the pictures themselves stay on show
+    DifferenceRow(r.difference, g_Texture.m_pDisplayImage, b.m_pDisplayImage, pixels,
+                  LargestColourDifference(r.stats));
+}
+
+// The figures of both pictures as composed, and the difference picture.
 void MeasureDifference(CompareRecord& r) {
     const CDdsTexture& b = r.texture;
     r.stats = DiffStats();
-    r.difference.clear();
-    if (!g_Texture.m_pDisplayImage || !b.m_pDisplayImage) return;
-    const size_t pixels = size_t(b.m_nWidth) * size_t(b.m_nHeight);
-    AddDifferences(r.stats, g_Texture.m_pDisplayImage, b.m_pDisplayImage, pixels);
     r.withAlpha = g_Texture.m_bHasAlpha || b.m_bHasAlpha;
-    if (!g_Settings.difference) {
-        r.difference.shrink_to_fit();
-        return;
-    }
-    try {
-        r.difference.resize(pixels);
-    } catch (const std::bad_alloc&) {
-        return; // no difference picture: the pictures themselves stay on show
-    }
-    DifferenceRow(r.difference.data(), g_Texture.m_pDisplayImage, b.m_pDisplayImage, pixels,
-                  LargestColourDifference(r.stats));
+    if (g_Texture.m_pDisplayImage && b.m_pDisplayImage)
+        AddDifferences(r.stats, g_Texture.m_pDisplayImage, b.m_pDisplayImage,
+                       size_t(b.m_nWidth) * size_t(b.m_nHeight));
+    MakeDifference(r);
 }
 
 void RefreshView() {
@@ -121,8 +124,7 @@ void ComposeSecond(int32_t mode, uint32_t background) {
 const uint32_t* ComparedPixels() {
     if (!g_compare || !g_Texture.m_pDisplayImage || !g_compare->texture.m_pDisplayImage)
         return nullptr;
-    if (g_Settings.difference && !g_compare->difference.empty())
-        return g_compare->difference.data();
+    if (g_Settings.difference && g_compare->difference) return g_compare->difference;
     return g_compare->showB ? g_compare->texture.m_pDisplayImage : nullptr;
 }
 
@@ -137,7 +139,10 @@ void EndCompare() {
     g_compare.reset(); // B's images go back to the system
     UpdateCompareMenu();
     PlaceWindow(); // narrower again
-    RefreshView();
+    if (CrossWanted())
+        LoadAndShow(g_sShownPath.c_str()); // the cross the option asks for comes back
+    else
+        RefreshView();
 }
 
 bool SyncSecond(const char* fileName) {
@@ -217,14 +222,14 @@ void FlipCompare() {
 
 void ShowDifference() {
     if (!g_compare) return;
-    MeasureDifference(*g_compare);
+    MakeDifference(*g_compare);
     RefreshView();
 }
 
 std::string CompareViewText() {
     if (!g_compare) return "";
     const CompareRecord& r = *g_compare;
-    const bool difference = ComparedPixels() == r.difference.data() && !r.difference.empty();
+    const bool difference = r.difference && ComparedPixels() == r.difference;
     const std::string shown = difference
                                   ? "|A - B| " + FormatDifferenceScale(DifferenceScale(r.stats))
                               : r.showB ? "B: " + r.name
