@@ -48,10 +48,10 @@ TEST(Difference, WholeRowsAndLargeSums) {
     DiffStats whole;
     AddDifferences(whole, kA, kB, 4);
     EXPECT_EQ(FormatDifferenceFigures(whole, true), FormatDifferenceFigures(Stats(), true));
-    const std::vector<uint32_t> black(100003, 0), white(100003, 0xFFFFFFFF);
+    const std::vector<uint32_t> black(200003, 0), white(200003, 0xFFFFFFFF);
     DiffStats s;
     AddDifferences(s, black.data(), white.data(), black.size());
-    for (int c = 0; c < kDiffChannels; ++c) EXPECT_EQ(s.squares[c], 100003ull * 65025) << c;
+    for (int c = 0; c < kDiffChannels; ++c) EXPECT_EQ(s.squares[c], 200003ull * 65025) << c;
     EXPECT_EQ(FormatPsnr(OverallPsnr(s, true)), "0.00");
 }
 
