@@ -866,7 +866,7 @@ TEST_F(Window, CompareFlipDifferenceAndSizes) {
     EXPECT_NE(g_dialogs.back().text.find("small.dds is 2x2, big.dds is 8x8"), std::string::npos)
         << g_dialogs.back().text;
     EXPECT_EQ(Status(kStatusParts), " B: b.dds  " + figures); // the compare on stays
-    KeyUp('L'); // B follows live reload: now A's copy
+    KeyUp('L');                                               // B follows live reload: now A's copy
     CopyFileA(SmallArgb().c_str(), b.c_str(), FALSE);
     Pump(400);
     EXPECT_EQ(Status(kStatusParts).substr(0, 31), " B: b.dds  PSNR inf dB (R inf G");
@@ -875,6 +875,20 @@ TEST_F(Window, CompareFlipDifferenceAndSizes) {
     EXPECT_TRUE(Grey(IDM_END_COMPARE));
     EXPECT_EQ(Shown().pixels, g_Texture.m_pDisplayImage);
     EXPECT_EQ(topLeft(), RGB(255, 0, 0));
+    // Another file ends compare; a level step reads B's level too (here past its last: a box).
+    g_answer = {"Compare with...", {{kNameBox, b}}};
+    Command(IDM_COMPARE);
+    Pump(20);
+    ASSERT_FALSE(Grey(IDM_END_COMPARE));
+    Open(Dxt1File("mips2.dds", 8, 8, 2));
+    EXPECT_TRUE(Grey(IDM_END_COMPARE));
+    g_answer = {"Compare with...", {{kNameBox, Dxt1File("mips1.dds", 8, 8)}}};
+    Command(IDM_COMPARE);
+    Pump(20);
+    ASSERT_FALSE(Grey(IDM_END_COMPARE));
+    KeyDown(VK_RIGHT);
+    EXPECT_TRUE(Grey(IDM_END_COMPARE));
+    EXPECT_NE(g_dialogs.back().text.find("mips2.dds is 4x4, mips1.dds is 8x8"), std::string::npos);
 }
 
 TEST_F(Window, StepOnTheLastLevelIsDroppedNotDeferred) {
