@@ -52,12 +52,15 @@ void AddDifferences(DiffStats& stats, const uint32_t* a, const uint32_t* b, size
             const __m128i pb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
             const __m128i d = _mm_or_si128(_mm_subs_epu8(pa, pb), _mm_subs_epu8(pb, pa));
             most = _mm_max_epu8(most, d);
-            for (const __m128i w : {_mm_unpacklo_epi8(d, zero), _mm_unpackhi_epi8(d, zero)}) {
-                sumBlueRed =
-                    _mm_add_epi32(sumBlueRed, _mm_madd_epi16(w, _mm_and_si128(w, blueRed)));
-                sumGreenAlpha =
-                    _mm_add_epi32(sumGreenAlpha, _mm_madd_epi16(w, _mm_andnot_si128(blueRed, w)));
-            }
+            const __m128i low = _mm_unpacklo_epi8(d, zero), high = _mm_unpackhi_epi8(d, zero);
+            sumBlueRed =
+                _mm_add_epi32(sumBlueRed, _mm_madd_epi16(low, _mm_and_si128(low, blueRed)));
+            sumBlueRed =
+                _mm_add_epi32(sumBlueRed, _mm_madd_epi16(high, _mm_and_si128(high, blueRed)));
+            sumGreenAlpha =
+                _mm_add_epi32(sumGreenAlpha, _mm_madd_epi16(low, _mm_andnot_si128(blueRed, low)));
+            sumGreenAlpha =
+                _mm_add_epi32(sumGreenAlpha, _mm_madd_epi16(high, _mm_andnot_si128(blueRed, high)));
         }
         uint32_t lanes[8];
         _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), sumBlueRed);
