@@ -139,8 +139,8 @@ void EndCompare() {
     g_compare.reset(); // B's images go back to the system
     UpdateCompareMenu();
     PlaceWindow(); // narrower again
-    if (CrossWanted())
-        LoadAndShow(g_sShownPath.c_str()); // the cross the option asks for comes back
+    if (CrossWanted() || LevelsWanted())
+        LoadAndShow(g_sShownPath.c_str()); // the cross or chain the options ask for comes back
     else
         RefreshView();
 }
@@ -185,8 +185,8 @@ bool CompareWith(const std::string& path) {
     g_compare->watch = {now, now, GetTickCount()};
     UpdateCompareMenu();
     PlaceWindow(); // wide enough for the figures
-    if (g_bCrossShown)
-        LoadAndShow(g_sShownPath.c_str()); // one face of each: the cross goes
+    if (g_bCrossShown || g_bLevelsShown)
+        LoadAndShow(g_sShownPath.c_str()); // one surface of each: the cross or chain goes
     else
         Recompose(); // both pictures, composed once
     ShowViewPart();
