@@ -7,6 +7,9 @@
 //                                       to the repaint
 //   bench_window reload FILE            live reload: a copy of FILE written again, until the new
 //                                       picture is painted (the folder's quiet time included)
+//   bench_window compare FILE B         compare with B: its load and composition, Space (flip)
+//                                       and D (difference) from the key to the repaint, and a
+//                                       mip step that loads both
 //   bench_window cycle FOLDER           Page Down through every file of FOLDER (which ends with
 //                                       a backslash): the first step with the folder scan, the
 //                                       steps after it, and one file's own load
@@ -245,6 +248,34 @@ int Extras(const char* path) {
     return 0;
 }
 
+// The key's message sent and the screen drawn: from the key to the repaint.
+double KeyToRepaint(UINT message, UINT key, LPARAM lParam) {
+    const double t = NowMs();
+    SendMessageA(g_hWndMain, message, key, lParam);
+    GdiFlush();
+    return NowMs() - t;
+}
+
+int Compare(const char* path, const char* second) {
+    if (!Show(path)) return std::fprintf(stderr, "cannot show %s\n", path), 1;
+    double t = NowMs();
+    if (!CompareWith(second)) return std::fprintf(stderr, "cannot compare with %s\n", second), 1;
+    Report("compare: B read and composed", NowMs() - t, "ms");
+    std::vector<double> flips, differences;
+    for (int i = 0; i < 21; ++i) flips.push_back(KeyToRepaint(WM_KEYDOWN, VK_SPACE, 1));
+    Report("Space (flip) to the repaint (median)", Median(flips), "ms");
+    Report("Space (slowest of 21)", *std::max_element(flips.begin(), flips.end()), "ms");
+    for (int i = 0; i < 5; ++i) {
+        differences.push_back(KeyToRepaint(WM_KEYUP, 'D', 0xC0000001));
+        KeyToRepaint(WM_KEYUP, 'D', 0xC0000001); // and back
+    }
+    Report("D (difference) to the repaint", Median(differences), "ms");
+    t = NowMs();
+    SendMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
+    Report("mip step, both loaded", NowMs() - t, "ms");
+    return Comparing() ? 0 : 1;
+}
+
 int Fail(const char* what) {
     std::fprintf(stderr, "%s\n", what);
     return 1;
@@ -332,15 +363,17 @@ int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(
             stderr,
-            "usage: bench_window pipeline|memory|extras|reload FILE [REPS] | cycle FOLDER\n");
+            "usage: bench_window pipeline|memory|extras|reload FILE [REPS] | compare FILE B | "
+            "cycle FOLDER\n");
         return 2;
     }
     g_pszSettingsSubkey = kBenchKey;
     if (!StartUp(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL))
         return std::fprintf(stderr, "no window: is DISPLAY set?\n"), 1;
-    const int result = !std::strcmp(argv[1], "memory")   ? Memory(argv[2])
-                       : !std::strcmp(argv[1], "cycle")  ? Cycle(argv[2])
-                       : !std::strcmp(argv[1], "reload") ? Reload(argv[2])
+    const int result = !std::strcmp(argv[1], "memory")                ? Memory(argv[2])
+                       : !std::strcmp(argv[1], "cycle")               ? Cycle(argv[2])
+                       : !std::strcmp(argv[1], "reload")              ? Reload(argv[2])
+                       : !std::strcmp(argv[1], "compare") && argc > 3 ? Compare(argv[2], argv[3])
                        : !std::strcmp(argv[1], "extras")
                            ? Extras(argv[2])
                            : Pipeline(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);

@@ -820,6 +820,77 @@ TEST_F(Window, CubeMapAsACross) {
     EXPECT_EQ(Status(3), " Side: 1/6");
 }
 
+// Compare: B picked in the dialog, Space flips to it and back (what is painted too), D shows
+// |A - B| scaled, a B of another size is refused naming both sizes, and compare ends.
+TEST_F(Window, CompareFlipDifferenceAndSizes) {
+    std::vector<uint8_t> pixels; // SmallArgb's opaque red with blue 30
+    for (uint32_t p : {0xFFFF001Eu, 0x0000FF00u, 0xFF0000FFu, 0x00FFFFFFu}) Put32(pixels, p);
+    const std::string b = WriteTempFile(
+        "b.dds", FileBytes(HeadMasks(2, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), pixels));
+    Start();
+    Open(SmallArgb());
+    EXPECT_TRUE(Grey(IDM_END_COMPARE));
+    constexpr int kNameBox = 0x47C;
+    g_answer = {"Compare with...", {{kNameBox, b}}};
+    Command(IDM_COMPARE);
+    Pump(20);
+    ASSERT_FALSE(Grey(IDM_END_COMPARE));
+    // Blue's MSE 900 / 4; over the four channels 900 / 16.
+    const std::string figures = "PSNR 30.63 dB (R inf G inf B 24.61 A inf), largest difference 30";
+    EXPECT_EQ(Status(kStatusParts), " A: small.dds  " + figures);
+    const auto topLeft = [] {
+        HDC dc = GetDC(g_hWndMain);
+        const COLORREF c = GetPixel(dc, g_LastImageRect.left, g_LastImageRect.top);
+        ReleaseDC(g_hWndMain, dc);
+        return c;
+    };
+    EXPECT_EQ(topLeft(), RGB(255, 0, 0));
+    KeyDown(VK_SPACE);
+    EXPECT_EQ(Status(kStatusParts), " B: b.dds  " + figures);
+    EXPECT_EQ(topLeft(), RGB(255, 0, 30));
+    g_nLoadState = kLoadBusy; // the busy rule: no flip while a load runs
+    KeyDown(VK_SPACE);
+    g_nLoadState = kLoadIdle;
+    EXPECT_EQ(topLeft(), RGB(255, 0, 30));
+    KeyUp('D');
+    EXPECT_EQ(Status(kStatusParts), " |A - B| x8.5  " + figures);
+    EXPECT_EQ(topLeft(), RGB(0, 0, 255));
+    KeyDown(VK_SPACE); // back to the picture last shown
+    EXPECT_FALSE(Checked(IDM_DIFFERENCE));
+    EXPECT_EQ(topLeft(), RGB(255, 0, 30));
+    g_answer = {"Compare with...", {{kNameBox, Dxt1File("big.dds", 8, 8)}}};
+    Command(IDM_COMPARE);
+    Pump(20);
+    ASSERT_FALSE(g_dialogs.empty());
+    EXPECT_EQ(g_dialogs.back().caption, "Compare");
+    EXPECT_NE(g_dialogs.back().text.find("small.dds is 2x2, big.dds is 8x8"), std::string::npos)
+        << g_dialogs.back().text;
+    EXPECT_EQ(Status(kStatusParts), " B: b.dds  " + figures); // the compare on stays
+    KeyUp('L');                                               // B follows live reload: now A's copy
+    CopyFileA(SmallArgb().c_str(), b.c_str(), FALSE);
+    Pump(400);
+    EXPECT_EQ(Status(kStatusParts).substr(0, 31), " B: b.dds  PSNR inf dB (R inf G");
+    EXPECT_EQ(topLeft(), RGB(255, 0, 0));
+    Command(IDM_END_COMPARE);
+    EXPECT_TRUE(Grey(IDM_END_COMPARE));
+    EXPECT_EQ(Shown().pixels, g_Texture.m_pDisplayImage);
+    EXPECT_EQ(topLeft(), RGB(255, 0, 0));
+    // Another file ends compare; a level step reads B's level too (here past its last: a box).
+    g_answer = {"Compare with...", {{kNameBox, b}}};
+    Command(IDM_COMPARE);
+    Pump(20);
+    ASSERT_FALSE(Grey(IDM_END_COMPARE));
+    Open(Dxt1File("mips2.dds", 8, 8, 2));
+    EXPECT_TRUE(Grey(IDM_END_COMPARE));
+    g_answer = {"Compare with...", {{kNameBox, Dxt1File("mips1.dds", 8, 8)}}};
+    Command(IDM_COMPARE);
+    Pump(20);
+    ASSERT_FALSE(Grey(IDM_END_COMPARE));
+    KeyDown(VK_RIGHT);
+    EXPECT_TRUE(Grey(IDM_END_COMPARE));
+    EXPECT_NE(g_dialogs.back().text.find("mips2.dds is 4x4, mips1.dds is 8x8"), std::string::npos);
+}
+
 TEST_F(Window, StepOnTheLastLevelIsDroppedNotDeferred) {
     const std::string mips = Dxt1File("mips3.dds", 16, 16, 3);
     Start();

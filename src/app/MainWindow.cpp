@@ -175,6 +175,14 @@ void SaveAndQuit() {
     PostQuitMessage(0);
 }
 
+// Space: A or B; while the difference is on show, back to the picture last shown.
+void FlipOrLeaveDifference() {
+    if (g_Settings.difference && Comparing())
+        ToggleOption(g_Settings.difference, IDM_DIFFERENCE, ShowDifference);
+    else
+        FlipCompare();
+}
+
 // ---- the handlers, one per message --------------------------------------------------------
 
 void OnDestroy(HWND) {
@@ -205,8 +213,11 @@ BOOL OnSetCursor(HWND hwnd, HWND cursorWindow, UINT, UINT) {
     return FALSE;
 }
 
-void OnKeyDown(HWND, UINT key, BOOL, int, UINT) {
+void OnKeyDown(HWND, UINT key, BOOL, int, UINT flags) {
     switch (key) {
+    case VK_SPACE:
+        if (!(flags & KF_REPEAT)) FlipOrLeaveDifference(); // one flip per press
+        break;
     case VK_ESCAPE: SaveAndQuit(); break;
     case VK_HOME: StepFileFromStart(kStepFirst); break;
     case VK_END: StepFileFromStart(kStepLast); break;
@@ -330,7 +341,10 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_SAVE_PNG: SavePictureAsPng(); break;
     case IDM_LIVE_RELOAD: ToggleOption(g_Settings.liveReload, id, WatchShownFile); break;
     case IDM_CUBE_CROSS: ToggleOption(g_Settings.cubeCross, id, ReloadSurface); break;
-    case IDM_DIFFERENCE: ToggleOption(g_Settings.difference, id, [] { Recompose(); }); break;
+    case IDM_COMPARE: ChooseCompareFile(); break;
+    case IDM_FLIP_COMPARE: FlipOrLeaveDifference(); break;
+    case IDM_END_COMPARE: EndCompare(); break;
+    case IDM_DIFFERENCE: ToggleOption(g_Settings.difference, id, ShowDifference); break;
     case IDM_TILE:
         if (!g_Settings.allLevels) ToggleOption(g_Settings.tileView, id, RelayOut);
         break;

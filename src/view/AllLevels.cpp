@@ -147,7 +147,8 @@ bool AllSidesShown() {
 }
 
 bool LevelsWanted() {
-    return g_Settings.allLevels && g_Texture.m_pRawData && g_Texture.LevelCount() > 1;
+    return !Comparing() && g_Settings.allLevels && g_Texture.m_pRawData &&
+           g_Texture.LevelCount() > 1;
 }
 
 void ReleaseLevels() {
@@ -329,7 +330,7 @@ bool CursorOnLevel() {
 
 std::string TexelValuesUnderCursor() {
     if (!CursorOnPicture()) return std::string();
-    if (!g_bLevelsShown) return TexelValues(g_Texture, g_CursorPixel.x, g_CursorPixel.y);
+    if (!g_bLevelsShown) return TexelValues(ShownTexture(), g_CursorPixel.x, g_CursorPixel.y);
     Surface& s = At(g_nCursorLevel, 0);
     if (!s.read) return std::string();
     const Lend lent(s);

@@ -88,8 +88,10 @@ void DropHalfMadeImages() {
     ReleaseLevels();
 }
 
+// Compare shows one face of each texture.
 bool CrossWanted() {
-    return g_Settings.cubeCross && g_Texture.m_bCubeMap && g_Texture.m_nSurfaceCount == kCubeFaces;
+    return !Comparing() && g_Settings.cubeCross && g_Texture.m_bCubeMap &&
+           g_Texture.m_nSurfaceCount == kCubeFaces;
 }
 
 // Sizes the cross for the selected level and reads its six faces. kLoadShown when they are in
@@ -145,6 +147,8 @@ bool ComposePicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool
                                    progress);
     else
         g_Texture.Compose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), progress);
+    if (Comparing() && !(progress == ReportProgress && g_nLoadState == kLoadCancelRequested))
+        ComposeSecond(mode, bg);
     return !(progress == ReportProgress && g_nLoadState == kLoadCancelRequested);
 }
 
@@ -164,6 +168,8 @@ ShownImage Shown() {
     if (g_bCrossShown)
         return {g_cross.image.data(), g_cross.cellWidth * kCrossColumns,
                 g_cross.cellHeight * kCrossRows, tiles};
+    if (const uint32_t* compared = ComparedPixels()) // B, or the difference
+        return {compared, g_Texture.m_nWidth, g_Texture.m_nHeight, tiles};
     // The size is the record's also before its images are made (the window is placed first).
     return {g_Texture.m_pDisplayImage, g_Texture.m_nWidth, g_Texture.m_nHeight, tiles};
 }

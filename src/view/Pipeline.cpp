@@ -105,7 +105,7 @@ int LoadAndShowSteps(const char* fileName) {
     // The selection as shown: the record clamps what the file does not have.
     g_nLevel = g_Texture.m_nLevel;
     g_nFaceOrLayer = g_Texture.m_nLayer;
-    if (Cancelled()) return kLoadStopped;
+    if (Cancelled() || !SyncSecond(fileName)) return kLoadStopped;
     if (LevelsWanted()) {
         const int read = ReadLevels(fileName);
         if (read == kLoadStopped || read == kLoadFailed) {
@@ -177,6 +177,15 @@ int LoadAndShow(const char* fileName) {
     g_bPaintingEnabled = false;
     StartOperation(kStageRead);
     const int result = LoadAndShowSteps(fileName ? fileName : g_szCurrentFileName);
+    g_bPaintingEnabled = true;
+    FinishOperation();
+    return result;
+}
+
+int RunOperation(const std::function<int()>& steps) {
+    g_bPaintingEnabled = false;
+    StartOperation(kStageRead);
+    const int result = steps();
     g_bPaintingEnabled = true;
     FinishOperation();
     return result;

@@ -29,6 +29,8 @@ struct PlacementInput {
     int32_t minWidth = kMinWindowWidth;
 };
 constexpr int32_t kMinWidthWithViewPart = 860;
+// Wider still while comparing: the view part names the picture on show and gives the figures.
+constexpr int32_t kMinWidthComparing = 1120;
 
 struct Placement {
     int32_t left, top, width, height;

@@ -43,7 +43,7 @@ void PlaceWindow() {
                monitor.rcWork.bottom};
     in.centerOnMonitor = g_Settings.centerOnMonitor;
     in.clipToMonitor = g_Settings.clipToMonitor;
-    if (ViewPartWanted()) in.minWidth = kMinWidthWithViewPart;
+    if (ViewPartWanted()) in.minWidth = Comparing() ? kMinWidthComparing : kMinWidthWithViewPart;
     const Placement p = ComputePlacement(in);
 
     g_Settings.windowPos = {int16_t(p.left), int16_t(p.top)};

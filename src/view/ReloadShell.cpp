@@ -9,11 +9,6 @@
 
 bool g_bShownFileDeleted = false;
 
-namespace {
-ReloadWatch g_watch;
-// Whether the folder's change notifications say when to look (else the timer polls).
-bool g_bNotified = false;
-
 FileStamp StampOf(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return {};
@@ -21,6 +16,11 @@ FileStamp StampOf(const std::string& path) {
             uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 |
                 data.ftLastWriteTime.dwLowDateTime};
 }
+
+namespace {
+ReloadWatch g_watch;
+// Whether the folder's change notifications say when to look (else the timer polls).
+bool g_bNotified = false;
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of("\\/");
@@ -85,9 +85,11 @@ FolderWatcher g_watcher;
 } // namespace
 
 void WatchShownFile() {
-    // Watched before the file is looked at: a change in between is not missed.
-    g_bNotified = g_Settings.liveReload && g_watcher.Watch(FolderOf(g_sShownPath), g_hWndMain);
-    if (!g_Settings.liveReload) g_watcher.Stop();
+    // Watched before the file is looked at: a change in between is not missed. While comparing,
+    // B may lie in another folder: the timer polls both.
+    g_bNotified = g_Settings.liveReload && !Comparing() &&
+                  g_watcher.Watch(FolderOf(g_sShownPath), g_hWndMain);
+    if (!g_bNotified) g_watcher.Stop();
     const FileStamp now = StampOf(g_sShownPath);
     g_watch = {now, now, GetTickCount()};
     g_bShownFileDeleted = false;
@@ -103,6 +105,7 @@ void FolderChanged() {
 }
 
 void ReloadTick() {
+    CompareReloadTick();
     // Not under a dialog: its caller may hold pointers into the picture. The timer goes on
     // until the dialog has gone.
     if (g_sShownPath.empty() || g_nModalLoops > 0) return;

@@ -86,7 +86,7 @@ void SetStatusParts() {
 }
 
 bool ViewPartWanted() {
-    return g_Settings.texelReadout || ExposureShown();
+    return g_Settings.texelReadout || ExposureShown() || Comparing();
 }
 
 void UpdateViewPart() {
@@ -94,7 +94,8 @@ void UpdateViewPart() {
     const std::string texel = g_Settings.texelReadout && CursorOnPicture()
                                   ? WithLevel(g_nCursorLevel, TexelValuesUnderCursor())
                                   : std::string();
-    const std::string text = FormatViewText(ExposureShown(), g_Settings.exposure, texel);
+    const std::string text =
+        CompareViewText() + FormatViewText(ExposureShown(), g_Settings.exposure, texel);
     if (text == g_viewText) return;
     g_viewText = text;
     SendMessageA(g_hStatusBar, SB_SETTEXTA, kStatusParts, LPARAM(text.c_str()));

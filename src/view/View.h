@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "dds/DdsTexture.h"
@@ -157,8 +158,30 @@ void SavePictureAsPng();
 // settled; a file that has gone keeps its picture and the title says so.
 extern bool g_bShownFileDeleted;
 void WatchShownFile(); // starts or stops the watch as the option says; the file as it is now
+struct FileStamp;
+FileStamp StampOf(const std::string& path); // size and last write time; none when it has gone
 void ReloadTick();
 void FolderChanged(); // a change in the folder of the file on show: looked at once it is quiet
+
+// Runs `steps` as a load runs (busy, the progress bar, a request waiting for it); their answer.
+int RunOperation(const std::function<int()>& steps);
+
+// Compare (Compare.cpp): a second texture B at A's level and face, composed with A's view
+// options. Shown() gives B or the difference picture through ComparedPixels (null: A).
+bool Comparing();
+void ChooseCompareFile();                  // the open dialog, then CompareWith
+bool CompareWith(const std::string& path); // false, with a box saying why, when B cannot be had
+void EndCompare();
+void FlipCompare();    // Space: A or B
+void ShowDifference(); // after the difference option changed
+// The load's step: B's surface for A's new selection; compare ends when `fileName` is another
+// file than A's, or with a box when B no longer fits. False when a request stopped it.
+bool SyncSecond(const char* fileName);
+void ComposeSecond(int32_t mode, uint32_t background); // after A is composed
+const uint32_t* ComparedPixels();
+const CDdsTexture& ShownTexture(); // the record whose texels are on show: B's while flipped
+std::string CompareViewText();     // the status's view part: what is on show and the figures
+void CompareReloadTick();          // B follows live reload
 
 // Placement, title, background colour.
 void PlaceWindow();

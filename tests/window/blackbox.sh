@@ -451,6 +451,49 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
     fi
 fi
 
+# Compare: Ctrl+O picks B in the dialog, Space flips to it with a real key, D shows |A - B|;
+# each as brixa-cli exports or writes it (opaque pictures: the blend is the colours).
+if [ -n "${MAKE_FIXTURES:-}" ]; then
+    mkdir -p "$WORK/cmp"
+    printf 'fixture\t%s\t%s\n' ca "size=32x32 rgb=32/ff0000/ff00/ff/ff000000 data=1024*ff2040ff" \
+        cb "size=32x32 rgb=32/ff0000/ff00/ff/ff000000 data=512*ff2040ff,512*f02040ff" >"$WORK/cmp.tsv"
+    "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/cmp.tsv" "$WORK/cmp" >/dev/null || fail "compare: fixtures"
+    "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
+    start_brixa brixa5.log '^Brixa - \[ca.dds' "$(winpath "$WORK/cmp/ca.dds")"
+    if [ -n "$WIN" ]; then
+        sleep 0.3
+        xdotool windowfocus --sync "$WIN" key ctrl+o
+        DLG=$(window_named '^Compare with' 100)
+        if [ -n "$DLG" ]; then
+            sleep 0.5
+            xdotool windowfocus --sync "$DLG" key ctrl+a type "$(winpath "$WORK/cmp/cb.dds")"
+            xdotool key alt+o
+            sleep 1
+            for view in ca cb; do
+                "${EMU[@]}" "$CLI" export "$WORK/cmp/$view.dds" "$WORK/$view.png" >/dev/null
+            done
+            "${EMU[@]}" "$CLI" compare "$WORK/cmp/ca.dds" "$WORK/cmp/cb.dds" \
+                --diff "$(winpath "$WORK/cmp-diff.png")" >/dev/null
+            shot compare-a 32x32 && same "compare: A" "$WORK/compare-a-crop.png" "$WORK/ca.png"
+            press space
+            shot compare-b 32x32 && same "compare: Space shows B" "$WORK/compare-b-crop.png" "$WORK/cb.png"
+            press d
+            shot compare-diff 32x32 &&
+                same "compare: D shows |A - B|" "$WORK/compare-diff-crop.png" "$WORK/cmp-diff.png"
+            press space
+            shot compare-back 32x32 && same "compare: Space leaves D" "$WORK/compare-back-crop.png" "$WORK/cb.png"
+        else
+            fail "compare: no dialog"
+        fi
+        xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
+        for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
+        kill "$PID" 2>/dev/null
+        PID=
+    else
+        fail "compare: no window"
+    fi
+fi
+
 echo "screenshots: $SHOTS"
 [ $FAILS = 0 ] && echo "all checks passed" || echo "$FAILS failed"
 [ $FAILS = 0 ]

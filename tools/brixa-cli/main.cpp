@@ -52,6 +52,7 @@ const char kUsage[] =
     "                   [--background RRGGBB] [--raw] [--threads N] [--quiet]\n"
     "  brixa-cli export FILE... --out-dir DIR [--all-levels] [--all-faces] [options as above]\n"
     "  brixa-cli thumbnail IN OUT SIZE\n"
+    "  brixa-cli compare A B [--level N] [--face N] [--threshold DB] [--diff OUT.png] [--json]\n"
     "  brixa-cli --version\n"
     "\n"
     "FILE - reads the DDS file from standard input; OUT - writes standard output.\n"
@@ -77,6 +78,11 @@ const char kUsage[] =
     "        _F3 to the name (numbers padded to the count's width: _L01 with 10 levels or more).\n"
     "thumbnail  writes the picture a file browser shows for IN as the PNG OUT, its longer\n"
     "        side at most SIZE (the smallest mipmap level that large, box-filtered)\n"
+    "compare  decodes the selected surface of A and B (same size) and prints the PSNR of\n"
+    "        their 8-bit channels (MAX 255; overall over R, G, B, and A when either has alpha;\n"
+    "        \"inf\" for the same pictures, null in JSON), the largest difference and the scale\n"
+    "        of the difference picture (--diff writes it as a PNG); exit status 1 when the\n"
+    "        PSNR is below --threshold DB (or the sizes differ), else as for export\n"
     "\n"
     "Options:\n"
     "  --level N          mipmap level, 0 for the largest (clamped to the last level)\n"
@@ -693,6 +699,11 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 } // namespace
 
 int RunThumbnail(int argc, char** argv); // Thumbnail.cpp
+int RunCompare(int argc, char** argv);   // Compare.cpp
+
+int LoadForCommand(CDdsTexture& texture, const std::string& file, int32_t level, int32_t face) {
+    return Load(texture, file, file, Options(), level, face);
+}
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
@@ -703,6 +714,8 @@ int main(int argc, char** argv) {
     for (std::string& a : args) pointers.push_back(&a[0]);
     if (pointers.size() > 1 && std::strcmp(pointers[1], "thumbnail") == 0)
         return RunThumbnail(int(pointers.size()) - 1, pointers.data() + 1);
+    if (pointers.size() > 1 && std::strcmp(pointers[1], "compare") == 0)
+        return RunCompare(int(pointers.size()) - 1, pointers.data() + 1);
     Options o;
     std::string problem = ParseArgs(int(pointers.size()), pointers.data(), o);
     if (o.command == "help" || o.command == "version") {
