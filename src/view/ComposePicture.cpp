@@ -24,6 +24,9 @@ namespace {
 uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     g_Texture.m_nChannel = g_Settings.channel;
     g_Texture.m_nExposure = g_Settings.exposure;
+    g_Texture.m_bAutoRange = g_Settings.autoRange;
+    g_Texture.m_bMarkNonFinite = g_Settings.markNonFinite;
+    g_Texture.m_bSrgbCurve = g_Settings.srgbCurve;
     g_bCheckered = g_Settings.checkerboard && BlendsByAlpha(g_Texture, mode);
     return g_bCheckered ? 0 : uint32_t(red) << 16 | uint32_t(green) << 8 | blue;
 }
