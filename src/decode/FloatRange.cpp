@@ -26,7 +26,8 @@ struct FloatPixels {
     Store store = Store::kSingle;
     uint32_t channels = 0, bytes = 0;
     int8_t from[3] = {0, 1, 2};
-    bool isSigned = false; // BC6H
+    bool isSigned = false;      // BC6H
+    bool alphaInColour = false; // the colour view keeps the stored alpha, as the work image does
 };
 
 uint32_t Load32(const uint8_t* p) {
@@ -90,6 +91,7 @@ bool PixelsOf(const CDdsTexture& t, FloatPixels& out) {
         out.bytes = r.bytes;
         if (r.channels == 1) out.from[1] = out.from[2] = 0;
         if (r.channels == 2) out.from[2] = kZero;
+        out.alphaInColour = r.channels == 4;
         return true;
     }
     return false;
@@ -186,7 +188,8 @@ void SetRange(RangeRule& rule, float min, float max) {
 
 float SrgbEncode(float linear) {
     const float x = ClampUnit(linear);
-    return x <= 0.0031308f ? 12.92f * x : 1.055f * std::pow(x, 1.0f / 2.4f) - 0.055f;
+    // In double: the curve reaches 1 exactly at 1.
+    return x <= 0.0031308f ? 12.92f * x : float(1.055 * std::pow(double(x), 1.0 / 2.4) - 0.055);
 }
 
 uint8_t SrgbByte(float unit) {
@@ -292,7 +295,7 @@ RangeRowFn FloatRangeRows(const CDdsTexture& t, const RangeView& view, RowHost* 
                 bytes[k] = f.from[k] == kFull   ? 255
                            : f.from[k] == kZero ? 0
                                                 : UnitByte(rule, RangeUnit(rule, v[f.from[k]]));
-            dest[x] = Pack(255, bytes[0], bytes[1], bytes[2]);
+            dest[x] = Pack(f.alphaInColour ? UnitToByte(v[3]) : 255, bytes[0], bytes[1], bytes[2]);
         }
     };
 }
