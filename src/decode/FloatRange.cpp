@@ -149,9 +149,13 @@ void ReadRow(const CDdsTexture& t, const FloatPixels& f, uint32_t row, float* ou
     }
 }
 
-// The byte steps of the curve: kSteps[b] is the least unit value that shows as b or more.
+// The byte steps of the curve: at[b] is the least unit value that shows as b or more; and the
+// byte at the start of each of kBuckets equal parts of 0..1, from where a step or two up finds
+// any value's byte (the curve rises at most 0.81 bytes a part).
+constexpr int kBuckets = 4096;
 struct SrgbSteps {
-    float at[256];
+    float at[257];
+    uint8_t first[kBuckets + 1];
     SrgbSteps() {
         at[0] = 0.0f;
         for (int b = 1; b < 256; ++b) {
@@ -162,6 +166,11 @@ struct SrgbSteps {
                 (UnitToByte(SrgbEncode(mid)) >= b ? hi : lo) = mid;
             }
             at[b] = hi;
+        }
+        at[256] = 2.0f; // beyond every clamped value
+        for (int i = 0, b = 0; i <= kBuckets; ++i) {
+            while (at[b + 1] <= float(i) / kBuckets) ++b;
+            first[i] = uint8_t(b);
         }
     }
 };
@@ -195,8 +204,10 @@ float SrgbEncode(float linear) {
 uint8_t SrgbByte(float unit) {
     static const SrgbSteps steps;
     const float x = ClampUnit(unit);
-    // The last step at or below x.
-    return uint8_t(std::upper_bound(steps.at + 1, steps.at + 256, x) - steps.at - 1);
+    // The last step at or below x, from its part's first byte.
+    uint32_t b = steps.first[int(x * kBuckets)];
+    while (steps.at[b + 1] <= x) ++b;
+    return uint8_t(b);
 }
 
 float RangeUnit(const RangeRule& rule, float exposed) {
@@ -284,7 +295,7 @@ RangeRowFn FloatRangeRows(const CDdsTexture& t, const RangeView& view, RowHost* 
                 const float a = v[3];
                 for (int k = 0; k < 3; ++k) {
                     float c = RangeUnit(rule, v[f.from[k] < 0 ? 0 : f.from[k]]);
-                    if (rule.srgb) c = SrgbEncode(c);
+                    if (rule.srgb) c = BackgroundUnit(SrgbByte(c)); // the curve's byte, as a unit
                     bytes[k] = view.premultiplied ? PremultipliedUnit(a, c, view.background[k])
                                                   : BlendUnit(a, c, view.background[k]);
                 }
