@@ -24,6 +24,7 @@
 #include "view/StatusText.h"
 #include "view/View.h"
 #include "view/Checkerboard.h"
+#include "view/CubeCross.h"
 #include "view/Zoom.h"
 
 using namespace dds;
@@ -1460,14 +1461,15 @@ TEST_F(Window, AlphaAsTheFileMeansIt) {
     const RECT r = g_LastImageRect;
     const uint32_t under = (CheckerGrey(r.left, r.top) * 127 + 127) / 255;
     EXPECT_EQ(GetPixel(dc, r.left, r.top), RGB(0x40 + under, 0x20 + under, 0x10 + under));
-    ReleaseDC(g_hWndMain, dc);
     Open(AlphaModeFile(ALPHA_MODE_CUSTOM)); // alpha is data: never blended
     EXPECT_EQ(Status(1), " Format: R8G8B8A8_UNORM (custom)");
     EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x402010}));
+    EXPECT_EQ(GetPixel(dc, g_LastImageRect.left, g_LastImageRect.top), RGB(0x40, 0x20, 0x10));
     KeyUp('A');
     EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x808080}));
     KeyUp('A');
     KeyUp('K');
+    ReleaseDC(g_hWndMain, dc);
 }
 
 TEST_F(Window, FloatRangeMarksAndCurve) {
@@ -1485,6 +1487,18 @@ TEST_F(Window, FloatRangeMarksAndCurve) {
     EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x0088BB, 0xFF0000, 0xFF00FF}));
     Command(IDM_MARK_NONFINITE); // NaN counts as 0
     EXPECT_EQ(Picture()[2], 0u);
+    // A cube of 1 x 1 R32F faces +X 0, -X 1, ... -Z 5 as a cross: one range for the six.
+    DdsHead head = HeadFourCC(1, 1, 114);
+    head.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+    std::vector<uint8_t> faces;
+    for (float f : {0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f}) PutFloat(faces, f);
+    Open(WriteTempFile("floatcube.dds", FileBytes(head, faces)));
+    KeyUp('V');
+    const uint32_t* across = Shown().pixels + kCrossColumns; // -X, +Z, +X, -Z
+    EXPECT_EQ((std::vector<uint32_t>{across[0] >> 16 & 255, across[1] >> 16 & 255,
+                                     across[2] >> 16 & 255, across[3] >> 16 & 255}),
+              (std::vector<uint32_t>{123, 231, 0, 255})); // 0.2, 0.8, 0, 1 through the curve
+    KeyUp('V');
     Open(SmallArgb()); // not float data: as it was
     EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0xFF00FF, 0x0000FF, 0xFF00FF}));
     Command(IDM_MARK_NONFINITE);

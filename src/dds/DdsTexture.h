@@ -142,6 +142,13 @@ class CDdsTexture {
     bool m_bAutoRange = false;
     bool m_bMarkNonFinite = true;
     bool m_bSrgbCurve = false;
+    // The auto range given from outside (one for a cube's six faces shown as a cross), instead
+    // of the surface's own.
+    bool m_bRangeGiven = false;
+    float m_fRangeMin = 0.0f, m_fRangeMax = 0.0f;
+    // The finite minimum and maximum of the surface's colour values after exposure (min > max
+    // when there are none); false when the range does not apply or `progress` stopped the pass.
+    bool FindFloatRange(float& min, float& max, ProgressCallback progress = nullptr);
 
   private:
     // Load's steps once `open` has opened the reader (it throws as the reader does).

@@ -241,38 +241,61 @@ bool FloatRangeWanted(const CDdsTexture& t) {
     return (t.m_bAutoRange || t.m_bSrgbCurve) && FloatRangeApplies(t);
 }
 
+namespace {
+// The finite minimum and maximum of the exposed colour values of every row.
+bool ScanRange(const CDdsTexture& t, const FloatPixels& f, float exposure, RowHost* host,
+               uint32_t threads, float& min, float& max) {
+    const uint32_t width = uint32_t(t.m_nWidth), colours = std::min<uint32_t>(f.channels, 3);
+    std::mutex merge;
+    min = std::numeric_limits<float>::infinity();
+    max = -min;
+    return RunRows({uint32_t(t.m_nHeight), width, 1}, threads, host,
+                   [&](uint32_t first, uint32_t end) {
+                       std::vector<float> pixels(size_t(width) * 4);
+                       float lo = std::numeric_limits<float>::infinity(), hi = -lo;
+                       for (uint32_t y = first; y < end; ++y) {
+                           ReadRow(t, f, y, pixels.data());
+                           for (uint32_t x = 0; x < width; ++x)
+                               for (uint32_t k = 0; k < colours; ++k) {
+                                   const float v = pixels[4 * x + k] * exposure;
+                                   if (!std::isfinite(v)) continue;
+                                   lo = std::min(lo, v);
+                                   hi = std::max(hi, v);
+                               }
+                       }
+                       std::lock_guard<std::mutex> lock(merge);
+                       min = std::min(min, lo);
+                       max = std::max(max, hi);
+                   });
+}
+
+float ExposureOf(const CDdsTexture& t) {
+    return ExposureApplies(t.m_nFormat) ? ExposureFactor(t.m_nExposure) : 1.0f;
+}
+} // namespace
+
+bool CDdsTexture::FindFloatRange(float& min, float& max, ProgressCallback progress) {
+    FloatPixels f;
+    if (!PixelsOf(*this, f) || !m_pRawData || m_nWidth <= 0 || !ImagesMatchHeader(*this))
+        return false;
+    LoopHost host = HostFor(progress);
+    return ScanRange(*this, f, ExposureOf(*this), &host, m_nThreads, min, max);
+}
+
 RangeRowFn FloatRangeRows(const CDdsTexture& t, const RangeView& view, RowHost* host,
                           uint32_t threads) {
     FloatPixels f;
     if (!PixelsOf(t, f) || !t.m_pRawData || t.m_nWidth <= 0) return RangeRowFn();
     RangeRule rule;
-    rule.exposure = ExposureApplies(t.m_nFormat) ? ExposureFactor(t.m_nExposure) : 1.0f;
+    rule.exposure = ExposureOf(t);
     rule.autoRange = t.m_bAutoRange;
     rule.mark = t.m_bAutoRange && t.m_bMarkNonFinite;
     rule.srgb = t.m_bSrgbCurve;
     const uint32_t width = uint32_t(t.m_nWidth), colours = std::min<uint32_t>(f.channels, 3);
     if (rule.autoRange) {
-        std::mutex merge;
-        float min = std::numeric_limits<float>::infinity(), max = -min;
-        const bool whole = RunRows(
-            {uint32_t(t.m_nHeight), width, 1}, threads, host, [&](uint32_t first, uint32_t end) {
-                std::vector<float> pixels(size_t(width) * 4);
-                float lo = std::numeric_limits<float>::infinity(), hi = -lo;
-                for (uint32_t y = first; y < end; ++y) {
-                    ReadRow(t, f, y, pixels.data());
-                    for (uint32_t x = 0; x < width; ++x)
-                        for (uint32_t k = 0; k < colours; ++k) {
-                            const float v = pixels[4 * x + k] * rule.exposure;
-                            if (!std::isfinite(v)) continue;
-                            lo = std::min(lo, v);
-                            hi = std::max(hi, v);
-                        }
-                }
-                std::lock_guard<std::mutex> lock(merge);
-                min = std::min(min, lo);
-                max = std::max(max, hi);
-            });
-        if (!whole) return RangeRowFn();
+        float min = t.m_fRangeMin, max = t.m_fRangeMax;
+        if (!t.m_bRangeGiven && !ScanRange(t, f, rule.exposure, host, threads, min, max))
+            return RangeRowFn();
         SetRange(rule, min, max);
     }
     const CDdsTexture* texture = &t;
