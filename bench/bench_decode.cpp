@@ -209,6 +209,45 @@ void BM_MemcpyImage(benchmark::State& state) {
     SetItems(state, side);
 }
 
+// A 4096 x 4096 half RGBA surface (values of 0..2) composed plain, with the auto range (its
+// pass for the minimum and maximum included) and with the range and the sRGB curve.
+void BM_ComposeFloat(benchmark::State& state, bool autoRange, bool srgb) {
+    static Record r;
+    CDdsTexture& t = r.tex;
+    const uint32_t side = 4096;
+    if (!t.m_pRawData) {
+        t.m_Header.dwWidth = t.m_Header.dwHeight = side;
+        t.m_Header.ddspf.dwRGBBitCount = 64;
+        t.m_nFormat = TF_FLOAT16;
+        t.m_nWidth = t.m_nHeight = int32_t(side);
+        t.m_bHasAlpha = true;
+        std::vector<uint8_t> bytes = testkit::Pattern(size_t(side) * side * 8, 7);
+        for (size_t i = 1; i < bytes.size(); i += 2) bytes[i] &= 0x3F; // finite, below 2
+        t.AllocRaw(uint32_t(bytes.size()), uint32_t(bytes.size()));
+        std::memcpy(t.m_pRawData, bytes.data(), bytes.size());
+        t.DecodeSurface();
+    }
+    t.m_bAutoRange = autoRange;
+    t.m_bSrgbCurve = srgb;
+    for (auto _ : state) {
+        t.Compose(COMPOSE_BLEND, 0x20, 0x40, 0x60, CountReport);
+        benchmark::ClobberMemory();
+    }
+    SetItems(state, side);
+}
+
+// The blend of premultiplied colour (DXT4) against the straight blend of the same blocks.
+void BM_ComposePremultiplied(benchmark::State& state) {
+    CDdsTexture& t = Prepared(kDxt5, 4096).tex;
+    t.m_nFormat = TF_DXT4;
+    for (auto _ : state) {
+        t.Compose(COMPOSE_BLEND, 0x20, 0x40, 0x60, CountReport);
+        benchmark::ClobberMemory();
+    }
+    t.m_nFormat = TF_DXT5;
+    SetItems(state, 4096);
+}
+
 // ---- the whole load of a cached file ------------------------------------------------------------
 
 void BM_LoadDecodeComposeDxt1(benchmark::State& state) {
@@ -318,6 +357,12 @@ void Register() {
                                      BM_DecodeNoProgress, kind)
             ->Arg(4096)
             ->Unit(benchmark::kMillisecond);
+    for (const auto& f : {std::make_pair("Plain", 0), {"AutoRange", 1}, {"AutoRangeSrgb", 3}})
+        benchmark::RegisterBenchmark((std::string("ComposeFloat/Half/") + f.first).c_str(),
+                                     BM_ComposeFloat, f.second & 1, f.second & 2)
+            ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Compose/DXT4/BlendPremultiplied", BM_ComposePremultiplied)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ReloadFourGibClaim", BM_ReloadFourGibClaim)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("LoadDecodeCompose/DXT1", BM_LoadDecodeComposeDxt1)

@@ -12,10 +12,12 @@
 
 #include "BcnEncoder.h"
 #include "DdsBuilder.h"
+#include "dds/AlphaMode.h"
 #include "dds/DdsTexture.h"
 #include "dds/DdsFormat.h"
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
+#include "decode/FloatRange.h"
 #include "decode/PixelConvert.h"
 #include "decode/RowBands.h"
 #include "decode/TexelValue.h"
@@ -416,6 +418,109 @@ TEST(Texel, Bc6hBlockOfEachTexelBesideAPartialBlock) {
             << k;
     }
 }
+
+// ---- alpha as the file means it; the float range ------------------------------------------
+
+TEST(AlphaModes, PremultipliedChannelAndModeOfTheFile) {
+    const uint32_t blends[][4] = {// c, a, background: want
+                                  {64, 128, 255, 191},
+                                  {10, 0, 200, 210},
+                                  {255, 0, 255, 255},
+                                  {0, 255, 200, 0},
+                                  {1, 254, 255, 2}};
+    for (const auto& b : blends) EXPECT_EQ(PremultipliedChannel(b[0], b[1], b[2]), b[3]) << b[0];
+    const struct {
+        int32_t format;
+        bool dx10;
+        uint32_t flags2;
+        int32_t mode;
+    } modes[] = {{TF_DXT2, false, 0, ALPHA_MODE_PREMULTIPLIED}, {TF_DXT4, false, 0, 2},
+                 {TF_DXT5, false, 2, ALPHA_MODE_UNKNOWN},       {TF_DXT5, true, 2, 2},
+                 {TF_BC7, true, 0x0B, ALPHA_MODE_OPAQUE},       {TF_BC7, true, 5, 0}};
+    for (const auto& m : modes) EXPECT_EQ(AlphaModeOf(m.format, m.dx10, m.flags2), m.mode);
+}
+
+TEST(FloatRange, RuleMarksAndCurve) {
+    RangeRule range;
+    range.autoRange = true;
+    SetRange(range, 1.0f, 5.0f);
+    RangeRule curve, both = range, flat = range, none = range;
+    curve.srgb = both.srgb = true;
+    SetRange(flat, 3.0f, 3.0f); // one value: nothing divided by zero
+    SetRange(none, kInf, -kInf);
+    const struct {
+        const RangeRule& rule;
+        float value;
+        uint32_t byte;
+    } cases[] = {{RangeRule(), 0.5f, 127}, {range, 3.0f, 127}, {range, 5.0f, 255},
+                 {range, 0.0f, 0},         {curve, 0.5f, 187}, {curve, 0.001f, 3},
+                 {both, 2.0f, 136},        {flat, 0.5f, 127},  {none, 3.0f, 255}};
+    for (const auto& c : cases) EXPECT_EQ(RangeByte(c.rule, c.value), c.byte) << c.value;
+    const float marks[][3] = {{kNaN, 1, 1},  {kInf, -1, 0}, {-1, kInf, 0}, {-kInf, 0, 0},
+                              {-0.5f, 2, 0}, {-0.0f, 0, 0}, {1e30f, 0, 0}};
+    const uint32_t want[] = {kMarkNaN, kMarkPlusInf, kMarkPlusInf, kMarkNegative, kMarkNegative, 0,
+                             0};
+    for (size_t i = 0; i < std::size(want); ++i) EXPECT_EQ(MarkOf(marks[i], 3), want[i]) << i;
+    for (int i = 0; i <= 4096; ++i)
+        ASSERT_EQ(SrgbByte(i / 4096.0f), UnitToByte(SrgbEncode(i / 4096.0f))) << i;
+}
+
+// DX10 surfaces composed with their alpha mode and the range options.
+struct ModeCase {
+    const char* name;
+    uint32_t dxgi, flags2;
+    std::vector<uint8_t> raw;
+    int32_t mode;
+    bool autoRange, srgb;
+    std::vector<uint32_t> display;
+};
+void PrintTo(const ModeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class Modes : public ::testing::TestWithParam<ModeCase> {};
+TEST_P(Modes, Display) {
+    const ModeCase& c = GetParam();
+    const uint32_t width = uint32_t(c.display.size());
+    Surface s(TF_DXGI_PIXELS, {DxgiPixelBits(c.dxgi), 0, 0, 0, 0}, true, width, 1, c.raw);
+    s.tex.m_bDx10 = true;
+    s.tex.m_Dx10.dxgiFormat = c.dxgi;
+    s.tex.m_Dx10.miscFlags2 = c.flags2;
+    s.tex.m_bAutoRange = c.autoRange;
+    s.tex.m_bSrgbCurve = c.srgb;
+    s.tex.DecodeSurface();
+    EXPECT_EQ(s.Compose(c.mode, 0xFF00FF), c.display);
+}
+const std::vector<uint8_t> kRgba8 = {0x40, 0x20, 0x10, 0x80};
+// 1, 2, 3; 5, 1, 1 (alpha 8, outside the range); NaN, 1, 1: the range 1..5.
+const std::vector<uint8_t> kHalves = U16({0x3C00, 0x4000, 0x4200, 0x3C00, 0x4500, 0x3C00, 0x3C00,
+                                          0x4800, 0x7E00, 0x3C00, 0x3C00, 0x3C00});
+const ModeCase kModes[] = {
+    {"Straight", 28, 1, kRgba8, COMPOSE_BLEND, false, false, {0x809F1087}},
+    {"Premultiplied", 28, 2, kRgba8, COMPOSE_BLEND, false, false, {0x80BF208F}},
+    {"Opaque", 28, 3, kRgba8, COMPOSE_BLEND, false, false, {0x80402010}},
+    {"Custom", 28, 4, kRgba8, COMPOSE_BLEND, false, false, {0x80402010}},
+    {"CustomAlpha", 28, 4, kRgba8, COMPOSE_ALPHA, false, false, {0x80808080}},
+    {"AutoRange", 10, 0, kHalves, COMPOSE_COLOR, true, false, {0xFF003F7F, 0xFFFF0000, kMarkNaN}},
+    {"RangeAndCurve",
+     10,
+     0,
+     kHalves,
+     COMPOSE_COLOR,
+     true,
+     true,
+     {0xFF0088BB, 0xFFFF0000, kMarkNaN}},
+    {"RangeBlend", 10, 2, kHalves, COMPOSE_BLEND, true, false, {0xFF003F7F, 0xFFFF0000, kMarkNaN}},
+    {"CurveAlone",
+     10,
+     0,
+     kHalves,
+     COMPOSE_COLOR,
+     false,
+     true,
+     {0xFFFFFFFF, 0xFFFFFFFF, 0xFF00FFFF}},
+};
+INSTANTIATE_TEST_SUITE_P(Files, Modes, ::testing::ValuesIn(kModes),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- rows: order, progress, cancellation, repeatability
 // ---------------------------------------------

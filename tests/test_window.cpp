@@ -16,6 +16,7 @@
 
 #include "../res/resource.h"
 #include "DdsBuilder.h"
+#include "dds/AlphaMode.h"
 #include "dds/ImageBuffer.h"
 #include "HostileCorpus.h"
 #include "view/Settings.h"
@@ -23,6 +24,7 @@
 #include "view/StatusText.h"
 #include "view/View.h"
 #include "view/Checkerboard.h"
+#include "view/CubeCross.h"
 #include "view/Zoom.h"
 
 using namespace dds;
@@ -1509,6 +1511,70 @@ TEST_F(Window, IsolatedChannelNeverBlends) {
               RGB(0, 0, 0)); // an empty cell: no background
     ReleaseDC(g_hWndMain, dc);
     KeyUp('V'); // the cross is left as the next test expects it
+}
+
+// 1 x 1 R8G8B8A8 (0x40, 0x20, 0x10, alpha 0x80) of a DX10 alpha mode.
+std::string AlphaModeFile(uint32_t mode) {
+    dds::DdsHeadDx10 ext = Dx10(28);
+    ext.miscFlags2 = mode;
+    return WriteTempFile("mode" + std::to_string(mode) + ".dds",
+                         Dx10FileBytes(HeadFourCC(1, 1, 0), ext, {0x40, 0x20, 0x10, 0x80}));
+}
+
+TEST_F(Window, AlphaAsTheFileMeansIt) {
+    Start();
+    Open(AlphaModeFile(ALPHA_MODE_PREMULTIPLIED));
+    EXPECT_EQ(Status(1), " Format: R8G8B8A8_UNORM (premultiplied)");
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xBF208F})); // 64 + 255 x 127 / 255 ...
+    KeyUp('K'); // over black the colour as stored; painting adds the board by what alpha leaves
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x402010}));
+    HDC dc = GetDC(g_hWndMain);
+    const RECT r = g_LastImageRect;
+    const uint32_t under = (CheckerGrey(r.left, r.top) * 127 + 127) / 255;
+    EXPECT_EQ(GetPixel(dc, r.left, r.top), RGB(0x40 + under, 0x20 + under, 0x10 + under));
+    Open(AlphaModeFile(ALPHA_MODE_CUSTOM)); // alpha is data: never blended
+    EXPECT_EQ(Status(1), " Format: R8G8B8A8_UNORM (custom)");
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x402010}));
+    EXPECT_EQ(GetPixel(dc, g_LastImageRect.left, g_LastImageRect.top), RGB(0x40, 0x20, 0x10));
+    KeyUp('A');
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x808080}));
+    KeyUp('A');
+    KeyUp('K');
+    ReleaseDC(g_hWndMain, dc);
+}
+
+TEST_F(Window, FloatRangeMarksAndCurve) {
+    Start();
+    // Halves (1, 2, 3), (5, 1, 1), (NaN, 1, 1), alpha 1.
+    std::vector<uint8_t> halves;
+    for (uint16_t h : {0x3C00, 0x4000, 0x4200, 0x3C00, 0x4500, 0x3C00, 0x3C00, 0x3C00, 0x7E00,
+                       0x3C00, 0x3C00, 0x3C00})
+        Put16(halves, h);
+    Open(WriteTempFile("range.dds", Dx10FileBytes(HeadFourCC(3, 1, 0), Dx10(10), halves)));
+    KeyUp('R');
+    EXPECT_TRUE(Checked(IDM_AUTO_RANGE) && Checked(IDM_MARK_NONFINITE));
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x003F7F, 0xFF0000, 0xFF00FF}));
+    Command(IDM_SRGB_CURVE);
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0x0088BB, 0xFF0000, 0xFF00FF}));
+    Command(IDM_MARK_NONFINITE); // NaN counts as 0
+    EXPECT_EQ(Picture()[2], 0u);
+    // A cube of 1 x 1 R32F faces +X 0, -X 1, ... -Z 5 as a cross: one range for the six.
+    DdsHead head = HeadFourCC(1, 1, 114);
+    head.dwCaps2 = DDSCAPS2_CUBEMAP | DDSCAPS2_CUBEMAP_ALLFACES;
+    std::vector<uint8_t> faces;
+    for (float f : {0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f}) PutFloat(faces, f);
+    Open(WriteTempFile("floatcube.dds", FileBytes(head, faces)));
+    KeyUp('V');
+    const uint32_t* across = Shown().pixels + kCrossColumns; // -X, +Z, +X, -Z
+    EXPECT_EQ((std::vector<uint32_t>{across[0] >> 16 & 255, across[1] >> 16 & 255,
+                                     across[2] >> 16 & 255, across[3] >> 16 & 255}),
+              (std::vector<uint32_t>{123, 231, 0, 255})); // 0.2, 0.8, 0, 1 through the curve
+    KeyUp('V');
+    Open(SmallArgb()); // not float data: as it was
+    EXPECT_EQ(Picture(), (std::vector<uint32_t>{0xFF0000, 0xFF00FF, 0x0000FF, 0xFF00FF}));
+    Command(IDM_MARK_NONFINITE);
+    Command(IDM_SRGB_CURVE);
+    KeyUp('R');
 }
 
 // Pixels of the image area's middle band, outside the picture, not in the background colour.

@@ -137,6 +137,18 @@ class CDdsTexture {
     // (stops) of float, half and BC6H surfaces. The defaults compose every view as it is.
     int32_t m_nChannel = CHANNEL_ALL;
     int32_t m_nExposure = 0;
+    // Float surfaces (FloatRangeApplies): the finite range mapped to 0..1, with NaN, infinities
+    // and negatives marked (only with the range), and the sRGB curve before the byte conversion.
+    bool m_bAutoRange = false;
+    bool m_bMarkNonFinite = true;
+    bool m_bSrgbCurve = false;
+    // The auto range given from outside (one for a cube's six faces shown as a cross), instead
+    // of the surface's own.
+    bool m_bRangeGiven = false;
+    float m_fRangeMin = 0.0f, m_fRangeMax = 0.0f;
+    // The finite minimum and maximum of the surface's colour values after exposure (min > max
+    // when there are none); false when the range does not apply or `progress` stopped the pass.
+    bool FindFloatRange(float& min, float& max, ProgressCallback progress = nullptr);
 
   private:
     // Load's steps once `open` has opened the reader (it throws as the reader does).
@@ -153,8 +165,9 @@ class CDdsTexture {
     // DecodeSurface, composing as it goes when `compose` is given.
     void Decode(ProgressCallback progress, const ComposeRequest* compose);
     // What composing takes, as a function of source rows; empty when there is nothing to run
-    // (the display image is then as the view has it: black, or untouched when nothing fits).
-    RowsFn ComposeRows(const ComposeRequest& request);
+    // (the display image is then as the view has it: black, or untouched when nothing fits),
+    // or when `host` stopped a pass composing needs first (a float surface's range).
+    RowsFn ComposeRows(const ComposeRequest& request, RowHost* host);
     // Mask formats through the mask rule, and the DXGI pixel formats, into the work image.
     template <class RowFn>
     uint64_t DecodeRows(uint64_t rowBytes, ProgressCallback progress, const RowsFn& after,

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "dds/AlphaMode.h"
 #include "decode/BcnDecode.h"
 #include "decode/Compose.h"
+#include "decode/FloatRange.h"
 #include "decode/PixelConvert.h"
 #include "decode/RowBands.h"
 #include "dds/DdsTexture.h"
@@ -99,6 +101,11 @@ void ColorWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
 void BlendWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
     BlendWorkRow(dest, c.work + size_t(row) * c.width, c.width, c.bgRed, c.bgGreen, c.bgBlue,
                  c.stream);
+}
+
+void PremultipliedWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
+    PremultipliedWorkRow(dest, c.work + size_t(row) * c.width, c.width, c.bgRed, c.bgGreen,
+                         c.bgBlue);
 }
 
 void AlphaWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
@@ -322,7 +329,21 @@ bool ExposureApplies(int32_t format) {
 
 bool BlendsByAlpha(const CDdsTexture& t, int32_t mode) {
     return mode == COMPOSE_BLEND && t.m_nChannel == CHANNEL_ALL && t.m_bHasAlpha &&
-           t.m_nFormat != TF_BUMP_UVW;
+           t.m_nFormat != TF_BUMP_UVW && AlphaModeBlends(AlphaModeOf(t));
+}
+
+void PremultipliedWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t red,
+                          uint8_t green, uint8_t blue) {
+    for (uint32_t x = 0; x < count; ++x) {
+        const uint32_t p = src[x], a = p >> 24;
+        dest[x] = Pack(a, PremultipliedChannel((p >> 16) & 255, a, red),
+                       PremultipliedChannel((p >> 8) & 255, a, green),
+                       PremultipliedChannel(p & 255, a, blue));
+    }
+}
+
+int32_t AlphaModeOf(const CDdsTexture& t) {
+    return AlphaModeOf(t.m_nFormat, t.m_bDx10, t.m_Dx10.miscFlags2);
 }
 
 void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count) {
@@ -331,12 +352,12 @@ void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count) {
 
 void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                           ProgressCallback progress) {
-    const RowsFn rows = ComposeRows({mode, red, green, blue});
     LoopHost host = HostFor(progress);
+    const RowsFn rows = ComposeRows({mode, red, green, blue}, &host);
     if (rows) RunRows({uint32_t(m_nHeight), uint32_t(m_nWidth), 1}, m_nThreads, &host, rows);
 }
 
-CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request) {
+CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request, RowHost* host) {
     if (!m_pRawData || !m_pWorkImage || !m_pDisplayImage || !ImagesMatchHeader(*this))
         return RowsFn();
     int32_t mode = request.mode;
@@ -344,14 +365,30 @@ CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request) {
     // A single colour channel is taken from the colour view, alpha from the alpha view.
     if (m_nChannel >= CHANNEL_RED && m_nChannel <= CHANNEL_BLUE) mode = COMPOSE_COLOR;
     if (m_nChannel == CHANNEL_ALPHA) mode = COMPOSE_ALPHA;
+    // Opaque and custom alpha are not blended: the blend view shows the colours.
+    const int32_t alphaMode = AlphaModeOf(*this);
     const View view = (mode == COMPOSE_COLOR || !alphaShown) ? View::Color
-                      : mode == COMPOSE_BLEND                ? View::Blend
-                                                             : View::Alpha;
+                      : mode != COMPOSE_BLEND                ? View::Alpha
+                      : AlphaModeBlends(alphaMode)           ? View::Blend
+                                                             : View::Color;
     const dds::DdsPixelFormat& pf = m_Header.ddspf;
     const bool bc6 = m_nFormat == TF_BC6H || m_nFormat == TF_BC6H_SF16;
     RowFn composeRow = ChooseRow(m_nFormat, pf.dwRGBBitCount, m_bMasksInWork, view);
     if (bc6 && m_nExposure != 0) composeRow = ColorBC6H;
+    const bool premultiplied = alphaMode == ALPHA_MODE_PREMULTIPLIED;
+    if (premultiplied && composeRow == BlendWork) composeRow = PremultipliedWork;
     if (m_nChannel == CHANNEL_ALPHA && view == View::Color) composeRow = OpaqueRow;
+    RangeRowFn rangeRow;
+    if (view != View::Alpha && m_nChannel != CHANNEL_ALPHA && FloatRangeWanted(*this)) {
+        RangeView rangeView;
+        rangeView.blend = view == View::Blend;
+        rangeView.premultiplied = premultiplied;
+        rangeView.background[0] = BackgroundUnit(request.red);
+        rangeView.background[1] = BackgroundUnit(request.green);
+        rangeView.background[2] = BackgroundUnit(request.blue);
+        rangeRow = FloatRangeRows(*this, rangeView, host, m_nThreads);
+        if (!rangeRow) return RowsFn(); // stopped while finding the range
+    }
     if (!composeRow) { // a view with nothing to show: black
         std::memset(m_pDisplayImage, 0, size_t(m_nWidth) * size_t(m_nHeight) * 4);
         return RowsFn();
@@ -379,10 +416,13 @@ CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request) {
     // Bottom-up: the top source row is the last display row.
     uint32_t* const display = m_pDisplayImage;
     const uint32_t height = uint32_t(m_nHeight);
-    return [c, composeRow, isolateShift, display, height](uint32_t first, uint32_t end) {
+    return [c, composeRow, rangeRow, isolateShift, display, height](uint32_t first, uint32_t end) {
         for (uint32_t y = first; y < end; ++y) {
             uint32_t* dest = display + size_t(height - 1 - y) * c.width;
-            composeRow(c, y, dest);
+            if (rangeRow)
+                rangeRow(y, dest);
+            else
+                composeRow(c, y, dest);
             if (isolateShift < 32) IsolateRow(dest, c.width, isolateShift);
         }
 #if defined(__SSE2__)

@@ -17,6 +17,9 @@ uint64_t WorkImageBytes(const CDdsTexture& texture);
 // `stream`: the row is written past the caches (the caller fences when its rows are done).
 void BlendWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t red, uint8_t green,
                   uint8_t blue, bool stream = false);
+// Premultiplied colour over the background: colour + background x (255 - alpha) / 255.
+void PremultipliedWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count, uint8_t red,
+                          uint8_t green, uint8_t blue);
 // Alpha as grey: the alpha byte in all four bytes.
 void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count);
 
@@ -24,5 +27,8 @@ void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count);
 float ExposureFactor(int32_t stops);
 // The formats an exposure acts on: float, half and BC6H surfaces.
 bool ExposureApplies(int32_t format);
-// Whether Compose in `mode` blends the colours by alpha (over the background it is given).
+// Whether Compose in `mode` blends the colours by alpha (over the background it is given):
+// not where the alpha mode says opaque or custom.
 bool BlendsByAlpha(const CDdsTexture& texture, int32_t mode);
+// The alpha mode of the record's surface (AlphaMode.h).
+int32_t AlphaModeOf(const CDdsTexture& texture);

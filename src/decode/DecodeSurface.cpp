@@ -166,7 +166,8 @@ void CDdsTexture::Decode(ProgressCallback progress, const ComposeRequest* compos
     }
     m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
     // Rows are composed band by band where the decoding runs in bands, the rest after it.
-    const RowsFn after = compose ? ComposeRows(*compose) : RowsFn();
+    LoopHost host = HostFor(progress);
+    const RowsFn after = compose ? ComposeRows(*compose, &host) : RowsFn();
     bool inBands = false;
     // The images keep their storage from load to load without being cleared: what the
     // decoding does not write is cleared after it.
@@ -228,7 +229,6 @@ void CDdsTexture::Decode(ProgressCallback progress, const ComposeRequest* compos
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint32_t done =
         inBands && width ? uint32_t(std::min<uint64_t>(height, written / width / 4)) : 0;
-    LoopHost host = HostFor(progress);
     if (done < height)
         RunRows({height - done, width, 1}, m_nThreads, &host,
                 [&](uint32_t first, uint32_t end) { after(done + first, done + end); });

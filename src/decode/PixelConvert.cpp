@@ -1,5 +1,6 @@
 #include "decode/PixelConvert.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -37,6 +38,11 @@ float BackgroundUnit(uint8_t background) {
 uint8_t BlendUnit(float alpha, float color, float background) {
     const double a = ClampUnit(alpha), c = ClampUnit(color);
     return uint8_t(uint32_t((a * c + (1.0 - a) * double(background)) * 255.0));
+}
+
+uint8_t PremultipliedUnit(float alpha, float color, float background) {
+    const double a = ClampUnit(alpha), c = ClampUnit(color);
+    return uint8_t(uint32_t(std::min(1.0, c + (1.0 - a) * double(background)) * 255.0));
 }
 
 namespace {

@@ -33,6 +33,12 @@ constexpr uint32_t BlendChannel(uint32_t c, uint32_t a, uint32_t bg) {
     return DivideBy255(c * a + bg * (255 - a));
 }
 
+// The blend of a premultiplied colour channel: c + bg x (255 - a) / 255, rounded down as
+// BlendChannel is, at most 255.
+constexpr uint32_t PremultipliedChannel(uint32_t c, uint32_t a, uint32_t bg) {
+    return c + DivideBy255(bg * (255 - a)) > 255 ? 255 : c + DivideBy255(bg * (255 - a));
+}
+
 // A background byte on the 0..1 scale of float channels: the byte times the float nearest
 // 1/255, rounded to float (times 255 it gives the byte back exactly).
 float BackgroundUnit(uint8_t background);
@@ -40,6 +46,8 @@ float BackgroundUnit(uint8_t background);
 // The float blend of one channel over a background from BackgroundUnit: alpha and colour
 // clamped to 0..1, evaluated in double precision in a fixed order, without fused operations.
 uint8_t BlendUnit(float alpha, float color, float background);
+// The same for a premultiplied colour: colour + (1 - alpha) x background, at most 1.
+uint8_t PremultipliedUnit(float alpha, float color, float background);
 
 // ---- mask-described pixels -------------------------------------------------------------------
 

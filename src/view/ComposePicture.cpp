@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
 #include "decode/Compose.h"
+#include "decode/FloatRange.h"
 #include "view/CubeCross.h"
 #include "view/Layout.h"
 #include "view/Settings.h"
@@ -24,6 +26,9 @@ bool g_bCrossShown = false;
 uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     g_Texture.m_nChannel = g_Settings.channel;
     g_Texture.m_nExposure = g_Settings.exposure;
+    g_Texture.m_bAutoRange = g_Settings.autoRange;
+    g_Texture.m_bMarkNonFinite = g_Settings.markNonFinite;
+    g_Texture.m_bSrgbCurve = g_Settings.srgbCurve;
     g_bCheckered = g_Settings.checkerboard && BlendsByAlpha(g_Texture, mode);
     return g_bCheckered ? 0 : uint32_t(red) << 16 | uint32_t(green) << 8 | blue;
 }
@@ -58,6 +63,21 @@ bool ComposeCross(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
     const uint32_t ownHeld = g_Texture.m_nRawHeld;
     const bool stoppable = progress == ReportProgress;
     bool whole = true;
+    // The cross is one picture: one auto range for its six faces.
+    g_Texture.m_bRangeGiven = g_Texture.m_bAutoRange && FloatRangeWanted(g_Texture);
+    g_Texture.m_fRangeMin = std::numeric_limits<float>::infinity();
+    g_Texture.m_fRangeMax = -g_Texture.m_fRangeMin;
+    for (int32_t face = 0; face < kCubeFaces && whole && g_Texture.m_bRangeGiven; ++face) {
+        std::vector<uint8_t>& raw = g_cross.faces[face];
+        if (raw.empty()) continue;
+        g_Texture.m_pRawData = raw.data();
+        g_Texture.m_nRawHeld = uint32_t(raw.size());
+        float min = 0.0f, max = 0.0f;
+        whole = g_Texture.FindFloatRange(min, max, progress) &&
+                !(stoppable && g_nLoadState == kLoadCancelRequested);
+        g_Texture.m_fRangeMin = std::min(g_Texture.m_fRangeMin, min);
+        g_Texture.m_fRangeMax = std::max(g_Texture.m_fRangeMax, max);
+    }
     for (int32_t face = 0; face < kCubeFaces && whole; ++face) {
         std::vector<uint8_t>& raw = g_cross.faces[face];
         if (raw.empty()) continue; // a face the file cannot supply stays an empty cell
@@ -70,6 +90,7 @@ bool ComposeCross(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
     }
     g_Texture.m_pRawData = own;
     g_Texture.m_nRawHeld = ownHeld;
+    g_Texture.m_bRangeGiven = false;
     return whole;
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "dds/AlphaMode.h"
 #include "dds/DdsTexture.h"
 
 namespace {
@@ -40,7 +41,10 @@ std::string FormatViewText(bool exposureShown, int32_t exposure, const std::stri
 
 StatusFacts StatusFactsOf(const CDdsTexture& t) {
     StatusFacts f;
+    // The alpha mode the file gives, for a format that is shown.
     f.formatName = t.m_szFormatName;
+    if (t.m_nFormat != TF_UNKNOWN)
+        f.formatName += AlphaModeSuffix(AlphaModeOf(t.m_nFormat, t.m_bDx10, t.m_Dx10.miscFlags2));
     f.level = t.m_nLevel;
     f.faceOrLayer = t.m_nLayer;
     f.mipMapCount = t.m_Header.dwMipMapCount;

@@ -494,6 +494,35 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
     fi
 fi
 
+# R on half floats: the range -1..5 shown as 0..1 with NaN magenta and negatives cyan, as
+# brixa-cli --auto-range exports it.
+if [ -n "${MAKE_FIXTURES:-}" ]; then
+    mkdir -p "$WORK/range"
+    # The DX10 extension (R16G16B16A16_FLOAT), then (1, 2, 3), (5, 1, 1), (NaN, 1, 1), (-1, 0, 0).
+    printf 'fixture\trange\tsize=64x64 fourcc=DX10 data=%s,1024*%s\n' \
+        0a00000003000000000000000100000000000000 \
+        003c00400042003c0045003c003c003c007e003c003c003c00bc00000000003c >"$WORK/range.tsv"
+    "${EMU[@]}" "$MAKE_FIXTURES" table "$(winpath "$WORK/range.tsv")" "$(winpath "$WORK/range")" \
+        >/dev/null || fail "range: fixtures"
+    "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
+    start_brixa brixa6.log '^Brixa - \[range.dds' "$(winpath "$WORK/range/range.dds")"
+    if [ -n "$WIN" ]; then
+        sleep 0.3
+        press r
+        "${EMU[@]}" "$CLI" export "$WORK/range/range.dds" "$WORK/range.png" --auto-range >/dev/null
+        shot auto-range 64x64
+        same "auto range" "$WORK/auto-range-crop.png" "$WORK/range.png"
+        check "auto range: four colours" 4 "$(convert "$WORK/auto-range-crop.png" -format %k info:)"
+        press r
+        xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
+        for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
+        kill "$PID" 2>/dev/null
+        PID=
+    else
+        fail "range: no window"
+    fi
+fi
+
 echo "screenshots: $SHOTS"
 [ $FAILS = 0 ] && echo "all checks passed" || echo "$FAILS failed"
 [ $FAILS = 0 ]

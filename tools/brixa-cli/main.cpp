@@ -24,7 +24,9 @@
 #endif
 
 #include "Version.h"
+#include "dds/AlphaMode.h"
 #include "dds/DdsTexture.h"
+#include "decode/Compose.h"
 #include "io/PngWriter.h"
 #include "view/StatusText.h"
 
@@ -50,6 +52,7 @@ const char kUsage[] =
     "  brixa-cli info FILE... [--json] [--level N] [--face N] [--nm]\n"
     "  brixa-cli export FILE OUT [--level N] [--face N] [--nm] [--exact] [--view MODE]\n"
     "                   [--background RRGGBB] [--raw] [--threads N] [--quiet]\n"
+    "                   [--auto-range] [--srgb-curve]\n"
     "  brixa-cli export FILE... --out-dir DIR [--all-levels] [--all-faces] [options as above]\n"
     "  brixa-cli thumbnail IN OUT SIZE\n"
     "  brixa-cli compare A B [--level N] [--face N] [--threshold DB] [--diff OUT.png] [--json]\n"
@@ -61,8 +64,9 @@ const char kUsage[] =
     "        status bar texts, one per line (type, format, size, side or layer, mipmap,\n"
     "        memory; the fourth line is empty for plain textures); with several files, each\n"
     "        block headed by the file's name. With --json: one JSON object per file and line\n"
-    "        (file, format name and code, FourCC as text, DXGI format, sRGB, sizes, file size,\n"
-    "        level, face or layer and array counts, flags, the status texts, \"supported\";\n"
+    "        (file, format name and code, FourCC as text, DXGI format, sRGB, alpha mode, sizes,\n"
+    "        file size, level, face or layer and array counts, flags, the status texts,\n"
+    "        \"supported\";\n"
     "        \"error\" with the message for a file that cannot be read).\n"
     "export  also decodes and composes the surface, and writes it:\n"
     "        OUT ending in .png (or without an extension) gets a PNG: the colours with the\n"
@@ -97,6 +101,10 @@ const char kUsage[] =
     "                     colours with their own alpha, straight (an RGBA PNG)\n"
     "  --background HEX   background colour as RRGGBB (default ff00ff)\n"
     "  --raw              write the .bgra bytes whatever OUT is called\n"
+    "  --auto-range       float, half, BC6H and DXGI float surfaces: the finite minimum to\n"
+    "                     maximum shown as 0 to 1 (one range for the colour channels); NaN\n"
+    "                     magenta, +Inf white, -Inf and negative values cyan\n"
+    "  --srgb-curve       the same surfaces through the sRGB transfer curve (linear data)\n"
     "  --threads N        threads that decode, compose and write PNG (default 0: one per\n"
     "                     core; never more than the cores)\n"
     "  --out-dir DIR      export several files into DIR\n"
@@ -122,6 +130,7 @@ struct Options {
     int32_t level = 0, face = 0, threads = 0;
     bool nm = false, exact = false, raw = false, json = false, allLevels = false, allFaces = false;
     bool quiet = false;
+    bool autoRange = false, srgbCurve = false;
     bool viewGiven = false; // without --view: blend for raw bytes, colours and alpha for PNG
     int32_t mode = COMPOSE_BLEND;
     bool keepAlpha = false; // --view rgba
@@ -181,6 +190,8 @@ const Flag kFlags[] = {
     {"--all-levels", &Options::allLevels},
     {"--all-faces", &Options::allFaces},
     {"--quiet", &Options::quiet},
+    {"--auto-range", &Options::autoRange},
+    {"--srgb-curve", &Options::srgbCurve},
 };
 
 struct ValueOption {
@@ -437,6 +448,8 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
     ChoosePicture(texture, !raw, o, mode, keepAlpha);
     g_progress.stage = 1;
     texture.m_bExact = o.exact;
+    texture.m_bAutoRange = o.autoRange;
+    texture.m_bSrgbCurve = o.srgbCurve;
     texture.DecodeAndCompose(mode, o.bg[0], o.bg[1], o.bg[2], ShowProgress);
     if (!texture.m_pDisplayImage) {
         PrintError(file, "Not enough memory for the images of this surface !");
@@ -587,7 +600,8 @@ std::string InfoJson(const CDdsTexture& t, const std::string& file, bool support
         json += comma + JsonString(part);
         comma = ",";
     }
-    return json + "]}";
+    // Fields added later come last, after the status texts.
+    return json + "],\"alphaMode\":" + JsonString(AlphaModeName(AlphaModeOf(t))) + "}";
 }
 
 // One file's info: the status texts (headed by the name with several files) or a JSON line.
