@@ -271,20 +271,20 @@ CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, u
     // its next band (no fresh pages per band).
     return [this, compose, width, height](uint32_t first, uint32_t end, uint32_t* dest,
                                           bool bottomUp) {
-        static thread_local std::vector<uint32_t> work;
+        static thread_local std::vector<uint32_t> work; // grown only: regrowth would clear it
         const uint32_t from = first / 4 * 4, to = std::min(height, BlockCount(end) * 4);
+        const size_t pixels = size_t(BlockCount(to - from) * 4) * width;
         try {
-            work.resize(size_t(BlockCount(to - from) * 4) * width);
+            if (work.size() < pixels) work.resize(pixels);
         } catch (const std::bad_alloc&) {
             return false;
         }
         const Band band{work.data(), from, to};
         bool inBands;
         const uint64_t written = DecodeFormat(nullptr, RowsFn(), &band, inBands);
-        const size_t bytes = work.size() * 4;
-        if (written < bytes)
+        if (written < pixels * 4)
             std::memset(reinterpret_cast<uint8_t*>(work.data()) + written, 0,
-                        size_t(bytes - written));
+                        size_t(pixels * 4 - written));
         compose(work.data() + size_t(first - from) * width, first, end, dest, bottomUp);
         return true;
     };

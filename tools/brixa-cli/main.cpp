@@ -26,6 +26,7 @@
 
 #include "Version.h"
 #include "dds/DdsTexture.h"
+#include "dds/ImageBuffer.h"
 #include "decode/RowBands.h"
 #include "io/PngWriter.h"
 #include "view/StatusText.h"
@@ -429,14 +430,16 @@ bool WriteRaw(const std::string& out, const CDdsTexture::PictureRowsFn& rows, ui
     // decode a block row twice.
     const uint32_t chunkRows =
         std::min(BlockCount(height), std::max(1u, kChunkPixels / width / 4)) * 4;
-    std::vector<uint32_t> chunk;
-    OutputFile file;
-    try {
-        chunk.resize(size_t(std::min(chunkRows, height)) * width);
-    } catch (const std::bad_alloc&) {
+    // Fresh pages cost more than the composing of their pixels on some virtual machines: the
+    // image buffer's are huge pages where the system has them.
+    ImageBuffer store;
+    uint32_t* const chunk = static_cast<uint32_t*>(
+        store.Acquire(size_t(std::min(chunkRows, height)) * width * 4, false));
+    if (!chunk) {
         error = "Not enough memory for the images of this surface !";
         return false;
     }
+    OutputFile file;
     if (!file.Open(out, error)) return false;
     bool ok = true;
     for (uint32_t k = (height - 1) / chunkRows + 1; ok && k-- > 0;) {
@@ -446,11 +449,11 @@ bool WriteRaw(const std::string& out, const CDdsTexture::PictureRowsFn& rows, ui
         RunRows({BlockCount(end - top), 4 * width, 0}, threads, nullptr,
                 [&](uint32_t a, uint32_t b) {
                     const uint32_t first = top + 4 * a, last = std::min(end, top + 4 * b);
-                    if (!rows(first, last, chunk.data() + size_t(end - last) * width, true))
+                    if (!rows(first, last, chunk + size_t(end - last) * width, true))
                         composed = false;
                 });
         if (!composed) error = "Not enough memory for the images of this surface !";
-        ok = composed && file.Write(chunk.data(), size_t(end - top) * width * 4, error);
+        ok = composed && file.Write(chunk, size_t(end - top) * width * 4, error);
         ShowProgress(height - top, height, 0);
     }
     std::string closing;
