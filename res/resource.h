@@ -48,6 +48,14 @@
 #define IDM_SAVE_PNG 32832
 #define IDM_LIVE_RELOAD 32833
 #define IDM_CUBE_CROSS 32834
+// Comparing, tile view, all levels, float range.
+#define IDM_COMPARE 32835
+#define IDM_DIFFERENCE 32836
+#define IDM_TILE 32837
+#define IDM_ALL_LEVELS 32838
+#define IDM_AUTO_RANGE 32839
+#define IDM_MARK_NONFINITE 32840
+#define IDM_SRGB_CURVE 32841
 
 #define IDC_ABOUT_ICON 1001
 #define IDC_ABOUT_TEXT 1002

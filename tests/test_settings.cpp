@@ -19,7 +19,7 @@ TEST(Settings, DefaultsAreWrittenAsTheFirstRunStore) {
     const auto values = SettingsValues(s);
     const char* names[] = {"RegVer", "BackgroundColor", "WindowPos",
                            "Flags",  "LastPath",        "MouseWheel"};
-    const uint32_t numbers[] = {3, 0x00FF00FF, 0x00320032, 0xDE, 0, 0};
+    const uint32_t numbers[] = {4, 0x00FF00FF, 0x00320032, 0xDE, 0, 0};
     for (size_t i = 0; i < values.size(); ++i) {
         EXPECT_STREQ(values[i].name, names[i]);
         EXPECT_EQ(values[i].isText, i == 4) << names[i];
@@ -60,20 +60,29 @@ TEST(Settings, FlagsReadByVersion) {
         {0, 0x1FF, 0x0DF}, // bits 0-2 taken, the rest keep their defaults (0xD8)
         {0, 0x000, 0x0D8}, // showAlpha, useAlpha and clipToMonitor off
         {1, 0x3FF, 0x1FF}, // version 1 does not know bit 9
-        {1, 0x000, 0x000},       {2, 0x7FF, 0x3FF},  // version 2 does not know bit 10
-        {3, 0x7FF, 0x7FF},       {2, 0xFFFFF800, 0}, // unknown bits are ignored
-        {3, 0x1800, 0x1800},                         // checkerboard and texel values
-        {3, 0x8000, 0x8000},                         // channel 4 (alpha)
-        {3, 0xA000, 0},                              // channel 5 does not exist: all channels
-        {3, 0x3F0000, 0x3F0000},                     // exposure -1
-        {3, 0x1F0000, 0x100000},                     // exposure +31 is kept at +16
-        {3, 0x200000, 0x300000},                     // exposure -32 is kept at -16
-        {2, 0x3F9800, 0},                            // unknown to version 2
-        {3, 0x400000, 0x400000},                     // live reload
-        {2, 0x400000, 0},                            // unknown to version 2
-        {3, 0x800000, 0x800000},                     // cube maps as a cross
-        {2, 0x800000, 0},                            // unknown to version 2
-        {3, 0xFF000000, 0},                          // bits beyond are ignored
+        {1, 0x000, 0x000},
+        {2, 0x7FF, 0x3FF}, // version 2 does not know bit 10
+        {3, 0x7FF, 0x7FF},
+        {2, 0xFFFFF800, 0},          // unknown bits are ignored
+        {3, 0x1800, 0x1800},         // checkerboard and texel values
+        {3, 0x8000, 0x8000},         // channel 4 (alpha)
+        {3, 0xA000, 0},              // channel 5 does not exist: all channels
+        {3, 0x3F0000, 0x3F0000},     // exposure -1
+        {3, 0x1F0000, 0x100000},     // exposure +31 is kept at +16
+        {3, 0x200000, 0x300000},     // exposure -32 is kept at -16
+        {2, 0x3F9800, 0},            // unknown to version 2
+        {3, 0x400000, 0x400000},     // live reload
+        {2, 0x400000, 0},            // unknown to version 2
+        {3, 0x800000, 0x800000},     // cube maps as a cross
+        {2, 0x800000, 0},            // unknown to version 2
+        {3, 0xFF000000, 0},          // bits beyond are unknown to version 3
+        {4, 0x01000000, 0x01000000}, // tile view
+        {4, 0x02000000, 0x02000000}, // all levels
+        {4, 0x04000000, 0x04000000}, // difference
+        {4, 0x08000000, 0x08000000}, // auto range
+        {4, 0x10000000, 0x10000000}, // NaN and Inf unmarked
+        {4, 0x20000000, 0x20000000}, // the sRGB curve
+        {4, 0xC0000000, 0},          // bits beyond are ignored
     };
     for (const Case& c : cases) {
         ViewerSettings s;
@@ -128,7 +137,7 @@ TEST(Settings, StoreWithoutRegVer) {
     EXPECT_EQ(EncodeFlags(s), 0x0DFu);
     EXPECT_EQ(s.mouseWheelMode, 0u); // not read below version 1
     EXPECT_STREQ(s.lastPath, "C:\\tex\\");
-    EXPECT_EQ(Number(s, "RegVer"), 3u);
+    EXPECT_EQ(Number(s, "RegVer"), 4u);
     EXPECT_EQ(s.backgroundColor.red, 0x80);
     EXPECT_EQ(s.windowPos.x, 100);
 }

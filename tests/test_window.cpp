@@ -367,7 +367,7 @@ TEST_F(Window, StoreWithoutRegVer) {
     // The values as read and written again are test_settings' StoreWithoutRegVer; the window:
     DWORD v = 0;
     ASSERT_TRUE(ReadDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", v));
-    EXPECT_EQ(v, 3u);
+    EXPECT_EQ(v, 4u);
     EXPECT_TRUE(Checked(IDM_SHOW_ALPHA));
     EXPECT_TRUE(Grey(IDM_RGB_INDICATOR));
     EXPECT_TRUE(Grey(IDM_USE_ALPHA));
@@ -393,7 +393,7 @@ TEST_F(Window, StandardUserKeepsSettingsInTheUserStore) {
     ASSERT_TRUE(ReadDword(HKEY_CURRENT_USER, m_subkey, "BackgroundColor", v));
     EXPECT_EQ(v, 0x00123456u);
     ASSERT_TRUE(ReadDword(HKEY_CURRENT_USER, m_subkey, "RegVer", v));
-    EXPECT_EQ(v, 3u);
+    EXPECT_EQ(v, 4u);
     Command(IDM_WRAP_AROUND);
     KeyDown(VK_ESCAPE);
     ASSERT_TRUE(ReadDword(HKEY_CURRENT_USER, m_subkey, "Flags", v));

@@ -216,6 +216,10 @@ void OnKeyUp(HWND hwnd, UINT key, BOOL, int, UINT) {
     case 'T': FORWARD_WM_COMMAND(hwnd, IDM_TEXEL_READOUT, nullptr, 0, SendMessageA); break;
     case 'L': FORWARD_WM_COMMAND(hwnd, IDM_LIVE_RELOAD, nullptr, 0, SendMessageA); break;
     case 'V': FORWARD_WM_COMMAND(hwnd, IDM_CUBE_CROSS, nullptr, 0, SendMessageA); break;
+    case 'D': FORWARD_WM_COMMAND(hwnd, IDM_DIFFERENCE, nullptr, 0, SendMessageA); break;
+    case 'W': FORWARD_WM_COMMAND(hwnd, IDM_TILE, nullptr, 0, SendMessageA); break;
+    case 'M': FORWARD_WM_COMMAND(hwnd, IDM_ALL_LEVELS, nullptr, 0, SendMessageA); break;
+    case 'R': FORWARD_WM_COMMAND(hwnd, IDM_AUTO_RANGE, nullptr, 0, SendMessageA); break;
     case VK_OEM_6: StepExposure(+1); break; // ]
     case VK_OEM_4: StepExposure(-1); break; // [
     case VK_OEM_5: StepExposure(0); break;  // backslash
@@ -301,6 +305,12 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_SAVE_PNG: SavePictureAsPng(); break;
     case IDM_LIVE_RELOAD: ToggleOption(g_Settings.liveReload, id, WatchShownFile); break;
     case IDM_CUBE_CROSS: ToggleOption(g_Settings.cubeCross, id, ReloadSurface); break;
+    case IDM_DIFFERENCE: ToggleOption(g_Settings.difference, id, [] { Recompose(); }); break;
+    case IDM_TILE: ToggleOption(g_Settings.tileView, id, [] { Recompose(); }); break;
+    case IDM_ALL_LEVELS: ToggleOption(g_Settings.allLevels, id, [] { Recompose(); }); break;
+    case IDM_AUTO_RANGE: ToggleOption(g_Settings.autoRange, id, [] { Recompose(); }); break;
+    case IDM_MARK_NONFINITE: ToggleOption(g_Settings.markNonFinite, id, [] { Recompose(); }); break;
+    case IDM_SRGB_CURVE: ToggleOption(g_Settings.srgbCurve, id, [] { Recompose(); }); break;
     default: FORWARD_WM_COMMAND(hwnd, id, nullptr, 0, DefWindowProcW); break;
     }
 }
@@ -427,6 +437,12 @@ void SetInitialMenuStates() {
     Check(IDM_TEXEL_READOUT, s.texelReadout);
     Check(IDM_LIVE_RELOAD, s.liveReload);
     Check(IDM_CUBE_CROSS, s.cubeCross);
+    Check(IDM_DIFFERENCE, s.difference);
+    Check(IDM_TILE, s.tileView);
+    Check(IDM_ALL_LEVELS, s.allLevels);
+    Check(IDM_AUTO_RANGE, s.autoRange);
+    Check(IDM_MARK_NONFINITE, s.markNonFinite);
+    Check(IDM_SRGB_CURVE, s.srgbCurve);
     WatchShownFile();
     UpdateChannelIndicators();
 }

@@ -43,6 +43,9 @@ void DecodeWindowPos(uint32_t value, ViewerSettings& s) {
 
 constexpr uint32_t kCheckerboardBit = 1u << 11, kTexelReadoutBit = 1u << 12;
 constexpr uint32_t kLiveReloadBit = 1u << 22, kCubeCrossBit = 1u << 23;
+constexpr uint32_t kTileViewBit = 1u << 24, kAllLevelsBit = 1u << 25, kDifferenceBit = 1u << 26;
+constexpr uint32_t kAutoRangeBit = 1u << 27, kNonFiniteUnmarkedBit = 1u << 28;
+constexpr uint32_t kSrgbCurveBit = 1u << 29;
 constexpr int kChannelShift = 13, kExposureShift = 16;
 constexpr uint32_t kChannelMask = 7, kExposureMask = 63;
 
@@ -54,6 +57,12 @@ uint32_t EncodeFlags(const ViewerSettings& s) {
     if (s.texelReadout) flags |= kTexelReadoutBit;
     if (s.liveReload) flags |= kLiveReloadBit;
     if (s.cubeCross) flags |= kCubeCrossBit;
+    if (s.tileView) flags |= kTileViewBit;
+    if (s.allLevels) flags |= kAllLevelsBit;
+    if (s.difference) flags |= kDifferenceBit;
+    if (s.autoRange) flags |= kAutoRangeBit;
+    if (!s.markNonFinite) flags |= kNonFiniteUnmarkedBit;
+    if (s.srgbCurve) flags |= kSrgbCurveBit;
     flags |= (uint32_t(s.channel) & kChannelMask) << kChannelShift;
     flags |= (uint32_t(s.exposure) & kExposureMask) << kExposureShift;
     return flags;
@@ -73,6 +82,13 @@ void DecodeFlags(uint32_t flags, uint32_t version, ViewerSettings& s) {
     const int32_t exposure = int32_t(flags >> kExposureShift & kExposureMask);
     s.exposure = std::max(-kMaxStoredExposure,
                           std::min(kMaxStoredExposure, exposure >= 32 ? exposure - 64 : exposure));
+    if (version < kCompareVersion) return;
+    s.tileView = flags & kTileViewBit;
+    s.allLevels = flags & kAllLevelsBit;
+    s.difference = flags & kDifferenceBit;
+    s.autoRange = flags & kAutoRangeBit;
+    s.markNonFinite = !(flags & kNonFiniteUnmarkedBit);
+    s.srgbCurve = flags & kSrgbCurveBit;
 }
 
 bool ApplyStoredSettings(const StoredSettings& stored, ViewerSettings& s) {

@@ -37,17 +37,27 @@ struct ViewerSettings {
     int32_t exposure = 0;      // stops, for float, half and BC6H surfaces
     bool liveReload = false;   // the file on show read again when it changes on disk
     bool cubeCross = false;    // a full cube map's six faces unfolded as a cross
+    bool tileView = false;     // the picture repeated 3 x 3, so that seams show
+    bool allLevels = false;    // the whole mipmap chain side by side, level 0 first
+    bool difference = false;   // while comparing: |A - B| per channel instead of A or B
+    bool autoRange = false;    // float data: the finite minimum..maximum mapped to 0..1
+    bool markNonFinite = true; // with auto range: NaN magenta, +Inf white, -Inf and negatives cyan
+    bool srgbCurve = false;    // float data: the sRGB transfer curve before the byte conversion
 };
 
 // The program's one settings record.
 extern ViewerSettings g_Settings;
 
-constexpr uint32_t kSettingsVersion = 3;
+constexpr uint32_t kSettingsVersion = 4;
 // Flags of version 3: bit 11 checkerboard, bit 12 texel values, bits 13-15 the channel on show
 // (0..4), bits 16-21 the exposure in stops (two's complement, kept within kMaxStoredExposure),
 // bit 22 live reload, bit 23 cube maps as a cross.
+// Flags of version 4: bit 24 tile view, bit 25 all levels, bit 26 difference, bit 27 auto range,
+// bit 28 NaN and Inf left unmarked (set when markNonFinite is off, so that older stores read as
+// on), bit 29 the sRGB curve.
 // Older programs read only the bits they know.
 constexpr uint32_t kExtrasVersion = 3;
+constexpr uint32_t kCompareVersion = 4;
 constexpr int32_t kMaxStoredExposure = 16;
 constexpr uint32_t kMouseWheelModes = 5;
 
