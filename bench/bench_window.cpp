@@ -3,7 +3,8 @@
 //                                       decode and compose without the window, and a mip step
 //   bench_window memory FILE            peak memory of a process that shows FILE
 //   bench_window extras FILE            the texel readout from a cursor move to its status text,
-//                                       and the channel and checkerboard keys to the repaint
+//                                       and the channel, checkerboard, tile and all-levels keys
+//                                       to the repaint
 //   bench_window reload FILE            live reload: a copy of FILE written again, until the new
 //                                       picture is painted (the 200 ms settling included)
 //   bench_window cycle FOLDER           Page Down through every file of FOLDER (which ends with
@@ -189,7 +190,9 @@ int Extras(const char* path) {
         UINT key;
         const char* name;
     } keys[] = {{'1', "key 1 (red alone) to the repaint"},
-                {'K', "key K (checkerboard) to the repaint"}};
+                {'K', "key K (checkerboard) to the repaint"},
+                {'W', "key W (tile view) to the repaint"},
+                {'M', "key M (all levels read) to the repaint"}};
     for (const auto& k : keys) {
         std::vector<double> times;
         for (int i = 0; i < 5; ++i) {
@@ -200,6 +203,28 @@ int Extras(const char* path) {
         }
         Report(k.name, Median(times), "ms");
     }
+    // All levels on show: a view change composes every level again from memory.
+    SendMessageA(g_hWndMain, WM_KEYUP, 'M', 0xC0000001);
+    std::vector<double> times;
+    for (int i = 0; i < 5; ++i) {
+        const double t = NowMs();
+        SendMessageA(g_hWndMain, WM_KEYUP, '1', 0xC0000001);
+        times.push_back(NowMs() - t);
+        SendMessageA(g_hWndMain, WM_KEYUP, '1', 0xC0000001);
+    }
+    Report("key 1 with all levels to the repaint", Median(times), "ms");
+    double t = NowMs();
+    SendMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
+    Report("Right with all levels (from memory)", NowMs() - t, "ms");
+    t = NowMs();
+    SendMessageA(g_hWndMain, WM_KEYDOWN, VK_RIGHT, 1);
+    Report("Right again", NowMs() - t, "ms");
+    t = NowMs();
+    SendMessageA(g_hWndMain, WM_KEYDOWN, VK_LEFT, 1);
+    Report("Left", NowMs() - t, "ms");
+    t = NowMs();
+    SendMessageA(g_hWndMain, WM_KEYUP, 'M', 0xC0000001);
+    Report("key M off to the repaint", NowMs() - t, "ms");
     return 0;
 }
 

@@ -1817,3 +1817,88 @@ TEST_F(Window, RecompositionRunsToItsEnd) {
     for (uint32_t p : Picture()) coloured += (p >> 16 & 255) != (p >> 8 & 255);
     EXPECT_EQ(coloured, 0u);
 }
+
+// The tile view: the picture 3 x 3 with no seam between tiles, the cursor's pixel taken modulo
+// the picture, the nine copied; all levels win over it.
+TEST_F(Window, TileViewRepeatsThePicture) {
+    Start();
+    Open(SmallArgb()); // red, green over blue, white; green and white have no alpha
+    SetZoomFactor(8.0f);
+    KeyUp('W');
+    const RECT r = g_LastImageRect;
+    ASSERT_EQ(r.right - r.left, 48);
+    const struct {
+        int x, y;
+        COLORREF colour;
+    } pixels[] = {{3, 0, RGB(255, 0, 255)},
+                  {4, 5, RGB(0, 0, 255)},
+                  {0, 3, RGB(0, 0, 255)},
+                  {2, 2, RGB(255, 0, 0)},
+                  {5, 4, RGB(255, 0, 255)}}; // green: no alpha
+    HDC dc = GetDC(g_hWndMain);
+    for (const auto& p : pixels)
+        EXPECT_EQ(GetPixel(dc, r.left + 8 * p.x + 4, r.top + 8 * p.y + 4), p.colour) << p.x;
+    ReleaseDC(g_hWndMain, dc);
+    POINT at = {r.left + 8 * 5 + 4, r.top + 8 * 2 + 4};
+    ClientToScreen(g_hWndMain, &at);
+    SetCursorPos(at.x, at.y);
+    SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(Title(), "Brixa - [small.dds] Zoom:800% Pos:1x0");
+    Command(IDM_COPY_PICTURE);
+    BITMAPINFOHEADER h = {};
+    std::memcpy(&h, Clipboard(CF_DIB).data(), sizeof h);
+    EXPECT_EQ(h.biWidth, 6);
+    EXPECT_EQ(h.biHeight, 6);
+    KeyUp('M');
+    EXPECT_TRUE(Grey(IDM_TILE));
+    KeyUp('W'); // greyed: nothing
+    EXPECT_TRUE(Checked(IDM_TILE));
+    EXPECT_EQ(g_LastImageRect.right - g_LastImageRect.left, 16);
+}
+
+// All levels side by side, read once: they are composed again, stepped through and named under
+// the cursor after the file has gone.
+TEST_F(Window, AllLevelsFromMemory) {
+    std::vector<uint8_t> levels; // 4 x 2 red, 2 x 1 green, 1 x 1 blue
+    for (const auto& level : {std::make_pair(8, 0xFFFF0000u), std::make_pair(2, 0xFF00FF00u),
+                              std::make_pair(1, 0xFF0000FFu)})
+        for (int i = 0; i < level.first; ++i) Put32(levels, level.second);
+    DdsHead head = HeadMasks(4, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    head.dwMipMapCount = 3;
+    const std::string path = WriteTempFile("levels.dds", FileBytes(head, levels));
+    Start();
+    Command(IDM_TEXEL_READOUT);
+    Open(path);
+    KeyUp('M');
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
+    SetZoomFactor(8.0f);
+    const RECT r = g_LastImageRect;
+    ASSERT_EQ(r.right - r.left, 56);
+    const struct {
+        UINT key;
+        COLORREF level0, level1, level2, empty;
+    } steps[] = {{0, RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 0, 255)},
+                 {'2', RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 0), RGB(0, 0, 0)}};
+    for (const auto& s : steps) {
+        if (s.key) KeyUp(s.key);
+        HDC dc = GetDC(g_hWndMain);
+        EXPECT_EQ(GetPixel(dc, r.left + 4, r.top + 12), s.level0);
+        EXPECT_EQ(GetPixel(dc, r.left + 44, r.top + 4), s.level1);
+        EXPECT_EQ(GetPixel(dc, r.left + 52, r.top + 4), s.level2);
+        EXPECT_EQ(GetPixel(dc, r.left + 52, r.top + 12), s.empty); // below level 2
+        ReleaseDC(g_hWndMain, dc);
+    }
+    KeyUp('2');
+    POINT at = {r.left + 44, r.top + 4};
+    ClientToScreen(g_hWndMain, &at);
+    SetCursorPos(at.x, at.y);
+    SendMessageA(g_hWndMain, WM_SETCURSOR, WPARAM(g_hWndMain), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(Title(), "Brixa - [levels.dds] Zoom:800% Pos:1x0 MipMap:2");
+    EXPECT_EQ(Status(6).rfind(" MipMap 2: ", 0), 0u) << Status(6);
+    KeyDown(VK_RIGHT);
+    KeyDown(VK_RIGHT);
+    EXPECT_EQ(Status(4), " MipMap: 3/3");
+    EXPECT_TRUE(g_dialogs.empty()); // the file was never read again
+    KeyUp('M');
+    EXPECT_EQ(Picture(), std::vector<uint32_t>{0x0000FF});
+}

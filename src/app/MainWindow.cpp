@@ -59,9 +59,9 @@ bool StepPossible(UINT message, WPARAM key) {
     case VK_LEFT: return g_nLevel > 0;
     case VK_RIGHT: return g_Texture.LevelCount() > 0 && g_nLevel + 1 < g_Texture.LevelCount();
     // The cross shows every face: there is none to step to.
-    case 'Z': return !g_bCrossShown && g_nFaceOrLayer > 0;
+    case 'Z': return !AllSidesShown() && g_nFaceOrLayer > 0;
     case 'X':
-        return !g_bCrossShown && g_Texture.m_nSurfaceCount > 1 &&
+        return !AllSidesShown() && g_Texture.m_nSurfaceCount > 1 &&
                g_nFaceOrLayer + 1 < g_Texture.m_nSurfaceCount;
     default: return false;
     }
@@ -106,6 +106,31 @@ void FitOrNot() {
     else
         g_fFitFactor = 1.0f;
     RepaintNow();
+}
+
+// Left and Right pick a level from memory while all levels are on show, else load it.
+void StepLevel(int32_t step) {
+    if (!SelectShownLevel(g_nLevel + step)) StepSelection(g_nLevel, step);
+}
+
+// The tile view, all levels, or neither: the picture on show changed size.
+void RelayOut() {
+    g_fFitFactor = 1.0f;
+    PlaceWindow();
+    FitOrNot();
+    UpdateTitle();
+}
+
+// All levels are read with the selection; turned off, the record holds the selected level
+// composed already (the cross's faces are read again). The tile view waits while it is on.
+void ShowLevelsOrNot() {
+    Grey(IDM_TILE, g_Settings.allLevels);
+    if (g_Settings.allLevels || (g_bLevelsShown && CrossWanted())) {
+        ReloadSurface();
+        return;
+    }
+    ReleaseLevels();
+    RelayOut();
 }
 
 // The menu bar's indicators: "RGB" names the one colour channel on show, "A" alone is enabled
@@ -189,8 +214,8 @@ void OnKeyDown(HWND, UINT key, BOOL, int, UINT) {
     case VK_UP: StepFileFromStart(-1); break;
     case VK_NEXT:
     case VK_DOWN: StepFileFromStart(+1); break;
-    case VK_LEFT: StepSelection(g_nLevel, -1); break;
-    case VK_RIGHT: StepSelection(g_nLevel, +1); break;
+    case VK_LEFT: StepLevel(-1); break;
+    case VK_RIGHT: StepLevel(+1); break;
     case 'Z': StepSelection(g_nFaceOrLayer, -1); break;
     case 'X': StepSelection(g_nFaceOrLayer, +1); break;
     }
@@ -306,8 +331,10 @@ void OnCommand(HWND hwnd, int id, HWND, UINT) {
     case IDM_LIVE_RELOAD: ToggleOption(g_Settings.liveReload, id, WatchShownFile); break;
     case IDM_CUBE_CROSS: ToggleOption(g_Settings.cubeCross, id, ReloadSurface); break;
     case IDM_DIFFERENCE: ToggleOption(g_Settings.difference, id, [] { Recompose(); }); break;
-    case IDM_TILE: ToggleOption(g_Settings.tileView, id, [] { Recompose(); }); break;
-    case IDM_ALL_LEVELS: ToggleOption(g_Settings.allLevels, id, [] { Recompose(); }); break;
+    case IDM_TILE:
+        if (!g_Settings.allLevels) ToggleOption(g_Settings.tileView, id, RelayOut);
+        break;
+    case IDM_ALL_LEVELS: ToggleOption(g_Settings.allLevels, id, ShowLevelsOrNot); break;
     case IDM_AUTO_RANGE: ToggleOption(g_Settings.autoRange, id, [] { Recompose(); }); break;
     case IDM_MARK_NONFINITE: ToggleOption(g_Settings.markNonFinite, id, [] { Recompose(); }); break;
     case IDM_SRGB_CURVE: ToggleOption(g_Settings.srgbCurve, id, [] { Recompose(); }); break;
@@ -440,6 +467,7 @@ void SetInitialMenuStates() {
     Check(IDM_DIFFERENCE, s.difference);
     Check(IDM_TILE, s.tileView);
     Check(IDM_ALL_LEVELS, s.allLevels);
+    Grey(IDM_TILE, s.allLevels);
     Check(IDM_AUTO_RANGE, s.autoRange);
     Check(IDM_MARK_NONFINITE, s.markNonFinite);
     Check(IDM_SRGB_CURVE, s.srgbCurve);

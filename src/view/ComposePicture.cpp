@@ -10,6 +10,7 @@
 
 #include "decode/Compose.h"
 #include "view/CubeCross.h"
+#include "view/Layout.h"
 #include "view/Settings.h"
 #include "view/StatusText.h"
 #include "view/View.h"
@@ -17,7 +18,6 @@
 bool g_bCheckered = false;
 bool g_bCrossShown = false;
 
-namespace {
 // The view options of the settings on the record; the background the picture is composed
 // over: under the checkerboard it is blended over black, and painting adds the board by what
 // the alpha leaves.
@@ -27,6 +27,8 @@ uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
     g_bCheckered = g_Settings.checkerboard && BlendsByAlpha(g_Texture, mode);
     return g_bCheckered ? 0 : uint32_t(red) << 16 | uint32_t(green) << 8 | blue;
 }
+
+namespace {
 
 // The cube's six faces of the selected level as the file holds them, read at the load, so
 // that the cross is composed again from memory; and the cross itself.
@@ -83,6 +85,7 @@ void ReleaseCross() {
 void DropHalfMadeImages() {
     g_Texture.FreeBuffers();
     ReleaseCross();
+    ReleaseLevels();
 }
 
 bool CrossWanted() {
@@ -134,6 +137,7 @@ int ReadCross(const char* fileName) {
 
 bool ComposePicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
                     ProgressCallback progress) {
+    if (g_bLevelsShown) return ComposeLevels(mode, red, green, blue, decode, progress);
     if (g_bCrossShown) return ComposeCross(mode, red, green, blue, progress);
     const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
     if (decode)
@@ -153,12 +157,15 @@ void StepExposure(int32_t step) {
     Recompose();
 }
 
+// All levels win over the tile view (its item is greyed meanwhile).
 ShownImage Shown() {
+    if (g_bLevelsShown) return LevelsShown();
+    const int32_t tiles = g_Settings.tileView && !g_Settings.allLevels ? kTileRepeat : 1;
     if (g_bCrossShown)
         return {g_cross.image.data(), g_cross.cellWidth * kCrossColumns,
-                g_cross.cellHeight * kCrossRows};
+                g_cross.cellHeight * kCrossRows, tiles};
     // The size is the record's also before its images are made (the window is placed first).
-    return {g_Texture.m_pDisplayImage, g_Texture.m_nWidth, g_Texture.m_nHeight};
+    return {g_Texture.m_pDisplayImage, g_Texture.m_nWidth, g_Texture.m_nHeight, tiles};
 }
 
 int32_t ComposeModeOfSettings() {

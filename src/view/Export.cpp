@@ -6,6 +6,7 @@
 #include <commdlg.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,19 +20,38 @@
 #include "view/Checkerboard.h"
 
 namespace {
+struct Picture {
+    std::vector<uint32_t> pixels;
+    int32_t width = 0, height = 0;
+};
+
 // The picture as shown, at the file's size: over the checkerboard when that is on (squares of
-// 8 picture pixels), top row first.
-std::vector<uint32_t> ShownPicture() {
+// 8 picture pixels), top row first. The tile view's 3 x 3 is made here, while it stays within
+// what one picture may have and the memory can be had; else one tile is given.
+Picture ShownPicture() {
     const ShownImage image = Shown();
-    const int32_t w = image.width, h = image.height;
+    const int32_t w = image.width, h = image.height, n = image.tiles;
     if (!image.pixels) return {};
-    std::vector<uint32_t> out(size_t(w) * h);
-    if (g_bCheckered) {
-        DrawOverCheckerboard(out.data(), {0, 0, w, h}, {image.pixels, w, h, 0, 0, 1.0});
-        return out;
+    Picture out;
+    std::vector<uint32_t> tile(size_t(w) * h);
+    if (g_bCheckered)
+        DrawOverCheckerboard(tile.data(), {0, 0, w, h}, {image.pixels, w, h, 0, 0, 1.0});
+    else
+        for (int32_t y = 0; y < h; ++y)
+            std::memcpy(&tile[size_t(y) * w], image.pixels + size_t(h - 1 - y) * w, size_t(w) * 4);
+    try {
+        if (n > 1 && uint64_t(w) * h * n * n <= kMaxImagePixels)
+            out.pixels.resize(size_t(w) * h * n * n);
+    } catch (const std::bad_alloc&) {
+        out.pixels.clear();
     }
-    for (int32_t y = 0; y < h; ++y)
-        std::memcpy(&out[size_t(y) * w], image.pixels + size_t(h - 1 - y) * w, size_t(w) * 4);
+    if (out.pixels.empty()) return {std::move(tile), w, h};
+    out.width = w * n;
+    out.height = h * n;
+    for (size_t y = 0; y < size_t(out.height); ++y)
+        for (int32_t column = 0; column < n; ++column)
+            std::memcpy(&out.pixels[y * out.width + size_t(column) * w], &tile[(y % h) * w],
+                        size_t(w) * 4);
     return out;
 }
 
@@ -57,8 +77,9 @@ void PutOnClipboard(UINT format, const void* data, size_t size) {
 // A bottom-up 32-bit DIB: the header, then the rows from the picture's bottom.
 void CopyPicture() {
     if (!PictureShown()) return;
-    const std::vector<uint32_t> picture = ShownPicture();
-    const int32_t w = Shown().width, h = Shown().height;
+    const Picture shown = ShownPicture();
+    const std::vector<uint32_t>& picture = shown.pixels;
+    const int32_t w = shown.width, h = shown.height;
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof header;
     header.biWidth = w;
@@ -82,7 +103,7 @@ void CopyToClipboard(bool picture) {
         CopyPicture();
         return;
     }
-    const std::string values = TexelValues(g_Texture, g_CursorPixel.x, g_CursorPixel.y);
+    const std::string values = TexelValuesUnderCursor();
     if (values.empty()) return;
     const std::string text =
         std::to_string(g_CursorPixel.x) + ", " + std::to_string(g_CursorPixel.y) + ": " + values;
@@ -111,9 +132,9 @@ void SavePictureAsPng() {
         if (!GetSaveFileNameW(&ofn)) return;
     }
     if (!PictureShown()) return; // gone while the dialog was open
-    const std::vector<uint32_t> picture = ShownPicture();
+    const Picture picture = ShownPicture();
     std::string error;
-    if (!WritePng(Utf8(path), picture.data(), uint32_t(Shown().width), uint32_t(Shown().height),
-                  PngRows::kTopDown, PngAlpha::kDrop, error))
+    if (!WritePng(Utf8(path), picture.pixels.data(), uint32_t(picture.width),
+                  uint32_t(picture.height), PngRows::kTopDown, PngAlpha::kDrop, error))
         MessageBoxW(g_hWndMain, Wide(error).c_str(), L"Error...", MB_ICONERROR);
 }

@@ -3,6 +3,7 @@
 #include "view/View.h"
 #include "view/Window.h"
 #include "view/Checkerboard.h"
+#include "view/Layout.h"
 #include "view/ShrinkFilter.h"
 #include "view/Zoom.h"
 
@@ -103,6 +104,66 @@ bool PaintShrunk(HDC dc, const ShownImage& image, int32_t left, int32_t top, int
     return true;
 }
 
+// The tile view shrunk as a whole on show: one tile shrunk once and drawn at each tile's place
+// (tiles differ by a pixel at most: the larger is shrunk, and cut for the others). False where
+// the filter does not take the picture.
+bool PaintShrunkTiles(HDC dc, const ShownImage& image, int32_t left, int32_t top, float scale) {
+    int32_t tw = 0, th = 0;
+    for (int32_t i = 0; i < image.tiles; ++i) {
+        tw = std::max(tw, TileStart(i + 1, image.width, scale) - TileStart(i, image.width, scale));
+        th =
+            std::max(th, TileStart(i + 1, image.height, scale) - TileStart(i, image.height, scale));
+    }
+    if (tw <= 0 || th <= 0 ||
+        !ShrinkPicture(nullptr, {0, 0, 0, 0}, image.pixels, image.width, image.height, tw, th))
+        return false;
+    std::vector<uint32_t> shrunk(size_t(tw) * th); // a window's worth at most: all is on show
+    ShrinkPicture(shrunk.data(), {0, 0, tw, th}, image.pixels, image.width, image.height, tw, th);
+    BITMAPINFO info = BitmapHeaderOf(image);
+    info.bmiHeader.biWidth = tw;
+    info.bmiHeader.biHeight = -th; // top row first
+    for (int32_t row = 0; row < image.tiles; ++row)
+        for (int32_t column = 0; column < image.tiles; ++column) {
+            const int32_t x = left + TileStart(column, image.width, scale);
+            const int32_t y = top + TileStart(row, image.height, scale);
+            const int32_t w = left + TileStart(column + 1, image.width, scale) - x;
+            const int32_t h = top + TileStart(row + 1, image.height, scale) - y;
+            SetDIBitsToDevice(dc, x, y, DWORD(w), DWORD(h), 0, 0, 0, UINT(th), shrunk.data(), &info,
+                              DIB_RGB_COLORS);
+        }
+    return true;
+}
+
+// One copy of the picture, its top-left corner at (left, top), drawn width x height.
+void PaintOne(HDC dc, const ShownImage& image, int32_t left, int32_t top, double width,
+              double height, int32_t areaWidth, int32_t areaHeight, float scale, int mode) {
+    if (g_bCheckered) {
+        PaintOverCheckerboard(dc, left, top, areaWidth, areaHeight, scale);
+    } else if (mode != HALFTONE || !PaintShrunk(dc, image, left, top, int32_t(width),
+                                                int32_t(height), areaWidth, areaHeight)) {
+        const BITMAPINFO header = BitmapHeaderOf(image);
+        StretchDIBits(dc, left, top, int(width), int(height), 0, 0, image.width, image.height,
+                      image.pixels, &header, DIB_RGB_COLORS, SRCCOPY);
+    }
+}
+
+// The tile view drawn tile by tile, each that reaches the area: no picture of nine times the
+// size is ever made.
+void PaintTiles(HDC dc, const ShownImage& image, int32_t x, int32_t y, int32_t areaWidth,
+                int32_t areaHeight, float scale, int mode) {
+    for (int32_t row = 0; row < image.tiles; ++row)
+        for (int32_t column = 0; column < image.tiles; ++column) {
+            const int32_t left = x + TileStart(column, image.width, scale);
+            const int32_t top = y + TileStart(row, image.height, scale);
+            const int32_t w = x + TileStart(column + 1, image.width, scale) - left;
+            const int32_t h = y + TileStart(row + 1, image.height, scale) - top;
+            if (w <= 0 || h <= 0 || left >= areaWidth || top >= areaHeight || left + w <= 0 ||
+                top + h <= 0)
+                continue;
+            PaintOne(dc, image, left, top, w, h, areaWidth, areaHeight, scale, mode);
+        }
+}
+
 } // namespace
 
 int32_t StatusBarHeight() {
@@ -127,8 +188,8 @@ void PaintImage(HDC dc) {
         g_bHintShown = false;
     }
     const float scale = Scale();
-    const double width = DrawnLength(image.width, scale);
-    const double height = DrawnLength(image.height, scale);
+    const double width = DrawnLength(int64_t(image.width) * image.tiles, scale);
+    const double height = DrawnLength(int64_t(image.height) * image.tiles, scale);
 
     const AxisPlacement x = PlaceAxis(client.right, width, g_PanOffset.x);
     const AxisPlacement y = PlaceAxis(areaHeight, height, g_PanOffset.y);
@@ -144,14 +205,11 @@ void PaintImage(HDC dc) {
     const int mode = StretchModeFor(scale, g_Settings.filterShrink, g_Settings.filterEnlarge);
     SetStretchBltMode(dc, mode);
     if (mode == HALFTONE) SetBrushOrgEx(dc, 0, 0, nullptr);
-    if (g_bCheckered) {
-        PaintOverCheckerboard(dc, x.pos, y.pos, client.right, areaHeight, scale);
-    } else if (mode != HALFTONE || !PaintShrunk(dc, image, x.pos, y.pos, int32_t(width),
-                                                int32_t(height), client.right, areaHeight)) {
-        const BITMAPINFO header = BitmapHeaderOf(image);
-        StretchDIBits(dc, x.pos, y.pos, int(width), int(height), 0, 0, image.width, image.height,
-                      image.pixels, &header, DIB_RGB_COLORS, SRCCOPY);
-    }
+    if (image.tiles == 1)
+        PaintOne(dc, image, x.pos, y.pos, width, height, client.right, areaHeight, scale, mode);
+    else if (g_bPannable || mode != HALFTONE || g_bCheckered ||
+             !PaintShrunkTiles(dc, image, x.pos, y.pos, scale))
+        PaintTiles(dc, image, x.pos, y.pos, client.right, areaHeight, scale, mode);
     SetRect(&g_LastImageRect, x.pos, y.pos, int(width + x.pos), int(height + y.pos));
     // The picture may have been drawn over the status bar.
     InvalidateRect(g_hStatusBar, nullptr, TRUE);
@@ -167,8 +225,8 @@ void ComputeFitFactor() {
     RECT client;
     GetClientRect(g_hWndMain, &client);
     const ShownImage image = Shown();
-    g_fFitFactor =
-        FitFactor(client.right, client.bottom - StatusBarHeight(), image.width, image.height);
+    g_fFitFactor = FitFactor(client.right, client.bottom - StatusBarHeight(),
+                             image.width * image.tiles, image.height * image.tiles);
 }
 
 void SetZoomFactor(float zoom) {
@@ -203,8 +261,8 @@ void TrackCursor() {
         RepaintNow();
     }
     const float scale = Scale();
-    g_CursorPixel = {PixelAt(cursor.x - origin.x - g_LastImageRect.left, scale),
-                     PixelAt(cursor.y - origin.y - g_LastImageRect.top, scale)};
+    MapCursorToTexel({PixelAt(cursor.x - origin.x - g_LastImageRect.left, scale),
+                      PixelAt(cursor.y - origin.y - g_LastImageRect.top, scale)});
     UpdateTitle();
     UpdateViewPart();
     SetArrowOrHand(g_bPannable);

@@ -101,11 +101,19 @@ int LoadAndShowSteps(const char* fileName) {
     }
     // The record now holds this file: whatever showed the last one goes.
     ReleaseCross();
+    ReleaseLevels();
     // The selection as shown: the record clamps what the file does not have.
     g_nLevel = g_Texture.m_nLevel;
     g_nFaceOrLayer = g_Texture.m_nLayer;
     if (Cancelled()) return kLoadStopped;
-    if (CrossWanted()) {
+    if (LevelsWanted()) {
+        const int read = ReadLevels(fileName);
+        if (read == kLoadStopped || read == kLoadFailed) {
+            DropHalfMadeImages();
+            return read;
+        }
+    }
+    if (!g_bLevelsShown && CrossWanted()) {
         const int read = ReadCross(fileName);
         if (read == kLoadStopped || read == kLoadFailed) {
             DropHalfMadeImages();

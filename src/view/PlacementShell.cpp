@@ -32,8 +32,8 @@ void PlaceWindow() {
 
     PlacementInput in = {};
     const ShownImage image = Shown();
-    in.imageWidth = image.width;
-    in.imageHeight = image.height;
+    in.imageWidth = image.width * image.tiles;
+    in.imageHeight = image.height * image.tiles;
     in.scale = g_fFitFactor * g_fZoomFactor;
     FrameSize(in.frameWidth, in.frameHeight);
     in.statusHeight = StatusBarHeight();

@@ -8,6 +8,7 @@
 
 #include "decode/Compose.h"
 #include "decode/TexelValue.h"
+#include "view/Layout.h"
 #include "view/Placement.h"
 #include "view/Settings.h"
 #include "view/StatusText.h"
@@ -26,13 +27,14 @@ bool ExposureShown() {
 
 // Off while a cube is shown as a cross: the record holds one face, not the picture.
 bool CursorOnPicture() {
+    if (g_bLevelsShown) return CursorOnLevel();
     return !g_bCrossShown && g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 &&
            g_CursorPixel.x < g_Texture.m_nWidth && g_CursorPixel.y < g_Texture.m_nHeight;
 }
 
 void FillStatusBar() {
     StatusFacts facts = StatusFactsOf(g_Texture);
-    facts.allSides = g_bCrossShown;
+    facts.allSides = AllSidesShown();
     const auto parts = FormatStatusTexts(facts);
     for (int part : {2, 3, 4, 5, 0, 1})
         SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));
@@ -90,7 +92,7 @@ bool ViewPartWanted() {
 void UpdateViewPart() {
     if (!g_bViewPartShown) return;
     const std::string texel = g_Settings.texelReadout && CursorOnPicture()
-                                  ? TexelValues(g_Texture, g_CursorPixel.x, g_CursorPixel.y)
+                                  ? WithLevel(g_nCursorLevel, TexelValuesUnderCursor())
                                   : std::string();
     const std::string text = FormatViewText(ExposureShown(), g_Settings.exposure, texel);
     if (text == g_viewText) return;

@@ -16,7 +16,9 @@ std::string Compose(const TitleFacts& f, const std::string& name, bool showPos) 
         n = std::snprintf(text, sizeof text, "Brixa - [%s%s] Zoom:%d%%", name.c_str(), gone,
                           f.zoomPercent);
     if (showPos && n >= 0 && size_t(n) < sizeof text)
-        std::snprintf(text + n, sizeof text - n, " Pos:%dx%d", f.pixelX, f.pixelY);
+        n += std::snprintf(text + n, sizeof text - n, " Pos:%dx%d", f.pixelX, f.pixelY);
+    if (showPos && f.level >= 0 && n >= 0 && size_t(n) < sizeof text)
+        std::snprintf(text + n, sizeof text - n, " MipMap:%d", f.level + 1);
     return text;
 }
 } // namespace

@@ -11,6 +11,7 @@ struct TitleFacts {
     int32_t zoomPercent = 100;
     int32_t pixelX = -1, pixelY = -1; // the image pixel under the cursor
     int32_t imageWidth = 0, imageHeight = 0;
+    int32_t level = -1;   // all levels on show: the level under the cursor, from 0
     bool deleted = false; // the file on show has gone from the disk; its picture stays
 };
 

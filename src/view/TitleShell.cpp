@@ -16,6 +16,7 @@ void UpdateTitle() {
     f.zoomPercent = ZoomPercent(g_fFitFactor, g_fZoomFactor);
     f.pixelX = g_CursorPixel.x;
     f.pixelY = g_CursorPixel.y;
+    f.level = g_bLevelsShown ? g_nCursorLevel : -1;
     const ShownImage image = Shown();
     f.imageWidth = image.width;
     f.imageHeight = image.height;

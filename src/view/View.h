@@ -82,6 +82,7 @@ void FillStatusBar();
 struct ShownImage {
     const uint32_t* pixels; // bottom-up rows
     int32_t width, height;
+    int32_t tiles = 1; // the tile view paints it 3 x 3: fit, zoom, pan and placement count that
 };
 // pixels may be null (a load stopped or refused): nothing is read then, whatever the size says.
 ShownImage Shown();
@@ -121,7 +122,28 @@ bool CrossWanted();
 int ReadCross(const char* fileName);
 void ReleaseCross();
 void DropHalfMadeImages();
-void StepExposure(int32_t step); // 0 resets; formats without float data ignore it
+// All mipmap levels side by side: wanted while the option is on for a surface with levels; read
+// at the load after the selection (ReadCross's answers; -1: the box said the memory cannot be
+// had, the selected level alone is shown), composed again from memory, given back when they
+// go. Left and Right select a level from memory while they are on show (false: not on show).
+bool LevelsWanted();
+int ReadLevels(const char* fileName);
+void ReleaseLevels();
+bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
+                   ProgressCallback progress);
+ShownImage LevelsShown();
+bool SelectShownLevel(int32_t level);
+bool AllSidesShown(); // the cross, or a cross per level: no face to step to
+extern bool g_bLevelsShown;
+// The view options put in force on the record; the colour a picture is composed over.
+uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
+// The cursor over the picture on show (a point of its drawn size, tiles included) as a texel:
+// g_CursorPixel within its level or picture, g_nCursorLevel the level with all levels (-1 none).
+extern int32_t g_nCursorLevel;
+void MapCursorToTexel(POINT shown);
+bool CursorOnLevel();
+std::string TexelValuesUnderCursor(); // empty when the cursor is on no texel
+void StepExposure(int32_t step);      // 0 resets; formats without float data ignore it
 // The status bar (StatusBar.cpp): the view part is the texel readout's and exposure's.
 void SetStatusParts();
 void ShowViewPart();   // the parts and the view part's text, after an option changed

@@ -58,11 +58,11 @@ press() { # KEY: a real press and release
 }
 
 # The screen position of the picture's top-left pixel: the title tells which pixel the cursor
-# is over.
-picture_origin() {
+# is over (DX: that far right of the window's middle; in the tile view, the tile's pixel).
+picture_origin() { # [DX]
     local geo x y w h t px py
     eval "$(xdotool getwindowgeometry --shell "$WIN")"
-    x=$((X + WIDTH / 2))
+    x=$((X + WIDTH / 2 + ${1:-0}))
     y=$((Y + HEIGHT / 2))
     xdotool mousemove "$x" "$y"
     sleep 0.3
@@ -75,6 +75,7 @@ picture_origin() {
     t=$(title)
     [[ "$t" == *" Pos:"* ]] || return 1
     t=${t##* Pos:}
+    t=${t%% *} # all levels name the level after it
     px=${t%x*}
     py=${t#*x}
     xdotool mousemove 0 0 # off the window, so that no cursor is in the picture
@@ -321,6 +322,43 @@ if [ -n "$WIN" ]; then
     PID=
 else
     fail "no window on the extras"
+fi
+
+# ---- the tile view (W) and all levels (M) ---------------------------------------------------
+# W: the picture 3 x 3, each tile the exported picture; M: the levels side by side, level 1
+# right of level 0 and named under the cursor.
+SAMPLE=$SRC/samples/dxt5-mipmaps-alpha.dds
+"${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
+start_brixa layout.log '^Brixa - \[dxt5-mipmaps-alpha' "$(winpath "$SAMPLE")"
+if [ -n "$WIN" ]; then
+    xdotool windowfocus --sync "$WIN"
+    sleep 0.3
+    press w
+    picture_is tile "$SAMPLE" --view blend # the tile under the window's middle
+    convert "$SHOTS/tile.png" -crop "256x256+$((ox - 256))+$((oy - 256))" +repage -alpha off \
+        "$WORK/tile-up-left.png"
+    same "tile: the tile up and left" "$WORK/tile-up-left.png" "$WORK/export.png"
+    press w
+    press m
+    origin=$(picture_origin -100) || fail "all levels: no Pos in the title ($(title))"
+    read -r ox oy <<<"$origin"
+    import -window root "$SHOTS/levels.png"
+    "${EMU[@]}" "$CLI" export "$SAMPLE" "$WORK/level1.bgra" --raw --level 1 --view blend >/dev/null
+    convert -size 128x128 -depth 8 "BGRA:$WORK/level1.bgra" -flip -alpha off "$WORK/level1.png"
+    convert "$SHOTS/levels.png" -crop "128x128+$((ox + 256))+$oy" +repage -alpha off \
+        "$WORK/level1-crop.png"
+    same "all levels: level 1 beside level 0" "$WORK/level1-crop.png" "$WORK/level1.png"
+    xdotool mousemove $((ox + 256 + 5)) $((oy + 7))
+    wait_title "* Pos:5x7 MipMap:2"
+    check "all levels: the level under the cursor" "Pos:5x7 MipMap:2" "$(title | sed 's/.* Pos:/Pos:/')"
+    xdotool mousemove 0 0
+    press m
+    press Escape
+    for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
+    kill "$PID" 2>/dev/null
+    PID=
+else
+    fail "no window for the tile view and all levels"
 fi
 
 # A stopped load, then a file that is no DDS: an 8192 x 4096 picture on show, Page Down to a
