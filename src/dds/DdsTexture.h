@@ -81,16 +81,35 @@ class CDdsTexture {
     // calling thread, also when the rows run on m_nThreads threads.
     // Compose may run again with another mode or background on the same decoded surface.
     void DecodeSurface(ProgressCallback progress = nullptr);
-    uint64_t DecodeDXT1(ProgressCallback progress, const RowsFn& after = RowsFn());
-    uint64_t DecodeDXT3(ProgressCallback progress, const RowsFn& after = RowsFn());
-    uint64_t DecodeDXT5(ProgressCallback progress, const RowsFn& after = RowsFn());
-    uint64_t DecodeBCn(ProgressCallback progress, const RowsFn& after = RowsFn());
+    // With a band they decode its rows alone into its buffer, on the calling thread, and return
+    // the bytes they wrote from the band's start (`after` is not called).
+    struct Band {
+        uint32_t* dest; // pixel row `first` of the work rows
+        uint32_t first, end;
+    };
+    uint64_t DecodeDXT1(ProgressCallback progress, const RowsFn& after = RowsFn(),
+                        const Band* band = nullptr);
+    uint64_t DecodeDXT3(ProgressCallback progress, const RowsFn& after = RowsFn(),
+                        const Band* band = nullptr);
+    uint64_t DecodeDXT5(ProgressCallback progress, const RowsFn& after = RowsFn(),
+                        const Band* band = nullptr);
+    uint64_t DecodeBCn(ProgressCallback progress, const RowsFn& after = RowsFn(),
+                       const Band* band = nullptr);
     void Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                  ProgressCallback progress = nullptr);
     // DecodeSurface and then Compose in one pass: each band of rows is composed as soon as it
     // is decoded, while its pixels are still in the caches. The same images, byte for byte.
     void DecodeAndCompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                           ProgressCallback progress = nullptr);
+    // The same picture without the whole work and display images, for writing it out band by
+    // band: the function decodes and composes the pixel rows [first, end) (top row 0) into
+    // `dest` (width pixels a row; the bottom row first when `bottomUp`, as the display image
+    // has them), the same bytes as the display image's rows, and may run on several threads at
+    // once; false when there is no memory for the band's work rows. Empty when there is no
+    // surface. The record must stay loaded while it is used.
+    using PictureRowsFn =
+        std::function<bool(uint32_t first, uint32_t end, uint32_t* dest, bool bottomUp)>;
+    PictureRowsFn PictureRows(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
 
     // What navigation steps through: the file's mipmap levels (at least 1), and its cube faces
     // or the top level's volume layers (0 for a plain texture).
@@ -168,13 +187,26 @@ class CDdsTexture {
     // (the display image is then as the view has it: black, or untouched when nothing fits),
     // or when `host` stopped a pass composing needs first (a float surface's range).
     RowsFn ComposeRows(const ComposeRequest& request, RowHost* host);
+    // Composes rows [first, end) from their work rows at `work` into `dest` (bottom row first
+    // when `bottomUp`). `toDisplay`: for the display image (its rows streamed past the caches
+    // when it is large; a view with nothing to show clears it and gives no function); else
+    // for bands that are read next (such a view gives black rows). Empty also when `host`
+    // stopped the range pass.
+    using BandRowsFn = std::function<void(const uint32_t* work, uint32_t first, uint32_t end,
+                                          uint32_t* dest, bool bottomUp)>;
+    BandRowsFn ComposeBandRows(const ComposeRequest& request, bool toDisplay,
+                               RowHost* host = nullptr);
+    // The format's decoding of the whole work image (band null) or of one band; the bytes
+    // written from the start, and whether it ran in bands that `after` composed.
+    uint64_t DecodeFormat(ProgressCallback progress, const RowsFn& after, const Band* band,
+                          bool& inBands);
     // Mask formats through the mask rule, and the DXGI pixel formats, into the work image.
     template <class RowFn>
     uint64_t DecodeRows(uint64_t rowBytes, ProgressCallback progress, const RowsFn& after,
-                        RowFn row);
+                        RowFn row, const Band* band);
     template <class BlockFn>
     uint64_t DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, const RowsFn& after,
-                          BlockFn decodeBlock);
+                          BlockFn decodeBlock, const Band* band);
 
     // The row loops' host for one call: `progress`, and the reader's message pump.
     class LoopHost final : public RowHost {

@@ -33,9 +33,10 @@ inline uint32_t Grey(uint32_t g) {
 // Everything a row needs, worked out once per call.
 struct ComposeContext {
     const uint8_t* raw;
-    uint32_t rawHeld; // bytes of the surface the raw data holds
-    uint32_t rawSize; // bytes of the whole surface
-    const uint32_t* work;
+    uint32_t rawHeld;     // bytes of the surface the raw data holds
+    uint32_t rawSize;     // bytes of the whole surface
+    const uint32_t* work; // the work row `workFirst`
+    uint32_t workFirst;
     uint32_t width;
     uint32_t bytesPerPixel; // of the raw surface
     uint8_t bgRed, bgGreen, bgBlue;
@@ -83,8 +84,12 @@ inline uint32_t Load16(const uint8_t* p) {
 
 // ---- 32-bit surfaces and block formats: the work image ----------------------------------
 
+inline const uint32_t* WorkRow(const ComposeContext& c, uint32_t row) {
+    return c.work + size_t(row - c.workFirst) * c.width;
+}
+
 void ColorWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    const uint32_t* src = c.work + size_t(row) * c.width;
+    const uint32_t* src = WorkRow(c, row);
 #if defined(__SSE2__)
     if (c.stream && IsAligned(dest)) {
         uint32_t x = 0;
@@ -99,17 +104,15 @@ void ColorWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
 }
 
 void BlendWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    BlendWorkRow(dest, c.work + size_t(row) * c.width, c.width, c.bgRed, c.bgGreen, c.bgBlue,
-                 c.stream);
+    BlendWorkRow(dest, WorkRow(c, row), c.width, c.bgRed, c.bgGreen, c.bgBlue, c.stream);
 }
 
 void PremultipliedWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    PremultipliedWorkRow(dest, c.work + size_t(row) * c.width, c.width, c.bgRed, c.bgGreen,
-                         c.bgBlue);
+    PremultipliedWorkRow(dest, WorkRow(c, row), c.width, c.bgRed, c.bgGreen, c.bgBlue);
 }
 
 void AlphaWork(const ComposeContext& c, uint32_t row, uint32_t* dest) {
-    AlphaWorkRow(dest, c.work + size_t(row) * c.width, c.width);
+    AlphaWorkRow(dest, WorkRow(c, row), c.width);
 }
 
 // ---- 8-bit surfaces --------------------------------------------------------------------------
@@ -360,6 +363,21 @@ void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
 CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request, RowHost* host) {
     if (!m_pRawData || !m_pWorkImage || !m_pDisplayImage || !ImagesMatchHeader(*this))
         return RowsFn();
+    const BandRowsFn rows = ComposeBandRows(request, true, host);
+    if (!rows) return RowsFn();
+    // Bottom-up: the top source row is the last display row.
+    const uint32_t* const work = m_pWorkImage;
+    uint32_t* const display = m_pDisplayImage;
+    const uint32_t width = uint32_t(m_nWidth), height = uint32_t(m_nHeight);
+    return [rows, work, display, width, height](uint32_t first, uint32_t end) {
+        rows(work + size_t(first) * width, first, end, display + size_t(height - end) * width,
+             true);
+    };
+}
+
+CDdsTexture::BandRowsFn CDdsTexture::ComposeBandRows(const ComposeRequest& request, bool toDisplay,
+                                                     RowHost* host) {
+    if (!m_pRawData || !ImagesMatchHeader(*this)) return BandRowsFn();
     int32_t mode = request.mode;
     const bool alphaShown = m_bHasAlpha && m_nFormat != TF_BUMP_UVW;
     // A single colour channel is taken from the colour view, alpha from the alpha view.
@@ -387,12 +405,16 @@ CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request, RowH
         rangeView.background[1] = BackgroundUnit(request.green);
         rangeView.background[2] = BackgroundUnit(request.blue);
         rangeRow = FloatRangeRows(*this, rangeView, host, m_nThreads);
-        if (!rangeRow) return RowsFn(); // stopped while finding the range
+        if (!rangeRow) return BandRowsFn(); // stopped while finding the range
     }
-    if (!composeRow) { // a view with nothing to show: black
+    if (!composeRow && toDisplay) { // a view with nothing to show: black
         std::memset(m_pDisplayImage, 0, size_t(m_nWidth) * size_t(m_nHeight) * 4);
-        return RowsFn();
+        return BandRowsFn();
     }
+    if (!composeRow)
+        composeRow = [](const ComposeContext& c, uint32_t, uint32_t* dest) {
+            std::fill(dest, dest + c.width, 0u);
+        };
     const uint32_t isolateShift =
         m_nChannel >= CHANNEL_RED && m_nChannel <= CHANNEL_BLUE ? 8 * (3 - m_nChannel) : 32;
 
@@ -400,7 +422,8 @@ CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request, RowH
     c.raw = m_pRawData;
     c.rawHeld = m_nRawHeld;
     c.rawSize = m_nRawSize;
-    c.work = m_pWorkImage;
+    c.work = nullptr;
+    c.workFirst = 0;
     c.width = uint32_t(m_nWidth);
     c.bytesPerPixel = std::max<uint32_t>(1, pf.dwRGBBitCount / 8);
     c.bgRed = request.red;
@@ -411,19 +434,20 @@ CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request, RowH
     c.bgBlueUnit = BackgroundUnit(request.blue);
     c.exposure = ExposureFactor(m_nExposure);
     c.bc6Signed = m_nFormat == TF_BC6H_SF16;
-    c.stream = uint64_t(m_nWidth) * uint64_t(m_nHeight) >= kStreamPixels;
+    c.stream = toDisplay && uint64_t(m_nWidth) * uint64_t(m_nHeight) >= kStreamPixels;
 
-    // Bottom-up: the top source row is the last display row.
-    uint32_t* const display = m_pDisplayImage;
-    const uint32_t height = uint32_t(m_nHeight);
-    return [c, composeRow, rangeRow, isolateShift, display, height](uint32_t first, uint32_t end) {
+    return [c, composeRow, rangeRow, isolateShift](const uint32_t* work, uint32_t first,
+                                                   uint32_t end, uint32_t* dest, bool bottomUp) {
+        ComposeContext band = c;
+        band.work = work;
+        band.workFirst = first;
         for (uint32_t y = first; y < end; ++y) {
-            uint32_t* dest = display + size_t(height - 1 - y) * c.width;
+            uint32_t* row = dest + size_t(bottomUp ? end - 1 - y : y - first) * c.width;
             if (rangeRow)
-                rangeRow(y, dest);
+                rangeRow(y, row);
             else
-                composeRow(c, y, dest);
-            if (isolateShift < 32) IsolateRow(dest, c.width, isolateShift);
+                composeRow(band, y, row);
+            if (isolateShift < 32) IsolateRow(row, c.width, isolateShift);
         }
 #if defined(__SSE2__)
         _mm_sfence(); // the streamed rows are seen by whoever reads them next

@@ -1,6 +1,7 @@
 // The block loops and the decoding dispatcher of the texture record.
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "decode/BcnDecode.h"
@@ -27,7 +28,7 @@ uint32_t BlocksWithin(uint64_t blocks, uint64_t first, uint32_t across) {
 // the picture's part is kept (no extra row of memory, however wide the picture).
 template <class BlockFn>
 uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress,
-                                   const RowsFn& after, BlockFn decodeRun) {
+                                   const RowsFn& after, BlockFn decodeRun, const Band* band) {
     if (!m_pRawData || !ImagesMatchHeader(*this)) return 0;
     // Blocks the file did not supply are all the same: decoded once, then copied.
     static const uint8_t kZeroBlock[16] = {};
@@ -50,7 +51,8 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
         for (uint32_t i = firstRow; i < endRow; ++i) {
             const uint32_t rows = std::min<uint32_t>(4, height - std::min(height, 4 * i));
             if (!rows) continue;
-            uint32_t* image = m_pWorkImage + size_t(4) * i * width;
+            uint32_t* image = band ? band->dest + size_t(4 * i - band->first) * width
+                                   : m_pWorkImage + size_t(4) * i * width;
             const uint64_t first = uint64_t(i) * across;
             const uint32_t whole = rows == 4 ? width / 4 : 0;
             if (whole) span(image, width, first, whole);
@@ -65,6 +67,10 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
         }
         if (after) after(std::min(height, 4 * firstRow), std::min(height, 4 * endRow));
     };
+    if (band) {
+        decodeRows(band->first / 4, BlockCount(band->end));
+        return uint64_t(std::min(height, 4 * BlockCount(band->end)) - band->first) * width * 4;
+    }
     // No block row writes another's pixels.
     LoopHost host = HostFor(progress);
     RunRows({blockRows, 4 * across * 4, 0}, m_nThreads, &host, decodeRows);
@@ -75,12 +81,13 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
 // zero; rows beyond the surface's size are not written (DecodeSurface clears them).
 template <class RowFn>
 uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, const RowsFn& after,
-                                 RowFn row) {
+                                 RowFn row, const Band* band) {
     if (!ImagesMatchHeader(*this) || !rowBytes) return 0;
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint64_t rows = std::min<uint64_t>(height, (m_nRawSize + rowBytes - 1) / rowBytes);
-    LoopHost host = HostFor(progress);
-    RunRows({uint32_t(rows), width, 0}, m_nThreads, &host, [&](uint32_t firstRow, uint32_t endRow) {
+    auto convertRows = [&](uint32_t firstRow, uint32_t endRow) {
+        uint32_t* const image = band ? band->dest : m_pWorkImage;
+        const uint32_t origin = band ? band->first : 0;
         std::vector<uint8_t> partRow;
         for (uint32_t y = firstRow; y < endRow; ++y) {
             const uint64_t offset = y * rowBytes;
@@ -91,34 +98,44 @@ uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, c
                     std::memcpy(partRow.data(), src, size_t(m_nRawHeld - offset));
                 src = partRow.data();
             }
-            row(m_pWorkImage + size_t(y) * width, src);
+            row(image + size_t(y - origin) * width, src);
         }
         if (after) after(firstRow, endRow);
-    });
+    };
+    if (band) {
+        const uint32_t end = uint32_t(std::min<uint64_t>(band->end, rows));
+        if (end <= band->first) return 0;
+        convertRows(band->first, end);
+        return uint64_t(end - band->first) * width * 4;
+    }
+    LoopHost host = HostFor(progress);
+    RunRows({uint32_t(rows), width, 0}, m_nThreads, &host, convertRows);
     return rows * width * 4;
 }
 
-uint64_t CDdsTexture::DecodeDXT1(ProgressCallback progress, const RowsFn& after) {
+uint64_t CDdsTexture::DecodeDXT1(ProgressCallback progress, const RowsFn& after, const Band* band) {
     const bool exact = m_bExact;
     return DecodeBlocks(
         8, progress, after,
         [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
             DecodeDXT1Blocks(dest, blocks, count, rowLength, exact);
-        });
+        },
+        band);
 }
 
 // DXT2 comes here too: its colour stays premultiplied, as nothing in the viewer undoes that.
-uint64_t CDdsTexture::DecodeDXT3(ProgressCallback progress, const RowsFn& after) {
+uint64_t CDdsTexture::DecodeDXT3(ProgressCallback progress, const RowsFn& after, const Band* band) {
     const bool exact = m_bExact;
     return DecodeBlocks(
         16, progress, after,
         [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
             DecodeDXT3Blocks(dest, blocks, count, rowLength, exact);
-        });
+        },
+        band);
 }
 
 // DXT4, DXT5_NM and RXGB come here too; DXT5_NM rebuilds normals, RXGB moves alpha to red.
-uint64_t CDdsTexture::DecodeDXT5(ProgressCallback progress, const RowsFn& after) {
+uint64_t CDdsTexture::DecodeDXT5(ProgressCallback progress, const RowsFn& after, const Band* band) {
     const bool normalMap = m_nFormat == TF_DXT5_NM, rxgb = m_nFormat == TF_RXGB;
     const bool exact = m_bExact;
     return DecodeBlocks(
@@ -126,11 +143,12 @@ uint64_t CDdsTexture::DecodeDXT5(ProgressCallback progress, const RowsFn& after)
         [=](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
             DecodeDXT5Blocks(dest, blocks, count, rowLength, normalMap, exact);
             if (rxgb) MoveAlphaToRed(dest, count, rowLength);
-        });
+        },
+        band);
 }
 
 // BC4 to BC7: `isSigned` picks the SNORM (BC4, BC5) or SF16 (BC6H) reading.
-uint64_t CDdsTexture::DecodeBCn(ProgressCallback progress, const RowsFn& after) {
+uint64_t CDdsTexture::DecodeBCn(ProgressCallback progress, const RowsFn& after, const Band* band) {
     const int32_t f = m_nFormat;
     const bool isSigned = f == TF_BC4_SNORM || f == TF_BC5_SNORM || f == TF_BC6H_SF16;
     auto run = [f, isSigned](uint32_t* dest, const uint8_t* blocks, uint32_t count,
@@ -144,7 +162,7 @@ uint64_t CDdsTexture::DecodeBCn(ProgressCallback progress, const RowsFn& after) 
         else
             DecodeBC7Blocks(dest, blocks, count, rowLength);
     };
-    return DecodeBlocks(BlockBytes(f), progress, after, run);
+    return DecodeBlocks(BlockBytes(f), progress, after, run, band);
 }
 
 void CDdsTexture::DecodeSurface(ProgressCallback progress) {
@@ -155,6 +173,64 @@ void CDdsTexture::DecodeAndCompose(int32_t mode, uint8_t red, uint8_t green, uin
                                    ProgressCallback progress) {
     const ComposeRequest request = {mode, red, green, blue};
     Decode(progress, &request);
+}
+
+uint64_t CDdsTexture::DecodeFormat(ProgressCallback progress, const RowsFn& after, const Band* band,
+                                   bool& inBands) {
+    inBands = false;
+    switch (m_nFormat) {
+    case TF_RGB:
+        if (m_bMasksInWork) {
+            const MaskRule rule = MakeMaskRule(m_Header.ddspf, m_bExact);
+            const uint32_t width = m_Header.dwWidth;
+            inBands = true;
+            return DecodeRows(
+                uint64_t(rule.bytesPerPixel) * width, progress, after,
+                [&](uint32_t* dest, const uint8_t* src) { ConvertMaskRow(rule, dest, src, width); },
+                band);
+        }
+        [[fallthrough]];
+    case TF_BUMP_UVW: {
+        if (!ImagesMatchHeader(*this)) return 0;
+        // Only 32-bit surfaces are read back from the work image; wider ones are cut to it.
+        const uint64_t surfaceBytes =
+            uint64_t(m_Header.ddspf.dwRGBBitCount) * m_Header.dwWidth * m_Header.dwHeight / 8;
+        const uint64_t bytes =
+            std::min({surfaceBytes, uint64_t(m_nRawHeld), WorkImageBytes(*this)});
+        const uint64_t from = band ? uint64_t(band->first) * m_Header.dwWidth * 4 : 0;
+        const uint64_t to = band ? uint64_t(band->end) * m_Header.dwWidth * 4 : bytes;
+        if (from >= std::min(to, bytes)) return 0;
+        uint32_t* const dest = band ? band->dest : m_pWorkImage;
+        std::memcpy(dest, m_pRawData + from, size_t(std::min(to, bytes) - from));
+        return std::min(to, bytes) - from;
+    }
+    case TF_DXT1: return inBands = true, DecodeDXT1(progress, after, band);
+    case TF_DXT2:
+    case TF_DXT3: return inBands = true, DecodeDXT3(progress, after, band);
+    case TF_DXT4:
+    case TF_DXT5:
+    case TF_DXT5_NM:
+    case TF_RXGB: return inBands = true, DecodeDXT5(progress, after, band);
+    case TF_BC4:
+    case TF_BC4_SNORM:
+    case TF_BC5:
+    case TF_BC5_SNORM:
+    case TF_BC6H:
+    case TF_BC6H_SF16:
+    case TF_BC7: return inBands = true, DecodeBCn(progress, after, band);
+    case TF_DXGI_PIXELS: {
+        const uint32_t format = m_Dx10.dxgiFormat, width = m_Header.dwWidth;
+        const bool exact = m_bExact;
+        inBands = true;
+        return DecodeRows(
+            uint64_t(DxgiPixelBits(format) / 8) * width, progress, after,
+            [=](uint32_t* dest, const uint8_t* src) {
+                ConvertDxgiRow(format, dest, src, width, exact);
+            },
+            band);
+    }
+    default: return 0; // float surfaces are read by composition, unknown ones not at all
+    }
 }
 
 void CDdsTexture::Decode(ProgressCallback progress, const ComposeRequest* compose) {
@@ -171,57 +247,7 @@ void CDdsTexture::Decode(ProgressCallback progress, const ComposeRequest* compos
     bool inBands = false;
     // The images keep their storage from load to load without being cleared: what the
     // decoding does not write is cleared after it.
-    uint64_t written = 0;
-    switch (m_nFormat) {
-    case TF_RGB:
-        if (m_bMasksInWork) {
-            const MaskRule rule = MakeMaskRule(m_Header.ddspf, m_bExact);
-            const uint32_t width = m_Header.dwWidth;
-            inBands = true;
-            written = DecodeRows(uint64_t(rule.bytesPerPixel) * width, progress, after,
-                                 [&](uint32_t* dest, const uint8_t* src) {
-                                     ConvertMaskRow(rule, dest, src, width);
-                                 });
-            break;
-        }
-        [[fallthrough]];
-    case TF_BUMP_UVW: {
-        if (!ImagesMatchHeader(*this)) break;
-        // Only 32-bit surfaces are read back from the work image; wider ones are cut to it.
-        const uint64_t surfaceBytes =
-            uint64_t(m_Header.ddspf.dwRGBBitCount) * m_Header.dwWidth * m_Header.dwHeight / 8;
-        const uint64_t bytes =
-            std::min({surfaceBytes, uint64_t(m_nRawHeld), WorkImageBytes(*this)});
-        std::memcpy(m_pWorkImage, m_pRawData, size_t(bytes));
-        written = bytes;
-        break;
-    }
-    case TF_DXT1: written = DecodeDXT1(progress, after), inBands = true; break;
-    case TF_DXT2:
-    case TF_DXT3: written = DecodeDXT3(progress, after), inBands = true; break;
-    case TF_DXT4:
-    case TF_DXT5:
-    case TF_DXT5_NM:
-    case TF_RXGB: written = DecodeDXT5(progress, after), inBands = true; break;
-    case TF_BC4:
-    case TF_BC4_SNORM:
-    case TF_BC5:
-    case TF_BC5_SNORM:
-    case TF_BC6H:
-    case TF_BC6H_SF16:
-    case TF_BC7: written = DecodeBCn(progress, after), inBands = true; break;
-    case TF_DXGI_PIXELS: {
-        const uint32_t format = m_Dx10.dxgiFormat, width = m_Header.dwWidth;
-        const bool exact = m_bExact;
-        inBands = true;
-        written = DecodeRows(uint64_t(DxgiPixelBits(format) / 8) * width, progress, after,
-                             [=](uint32_t* dest, const uint8_t* src) {
-                                 ConvertDxgiRow(format, dest, src, width, exact);
-                             });
-        break;
-    }
-    default: break; // float surfaces are read by composition, unknown ones not at all
-    }
+    const uint64_t written = DecodeFormat(progress, after, nullptr, inBands);
     const uint64_t all = m_WorkStore.Capacity() < WorkImageBytes(*this) ? 0 : WorkImageBytes(*this);
     if (written < all)
         std::memset(reinterpret_cast<uint8_t*>(m_pWorkImage) + written, 0, size_t(all - written));
@@ -232,4 +258,34 @@ void CDdsTexture::Decode(ProgressCallback progress, const ComposeRequest* compos
     if (done < height)
         RunRows({height - done, width, 1}, m_nThreads, &host,
                 [&](uint32_t first, uint32_t end) { after(done + first, done + end); });
+}
+
+CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, uint8_t green,
+                                                    uint8_t blue) {
+    if (!m_pRawData || !ImagesMatchHeader(*this) || m_nWidth <= 0 || m_nHeight <= 0)
+        return PictureRowsFn();
+    m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
+    const BandRowsFn compose = ComposeBandRows({mode, red, green, blue}, false);
+    const uint32_t width = uint32_t(m_nWidth), height = uint32_t(m_nHeight);
+    // The work rows of a band: whole block rows around it, in a buffer each thread keeps for
+    // its next band (no fresh pages per band).
+    return [this, compose, width, height](uint32_t first, uint32_t end, uint32_t* dest,
+                                          bool bottomUp) {
+        static thread_local std::vector<uint32_t> work; // grown only: regrowth would clear it
+        const uint32_t from = first / 4 * 4, to = std::min(height, BlockCount(end) * 4);
+        const size_t pixels = size_t(BlockCount(to - from) * 4) * width;
+        try {
+            if (work.size() < pixels) work.resize(pixels);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        const Band band{work.data(), from, to};
+        bool inBands;
+        const uint64_t written = DecodeFormat(nullptr, RowsFn(), &band, inBands);
+        if (written < pixels * 4)
+            std::memset(reinterpret_cast<uint8_t*>(work.data()) + written, 0,
+                        size_t(pixels * 4 - written));
+        compose(work.data() + size_t(first - from) * width, first, end, dest, bottomUp);
+        return true;
+    };
 }

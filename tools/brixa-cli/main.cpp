@@ -1,5 +1,6 @@
 // brixa-cli: the viewer's loading, decoding and composition on the command line.
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -26,7 +27,9 @@
 #include "Version.h"
 #include "dds/AlphaMode.h"
 #include "dds/DdsTexture.h"
+#include "dds/ImageBuffer.h"
 #include "decode/Compose.h"
+#include "decode/RowBands.h"
 #include "io/PngWriter.h"
 #include "view/StatusText.h"
 
@@ -432,7 +435,54 @@ void ChoosePicture(const CDdsTexture& texture, bool png, const Options& o, int32
     }
 }
 
-// Decodes, composes and writes the loaded surface to `out` ("-": standard output).
+// Pixels of the display image's rows that the raw writer composes before it writes them: a few
+// bands for each thread, small enough to stay in the caches until they are written.
+constexpr uint32_t kChunkPixels = uint32_t(1) << 20;
+
+// The display image's bytes (bottom row first) written chunk by chunk, each chunk's rows
+// composed on every thread; only a chunk and each thread's band are held, never the images.
+bool WriteRaw(const std::string& out, const CDdsTexture::PictureRowsFn& rows, uint32_t width,
+              uint32_t height, uint32_t threads, std::string& error) {
+    // Chunks of whole block rows from the top, written from the last: bands then never
+    // decode a block row twice.
+    const uint32_t chunkRows =
+        std::min(BlockCount(height), std::max(1u, kChunkPixels / width / 4)) * 4;
+    // Fresh pages cost more than the composing of their pixels on some virtual machines: the
+    // image buffer's are huge pages where the system has them.
+    ImageBuffer store;
+    uint32_t* const chunk = static_cast<uint32_t*>(
+        store.Acquire(size_t(std::min(chunkRows, height)) * width * 4, false));
+    if (!chunk) {
+        error = "Not enough memory for the images of this surface !";
+        return false;
+    }
+    OutputFile file;
+    if (!file.Open(out, error)) return false;
+    bool ok = true;
+    for (uint32_t k = (height - 1) / chunkRows + 1; ok && k-- > 0;) {
+        const uint32_t top = k * chunkRows, end = std::min(height, top + chunkRows);
+        std::atomic<bool> composed{true};
+        // Units of four rows; the rows of [top + 4a, top + 4b) go bottom-up to their place.
+        RunRows({BlockCount(end - top), 4 * width, 0}, threads, nullptr,
+                [&](uint32_t a, uint32_t b) {
+                    const uint32_t first = top + 4 * a, last = std::min(end, top + 4 * b);
+                    if (!rows(first, last, chunk + size_t(end - last) * width, true))
+                        composed = false;
+                });
+        if (!composed) error = "Not enough memory for the images of this surface !";
+        ok = composed && file.Write(chunk, size_t(end - top) * width * 4, error);
+        ShowProgress(height - top, height, 0);
+    }
+    std::string closing;
+    if (!file.Close(closing) && ok) {
+        error = closing;
+        ok = false;
+    }
+    return ok;
+}
+
+// Decodes, composes and writes the loaded surface to `out` ("-": standard output), band by
+// band: the process holds the file's surface, the output and a band for each thread.
 int Export(CDdsTexture& texture, const std::string& file, const std::string& out,
            const Options& o) {
     if (!texture.m_pRawData || texture.m_nWidth <= 0 || texture.m_nHeight <= 0) {
@@ -450,22 +500,23 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
     texture.m_bExact = o.exact;
     texture.m_bAutoRange = o.autoRange;
     texture.m_bSrgbCurve = o.srgbCurve;
-    texture.DecodeAndCompose(mode, o.bg[0], o.bg[1], o.bg[2], ShowProgress);
-    if (!texture.m_pDisplayImage) {
-        PrintError(file, "Not enough memory for the images of this surface !");
-        return kExitRefused;
-    }
-    EndProgress();
-
+    const CDdsTexture::PictureRowsFn rows = texture.PictureRows(mode, o.bg[0], o.bg[1], o.bg[2]);
     const uint32_t w = uint32_t(texture.m_nWidth), h = uint32_t(texture.m_nHeight);
     std::string error;
-    const bool ok =
-        raw ? WriteWholeFile(out, texture.m_pDisplayImage, size_t(w) * h * 4, error)
-            : WritePng(out, texture.m_pDisplayImage, w, h, PngRows::kBottomUp,
-                       keepAlpha ? PngAlpha::kKeep : PngAlpha::kDrop, error, uint32_t(o.threads));
+    const bool ok = rows && (raw ? WriteRaw(out, rows, w, h, uint32_t(o.threads), error)
+                                 : WritePngRows(
+                                       out,
+                                       [&](uint32_t first, uint32_t end, uint32_t* dest) {
+                                           return rows(first, end, dest, false);
+                                       },
+                                       w, h, keepAlpha ? PngAlpha::kKeep : PngAlpha::kDrop, error,
+                                       uint32_t(o.threads)));
+    EndProgress();
     if (!ok) {
-        PrintError("", error);
-        return kExitReader;
+        const bool memory = !rows || error.find("Not enough memory") == 0;
+        PrintError(memory ? file : "",
+                   rows ? error : "Not enough memory for the images of this surface !");
+        return memory ? kExitRefused : kExitReader;
     }
     return kExitOk;
 }
