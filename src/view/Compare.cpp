@@ -188,23 +188,11 @@ bool CompareWith(const std::string& path) {
 
 void ChooseCompareFile() {
     if (!g_Texture.m_pDisplayImage) return;
-    wchar_t path[MAX_PATH] = {};
-    const std::wstring initialDir = Wide(g_Settings.lastPath);
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
-    ofn.hwndOwner = g_hWndMain;
-    ofn.lpstrFilter = L"DDS files\0*.DDS\0\0";
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrInitialDir = initialDir.c_str();
-    ofn.lpstrTitle = L"Compare with...";
-    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER |
-                OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-    {
-        const ModalLoop modal;
-        if (!GetOpenFileNameW(&ofn)) return;
-    }
-    CompareWith(Utf8(path));
+    std::wstring path;
+    size_t offset = 0;
+    // The current folder stays that of A.
+    if (ChooseDdsFile(L"Compare with...", OFN_NOCHANGEDIR, path, offset))
+        CompareWith(Utf8(path.c_str()));
 }
 
 void FlipCompare() {

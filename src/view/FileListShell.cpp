@@ -85,27 +85,35 @@ void StepFile(int32_t step) {
     OpenByName();
 }
 
-void ShowOpenDialog() {
-    wchar_t path[MAX_PATH] = {};
+bool ChooseDdsFile(const wchar_t* title, DWORD flags, std::wstring& path, size_t& nameOffset) {
+    wchar_t chosen[MAX_PATH] = {};
     const std::wstring initialDir = Wide(g_Settings.lastPath);
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W; // without the later extension fields
     ofn.hwndOwner = g_hWndMain;
     ofn.hInstance = g_hInst;
     ofn.lpstrFilter = L"DDS files\0*.DDS\0\0";
-    ofn.lpstrFile = path;
+    ofn.lpstrFile = chosen;
     ofn.nMaxFile = MAX_PATH;
     ofn.lpstrInitialDir = initialDir.c_str();
-    ofn.lpstrTitle = L"Open file...";
+    ofn.lpstrTitle = title;
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER |
-                OFN_HIDEREADONLY | OFN_ENABLESIZING;
+                OFN_HIDEREADONLY | OFN_ENABLESIZING | flags;
     {
         const ModalLoop modal;
-        if (!GetOpenFileNameW(&ofn)) return;
+        if (!GetOpenFileNameW(&ofn)) return false;
     }
-    const std::string chosen = Utf8(path);
-    const size_t offset = ofn.nFileOffset < MAX_PATH ? ofn.nFileOffset : 0;
-    OpenChosen(chosen.c_str(), Utf8(std::wstring(path, offset).c_str()).size());
+    path = chosen;
+    nameOffset = ofn.nFileOffset < MAX_PATH ? ofn.nFileOffset : 0;
+    return true;
+}
+
+void ShowOpenDialog() {
+    std::wstring path;
+    size_t offset = 0;
+    if (!ChooseDdsFile(L"Open file...", 0, path, offset)) return;
+    const std::string chosen = Utf8(path.c_str());
+    OpenChosen(chosen.c_str(), Utf8(path.substr(0, offset).c_str()).size());
 }
 
 void OpenDroppedFile(HDROP drop) {

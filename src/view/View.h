@@ -104,6 +104,8 @@ extern int32_t g_nCurrentIndex;
 // step -1, +1, kStepFirst or kStepLast.
 void StepFile(int32_t step);
 void ShowOpenDialog();
+// The open dialog for one DDS file, started in the stored folder; false when it was cancelled.
+bool ChooseDdsFile(const wchar_t* title, DWORD flags, std::wstring& path, size_t& nameOffset);
 void OpenDroppedFile(HDROP drop);
 
 // The view options: channel on show, exposure, checkerboard, texel values, save and copy. Each

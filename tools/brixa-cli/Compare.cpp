@@ -14,6 +14,8 @@
 // main.cpp: a surface loaded as the other commands load it, what is wrong said as they say it;
 // the status (0 when loaded).
 int LoadForCommand(CDdsTexture& texture, const std::string& file, int32_t level, int32_t face);
+// main.cpp: a text as a JSON string, quoted and escaped.
+std::string JsonString(const std::string& s);
 
 namespace {
 const char kCompareUsage[] =
@@ -85,26 +87,11 @@ std::string JsonPsnr(double psnr) {
     return std::isinf(psnr) ? "null" : FormatPsnr(psnr);
 }
 
-std::string JsonName(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (c < 0x20) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\u%04x", c);
-            out += hex;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
-}
-
 void PrintJson(const CompareOptions& o, const CDdsTexture& t, const DiffStats& s, bool withAlpha,
                bool pass) {
     static const char* const kNames[kDiffChannels] = {"r", "g", "b", "a"};
     std::string json =
-        "{\"a\":" + JsonName(o.a) + ",\"b\":" + JsonName(o.b) +
+        "{\"a\":" + JsonString(o.a) + ",\"b\":" + JsonString(o.b) +
         ",\"width\":" + std::to_string(t.m_nWidth) + ",\"height\":" + std::to_string(t.m_nHeight) +
         ",\"level\":" + std::to_string(t.m_nLevel) + ",\"face\":" + std::to_string(t.m_nLayer) +
         ",\"psnr\":" + JsonPsnr(OverallPsnr(s, withAlpha));

@@ -576,6 +576,9 @@ int ExportAll(CDdsTexture& texture, const std::string& file, const std::string& 
     }
 }
 
+} // namespace
+
+// Also for compare (Compare.cpp).
 std::string JsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
@@ -592,6 +595,8 @@ std::string JsonString(const std::string& s) {
     }
     return out + "\"";
 }
+
+namespace {
 
 std::string Trimmed(const std::string& s) {
     const size_t first = s.find_first_not_of(' ');
