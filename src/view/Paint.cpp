@@ -104,6 +104,15 @@ bool PaintShrunk(HDC dc, const ShownImage& image, int32_t left, int32_t top, int
     return true;
 }
 
+// Where one tile of the tile view lands when the whole starts at (left, top).
+CheckerArea TileArea(const ShownImage& image, int32_t left, int32_t top, int32_t column,
+                     int32_t row, float scale) {
+    const int32_t x = left + TileStart(column, image.width, scale);
+    const int32_t y = top + TileStart(row, image.height, scale);
+    return {x, y, left + TileStart(column + 1, image.width, scale) - x,
+            top + TileStart(row + 1, image.height, scale) - y};
+}
+
 // The tile view shrunk as a whole on show: one tile shrunk once and drawn at each tile's place
 // (tiles differ by a pixel at most: the larger is shrunk, and cut for the others). False where
 // the filter does not take the picture.
@@ -124,12 +133,9 @@ bool PaintShrunkTiles(HDC dc, const ShownImage& image, int32_t left, int32_t top
     info.bmiHeader.biHeight = -th; // top row first
     for (int32_t row = 0; row < image.tiles; ++row)
         for (int32_t column = 0; column < image.tiles; ++column) {
-            const int32_t x = left + TileStart(column, image.width, scale);
-            const int32_t y = top + TileStart(row, image.height, scale);
-            const int32_t w = left + TileStart(column + 1, image.width, scale) - x;
-            const int32_t h = top + TileStart(row + 1, image.height, scale) - y;
-            SetDIBitsToDevice(dc, x, y, DWORD(w), DWORD(h), 0, 0, 0, UINT(th), shrunk.data(), &info,
-                              DIB_RGB_COLORS);
+            const CheckerArea t = TileArea(image, left, top, column, row, scale);
+            SetDIBitsToDevice(dc, t.left, t.top, DWORD(t.width), DWORD(t.height), 0, 0, 0, UINT(th),
+                              shrunk.data(), &info, DIB_RGB_COLORS);
         }
     return true;
 }
@@ -153,14 +159,12 @@ void PaintTiles(HDC dc, const ShownImage& image, int32_t x, int32_t y, int32_t a
                 int32_t areaHeight, float scale, int mode) {
     for (int32_t row = 0; row < image.tiles; ++row)
         for (int32_t column = 0; column < image.tiles; ++column) {
-            const int32_t left = x + TileStart(column, image.width, scale);
-            const int32_t top = y + TileStart(row, image.height, scale);
-            const int32_t w = x + TileStart(column + 1, image.width, scale) - left;
-            const int32_t h = y + TileStart(row + 1, image.height, scale) - top;
-            if (w <= 0 || h <= 0 || left >= areaWidth || top >= areaHeight || left + w <= 0 ||
-                top + h <= 0)
+            const CheckerArea t = TileArea(image, x, y, column, row, scale);
+            if (t.width <= 0 || t.height <= 0 || t.left >= areaWidth || t.top >= areaHeight ||
+                t.left + t.width <= 0 || t.top + t.height <= 0)
                 continue;
-            PaintOne(dc, image, left, top, w, h, areaWidth, areaHeight, scale, mode);
+            PaintOne(dc, image, t.left, t.top, t.width, t.height, areaWidth, areaHeight, scale,
+                     mode);
         }
 }
 
