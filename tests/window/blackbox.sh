@@ -218,6 +218,12 @@ start_brixa() { # LOG TITLE_PATTERN [ARGUMENT]
     PID=$!
     WIN=$(window_named "$pattern" 200)
 }
+quit_brixa() { # Esc, as a user quits; a box left open (a later refusal's) keeps it running
+    xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
+    for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
+    kill "$PID" 2>/dev/null
+    PID=
+}
 start_brixa brixa2.log '^Brixa$'
 if [ -n "$WIN" ]; then
     xdotool windowfocus --sync "$WIN"
@@ -405,10 +411,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
         sleep 1.5 # a crash takes a moment to end the process
         check "stopped load, then no DDS: still running" yes \
             "$(kill -0 "$PID" 2>/dev/null && echo yes || echo no)"
-        xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
-        for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
-        kill "$PID" 2>/dev/null # a later refusal's box keeps it running
-        PID=
+        quit_brixa
     else
         fail "stopped load: no window"
     fi
@@ -442,10 +445,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
         sleep 1
         check "save during a reload: still running" yes \
             "$(kill -0 "$PID" 2>/dev/null && echo yes || echo no)"
-        xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
-        for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
-        kill "$PID" 2>/dev/null
-        PID=
+        quit_brixa
     else
         fail "live: no window"
     fi
@@ -485,10 +485,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
         else
             fail "compare: no dialog"
         fi
-        xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
-        for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
-        kill "$PID" 2>/dev/null
-        PID=
+        quit_brixa
     else
         fail "compare: no window"
     fi
@@ -514,10 +511,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
         same "auto range" "$WORK/auto-range-crop.png" "$WORK/range.png"
         check "auto range: four colours" 4 "$(convert "$WORK/auto-range-crop.png" -format %k info:)"
         press r
-        xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
-        for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
-        kill "$PID" 2>/dev/null
-        PID=
+        quit_brixa
     else
         fail "range: no window"
     fi
