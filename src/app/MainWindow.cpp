@@ -439,6 +439,7 @@ ATOM RegisterMainClass(HINSTANCE instance) {
 
 BOOL InitMainWindow(HINSTANCE instance, int showCommand) {
     g_hInst = instance;
+    g_nShowCommand = showCommand;
     LoadSettings();
     g_hWndMain =
         CreateWindowExW(WS_EX_ACCEPTFILES, Wide(g_szWindowClass).c_str(), Wide(g_szTitle).c_str(),
@@ -455,8 +456,6 @@ BOOL InitMainWindow(HINSTANCE instance, int showCommand) {
     SetStatusParts();
     SendMessageA(g_hStatusBar, WM_SIZE, 0, 0);
     PlaceWindow();
-    ShowWindow(g_hWndMain, showCommand);
-    UpdateWindow(g_hWndMain);
     return TRUE;
 }
 
@@ -546,6 +545,7 @@ static const char* CheckedArgumentText(const char* argumentText) {
     const ArgumentMessage message =
         ArgumentMessageOf(typed, n != 0 && n < MAX_PATH ? Utf8(full) : typed, kind);
     if (message.text.empty()) return argumentText;
+    ShowMainWindow();
     MessageBoxW(g_hWndMain, Wide(message.text).c_str(), message.error ? L"Error..." : L"Brixa",
                 message.error ? MB_ICONERROR : MB_ICONINFORMATION);
     return "";
@@ -558,8 +558,13 @@ bool StartUp(HINSTANCE instance, const char* argumentText, int showCommand) {
     if (!InitMainWindow(instance, showCommand)) return false;
     g_hAccel = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_BRIXA));
     g_hMenu = GetMenu(g_hWndMain);
+    // Set before the window shows: a visible menu bar would be drawn again for each of them.
     SetInitialMenuStates();
-    HandleArgumentText(CheckedArgumentText(argumentText));
+    // The window waits for the named file's placement; with no file it shows now.
+    const char* checked = CheckedArgumentText(argumentText);
+    if (FirstPathOf(checked).empty()) ShowMainWindow();
+    HandleArgumentText(checked);
+    ShowMainWindow(); // the load failed or stopped before the picture was placed
     return true;
 }
 

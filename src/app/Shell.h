@@ -10,9 +10,11 @@ extern char g_szTitle[100];
 extern char g_szWindowClass[100];
 
 // Start-up up to the message loop: strings, class, window, accelerators, menu states, the
-// argument text. False when the main window cannot be created.
+// argument text. False when the main window cannot be created. The window shows once it is
+// placed for the named file's picture (ShowMainWindow), before that picture is decoded.
 bool StartUp(HINSTANCE instance, const char* argumentText, int showCommand);
 ATOM RegisterMainClass(HINSTANCE instance);
+// The window, its bars and its place, not shown yet; showCommand is kept for ShowMainWindow.
 BOOL InitMainWindow(HINSTANCE instance, int showCommand);
 void SetInitialMenuStates();
 void HandleArgumentText(const char* argumentText);

@@ -36,6 +36,7 @@ bool EnterFolder(const std::string& folder) {
                    nullptr, error, 0x400, reinterpret_cast<LPWSTR>(&reason), 0, nullptr);
     const std::wstring text = Wide(folder) + L"\n\n" + (reason ? reason : L"");
     if (reason) LocalFree(reason);
+    ShowMainWindow(); // behind the box, also at start
     MessageBoxW(g_hWndMain, text.c_str(), L"Error...", MB_ICONERROR);
     return false;
 }

@@ -24,6 +24,7 @@ HWND g_hWndMain = nullptr;
 HWND g_hStatusBar = nullptr;
 HWND g_hProgressBar = nullptr;
 WNDPROC g_pfnMainWndProc = nullptr;
+int g_nShowCommand = SW_SHOWNORMAL;
 CFileEx g_Reader;
 CDdsTexture g_Texture(g_Reader);
 
@@ -93,6 +94,7 @@ int LoadAndShowSteps(const char* fileName) {
     // A file that could not be read is a failed load like a refused one: the title and the
     // status stay with what is on show (and its picture, unless the reader had to let it go).
     if (!loaded || readerFailed) {
+        ShowMainWindow(); // behind the box
         if (!loaded)
             MessageBoxW(g_hWndMain, L"Error loading file !", Wide(fileName).c_str(),
                         MB_ICONWARNING);
@@ -125,6 +127,7 @@ int LoadAndShowSteps(const char* fileName) {
     // it is restored.
     g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
     if (!g_bPlacementPostponed) PlaceWindow();
+    ShowMainWindow();
     if (g_Texture.m_pRawData || g_bCrossShown) {
         g_nProgressStage = kStageDecode;
         g_Texture.m_bExact = g_Settings.gpuExact;
@@ -136,6 +139,7 @@ int LoadAndShowSteps(const char* fileName) {
             return kLoadStopped;
         }
         if (!g_Texture.m_pDisplayImage) { // the images could not be had: a failed load
+            ShowMainWindow();
             MessageBoxA(
                 g_hWndMain,
                 OutOfMemoryText(g_Texture.m_Header.dwWidth, g_Texture.m_Header.dwHeight).c_str(),
@@ -173,6 +177,14 @@ void RecordShown() {
     UpdateTitle();
 }
 
+void ShowMainWindow() {
+    if (IsWindowVisible(g_hWndMain)) return;
+    ShowWindow(g_hWndMain, g_nShowCommand);
+    // Started minimised: the picture is placed and fitted once the window is restored.
+    if (IsIconic(g_hWndMain)) g_bPlacementPostponed = true;
+    UpdateWindow(g_hWndMain);
+}
+
 int LoadAndShow(const char* fileName) {
     g_bPaintingEnabled = false;
     StartOperation(kStageRead);
@@ -193,6 +205,7 @@ int RunOperation(const std::function<int()>& steps) {
 
 int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
     if (!g_bProgressShown && ProgressBarDue(GetTickCount(), g_dwLoadStartTime)) {
+        ShowMainWindow();
         ShowWindow(g_hProgressBar, SW_SHOWNORMAL);
         g_bProgressShown = true;
     }
