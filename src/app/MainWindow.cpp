@@ -461,13 +461,12 @@ BOOL InitMainWindow(HINSTANCE instance, int showCommand) {
 
 void SetInitialMenuStates() {
     const ViewerSettings& s = g_Settings;
+    // The window is not shown yet: its menu bar is drawn once, when it shows.
     Check(IDM_USE_ALPHA, s.useAlpha);
     Grey(IDM_ALPHA_INDICATOR, !s.useAlpha);
-    DrawMenuBar(g_hWndMain);
     Check(IDM_SHOW_ALPHA, s.showAlpha);
     Grey(IDM_RGB_INDICATOR, s.showAlpha);
     Grey(IDM_USE_ALPHA, s.showAlpha);
-    DrawMenuBar(g_hWndMain);
     Check(IDM_CLIP_TO_MONITOR, s.clipToMonitor);
     Check(IDM_CENTER_ON_MONITOR, s.centerOnMonitor);
     Check(IDM_FILTER_SHRINK, s.filterShrink);
@@ -475,7 +474,7 @@ void SetInitialMenuStates() {
     Check(IDM_WRAP_AROUND, s.wrapAround);
     Check(IDM_AUTO_ZOOM, s.autoZoom);
     Check(IDM_ALWAYS_ON_TOP, s.alwaysOnTop);
-    ApplyAlwaysOnTop();
+    if (s.alwaysOnTop) ApplyAlwaysOnTop(); // a new window is not topmost
     Check(IDM_DXT5_AS_NM, s.dxt5AsNormalMap);
     Check(IDM_GPU_EXACT, s.gpuExact);
     if (s.mouseWheelMode < kMouseWheelModes) Check(IDM_WHEEL_CYCLE + s.mouseWheelMode, true);

@@ -148,11 +148,12 @@ bool RunRows(const RowLoop& loop, uint32_t threads, RowHost* host,
     const auto interval = std::chrono::milliseconds(kReportIntervalMs);
     bool goOn = true;
     auto report = [&] {
+        // Pumped first: a request the pump hears (Esc) stops the loop now, not a report later.
+        if (goOn && host) host->Pump();
         if (goOn && host && !host->Progress(bands.rowsDone.load(), loop.rows)) {
             goOn = false;
             bands.stop = true;
         }
-        if (goOn && host) host->Pump();
     };
     auto due = std::chrono::steady_clock::now() + interval;
     while (bands.RunBand()) {

@@ -36,11 +36,15 @@ void FillStatusBar() {
     StatusFacts facts = StatusFactsOf(g_Texture);
     facts.allSides = AllSidesShown();
     const auto parts = FormatStatusTexts(facts);
+    // The bar repaints itself at each text it is given: it is drawn once, with all of them.
+    SendMessageA(g_hStatusBar, WM_SETREDRAW, FALSE, 0);
     for (int part : {2, 3, 4, 5, 0, 1})
         SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));
     // The view part comes and goes with the exposure of a float surface.
     SetStatusParts();
     UpdateViewPart();
+    SendMessageA(g_hStatusBar, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(g_hStatusBar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
 void ShowViewPart() {
