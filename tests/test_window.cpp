@@ -550,6 +550,40 @@ TEST_F(Window, AutoZoomFitsALargePicture) {
     EXPECT_FALSE(Checked(IDM_AUTO_ZOOM));
 }
 
+// The main window's rectangle when it was first shown.
+RECT g_firstShown = {};
+LRESULT CALLBACK NoteFirstShow(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && m->message == WM_SHOWWINDOW && m->wParam && m->hwnd == g_hWndMain &&
+        IsRectEmpty(&g_firstShown))
+        GetWindowRect(m->hwnd, &g_firstShown);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(Window, StartShowsTheWindowOncePlacedForTheNamedFile) {
+    const struct {
+        std::string path;
+        LONG width; // the window's when it was first shown, and after the start
+    } cases[] = {
+        {TempDir() + "\\missing.dds", 640}, // the box says so; the window shows all the same
+        {Dxt1File("2048x512.dds", 2048, 512), WorkArea().right - WorkArea().left},
+    };
+    for (const auto& c : cases) {
+        g_firstShown = {};
+        const HHOOK hook =
+            SetWindowsHookExA(WH_CALLWNDPROC, NoteFirstShow, nullptr, GetCurrentThreadId());
+        Start("\"" + c.path + "\"");
+        UnhookWindowsHookEx(hook);
+        RECT r;
+        GetWindowRect(g_hWndMain, &r);
+        EXPECT_TRUE(IsWindowVisible(g_hWndMain)) << c.path;
+        EXPECT_TRUE(EqualRect(&r, &g_firstShown)) << c.path;
+        EXPECT_EQ(r.right - r.left, c.width) << c.path;
+        DestroyWindow(g_hWndMain);
+        Pump(20);
+    }
+}
+
 TEST_F(Window, MinimisedStartPlacesAndFitsOnRestore) {
     Start();
     ShowWindow(g_hWndMain, SW_MINIMIZE);
