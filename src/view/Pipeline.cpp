@@ -139,7 +139,6 @@ int LoadAndShowSteps(const char* fileName) {
             return kLoadStopped;
         }
         if (!g_Texture.m_pDisplayImage) { // the images could not be had: a failed load
-            ShowMainWindow();
             MessageBoxA(
                 g_hWndMain,
                 OutOfMemoryText(g_Texture.m_Header.dwWidth, g_Texture.m_Header.dwHeight).c_str(),
