@@ -104,6 +104,9 @@ SAMPLE=$SRC/samples/dxt5-mipmaps-alpha.dds
 WINPATH="Z:${SAMPLE//\//\\}"
 "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
 
+# The cursor off the screen's middle: the window shows where the picture is placed, and a
+# cursor over the picture would name its pixel in the title.
+xdotool mousemove 0 0
 WINE_RUN_DIRECT=1 "${EMU[@]}" "$BRIXA" "$WINPATH" >"$WORK/brixa.log" 2>&1 </dev/null &
 PID=$!
 for i in $(seq 200); do
