@@ -8,6 +8,7 @@
 #include "decode/BlockDecode.h"
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
+#include "decode/FloatRange.h"
 #include "decode/PixelConvert.h"
 #include "decode/RowBands.h"
 #include "dds/DdsTexture.h"
@@ -288,4 +289,20 @@ CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, u
         compose(work.data() + size_t(first - from) * width, first, end, dest, bottomUp);
         return true;
     };
+}
+
+bool CDdsTexture::RowsReadTheirBlocks() const {
+    const bool bc6 = m_nFormat == TF_BC6H || m_nFormat == TF_BC6H_SF16;
+    // A pixel format's bit count would have composition read the surface's pixels.
+    return IsBlockFormat(m_nFormat) && m_Header.ddspf.dwRGBBitCount == 0 &&
+           !FloatRangeWanted(*this) && !(bc6 && m_nExposure != 0);
+}
+
+void CDdsTexture::RawBytesOfRows(uint32_t first, uint32_t end, uint32_t& from, uint32_t& to) const {
+    from = 0;
+    to = first < end ? m_nRawHeld : 0;
+    if (!to || !RowsReadTheirBlocks()) return;
+    const uint64_t blockRow = uint64_t(BlockCount(m_Header.dwWidth)) * BlockBytes(m_nFormat);
+    from = uint32_t(std::min<uint64_t>(m_nRawHeld, first / 4 * blockRow));
+    to = uint32_t(std::min<uint64_t>(m_nRawHeld, BlockCount(end) * blockRow));
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@
 #include "dds/AlphaMode.h"
 #include "dds/DdsTexture.h"
 #include "dds/ImageBuffer.h"
+#include "dds/SurfaceStream.h"
 #include "decode/Compose.h"
 #include "decode/RowBands.h"
 #include "io/PngWriter.h"
@@ -500,7 +502,19 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
     texture.m_bExact = o.exact;
     texture.m_bAutoRange = o.autoRange;
     texture.m_bSrgbCurve = o.srgbCurve;
-    const CDdsTexture::PictureRowsFn rows = texture.PictureRows(mode, o.bg[0], o.bg[1], o.bg[2]);
+    // A surface left unread by Load is read while its rows are decoded, on a thread of its own
+    // beside those that decode (raw rows go out bottom row first: it is read from the end).
+    std::unique_ptr<SurfaceStream> stream;
+    if (texture.m_bReadLater) {
+        stream = std::make_unique<SurfaceStream>(texture, ThreadsFor(uint32_t(o.threads)) > 1, raw);
+        if (!texture.RowsReadTheirBlocks()) stream->WaitForAll();
+    }
+    const CDdsTexture::PictureRowsFn picture = texture.PictureRows(mode, o.bg[0], o.bg[1], o.bg[2]);
+    CDdsTexture::PictureRowsFn rows = picture;
+    if (stream && picture)
+        rows = [&](uint32_t first, uint32_t end, uint32_t* dest, bool bottomUp) {
+            return stream->WaitForRows(first, end) && picture(first, end, dest, bottomUp);
+        };
     const uint32_t w = uint32_t(texture.m_nWidth), h = uint32_t(texture.m_nHeight);
     std::string error;
     const bool ok = rows && (raw ? WriteRaw(out, rows, w, h, uint32_t(o.threads), error)
@@ -512,6 +526,13 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
                                        w, h, keepAlpha ? PngAlpha::kKeep : PngAlpha::kDrop, error,
                                        uint32_t(o.threads)));
     EndProgress();
+    // A failed read ends the export as it ended the load when the read came first.
+    if (stream && !stream->WaitForAll()) {
+        std::string text;
+        const int status = Refusal(texture, text);
+        PrintError(file, text);
+        return status;
+    }
     if (!ok) {
         const bool memory = !rows || error.find("Not enough memory") == 0;
         PrintError(memory ? file : "",
@@ -726,6 +747,9 @@ int Run(const Options& o) {
         CFileEx reader;
         CDdsTexture texture(reader);
         texture.m_nThreads = uint32_t(o.threads);
+        // Without a progress bar, export reads each surface while it decodes it; the bar
+        // shows the read and then the decoding, one after the other.
+        texture.m_bReadLater = o.command == "export" && !g_progress.terminal;
         int status;
         if (o.command == "info") {
             status = Info(texture, file, path, o);
