@@ -240,13 +240,13 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
     return true;
 }
 
-bool CDdsTexture::ReadSurface(uint32_t first, uint32_t end) {
+bool CDdsTexture::ReadSurface(uint32_t first, uint32_t end, uint8_t* dest) {
     if (!m_pRawData || first >= end || end > m_nRawHeld) return first == end;
+    if (!dest) dest = m_pRawData + first;
     try {
         m_Reader.m_nBaseOffset = m_nSurfaceOffset + first;
         // Only a stop asked for through Close delivers less than asked without an error.
-        if (m_Reader.Read(m_pRawData + first, end - first, nullptr, 0, 0) == end - first)
-            return true;
+        if (m_Reader.Read(dest, end - first, nullptr, 0, 0) == end - first) return true;
         throw CFileExException(0, fileex::kCodeClosed);
     } catch (const CFileExException& e) {
         m_LastError = ReaderError(e);

@@ -4,8 +4,33 @@
 #include <system_error>
 
 SurfaceStream::SurfaceStream(CDdsTexture& texture, bool threaded, bool fromEnd)
-    : m_Texture(texture), m_bFromEnd(fromEnd), m_nFrom(fromEnd ? texture.m_nRawHeld : 0),
-      m_nTo(fromEnd ? texture.m_nRawHeld : 0) {
+    : m_Texture(texture), m_bFromEnd(fromEnd), m_bThreaded(threaded),
+      m_nFrom(fromEnd ? texture.m_nRawHeld : 0), m_nTo(m_nFrom) {
+    Start(threaded);
+}
+
+SurfaceStream::SurfaceStream(CDdsTexture& texture, bool threaded, std::vector<Range> pieces)
+    : m_Texture(texture), m_bThreaded(threaded), m_Pieces(std::move(pieces)),
+      m_Freed(m_Pieces.size(), false) {
+    uint32_t largest = 0;
+    for (Range& piece : m_Pieces) {
+        piece.second = std::min(piece.second, texture.m_nRawHeld);
+        piece.first = std::min(piece.first, piece.second);
+        largest = std::max(largest, piece.second - piece.first);
+    }
+    try {
+        for (Slot& slot : m_Slots) slot.bytes.resize(largest);
+    } catch (const std::bad_alloc&) {
+        m_bFailed = m_bEnded = true; // bands get no bytes: "Not enough memory"
+        return;
+    }
+    m_Texture.m_fnSurfaceBytes = [this](uint32_t from, uint32_t to) {
+        return PieceBytes(from, to);
+    };
+    if (threaded) Start(true);
+}
+
+void SurfaceStream::Start(bool threaded) {
     if (threaded) {
         try {
             m_Thread = std::thread(&SurfaceStream::Run, this);
@@ -13,43 +38,90 @@ SurfaceStream::SurfaceStream(CDdsTexture& texture, bool threaded, bool fromEnd)
         } catch (const std::system_error&) {
         }
     }
-    Run(); // no thread to be had: the surface is read before anything waits for it
+    Run(); // no thread to be had: read before anything waits
 }
 
 SurfaceStream::~SurfaceStream() {
     {
         std::lock_guard<std::mutex> guard(m_Lock);
         m_bStop = true;
+        m_Changed.notify_all();
     }
     if (m_Thread.joinable()) m_Thread.join();
+    if (!m_Pieces.empty()) m_Texture.m_fnSurfaceBytes = nullptr;
+}
+
+// Reads piece `index` into its slot once the slot is free; called with the lock held, which
+// is let go while the bytes come.
+bool SurfaceStream::ReadPiece(size_t index, std::unique_lock<std::mutex>& guard) {
+    auto free = [&] { return index < kSlots || m_Freed[index - kSlots]; };
+    if (!m_bThreaded && !free()) return false; // bands asked for pieces out of their order
+    m_Changed.wait(guard, [&] { return m_bStop || free(); });
+    if (m_bStop) return false;
+    Slot& slot = m_Slots[index % kSlots];
+    const Range piece = m_Pieces[index];
+    guard.unlock();
+    const bool ok = m_Texture.ReadSurface(piece.first, piece.second, slot.bytes.data());
+    guard.lock();
+    if (ok) slot.piece = index;
+    return ok;
 }
 
 void SurfaceStream::Run() {
-    const uint32_t held = m_Texture.m_nRawHeld;
+    std::unique_lock<std::mutex> guard(m_Lock);
     bool ok = true;
-    for (uint32_t done = 0; ok && done < held;) {
-        const uint32_t size = std::min(kPieceBytes, held - done);
-        const uint32_t from = m_bFromEnd ? held - done - size : done;
-        {
-            std::lock_guard<std::mutex> guard(m_Lock);
-            if (m_bStop) break;
+    if (!m_Pieces.empty()) {
+        for (; ok && m_nNextPiece < m_Pieces.size() && !m_bStop; ++m_nNextPiece) {
+            ok = ReadPiece(m_nNextPiece, guard);
+            m_Changed.notify_all();
         }
-        // The bytes go straight into the texture's buffer, outside the lock: no band reads
-        // them before they are counted in below.
-        ok = m_Texture.ReadSurface(from, from + size);
-        done += size;
-        std::lock_guard<std::mutex> guard(m_Lock);
-        if (ok) (m_bFromEnd ? m_nFrom : m_nTo) = from + (m_bFromEnd ? 0 : size);
-        m_Arrived.notify_all();
+    } else {
+        const uint32_t held = m_Texture.m_nRawHeld;
+        for (uint32_t done = 0; ok && done < held && !m_bStop;) {
+            const uint32_t size = std::min(kPieceBytes, held - done);
+            const uint32_t from = m_bFromEnd ? held - done - size : done;
+            // The bytes go straight into the texture's buffer, outside the lock: no band
+            // reads them before they are counted in.
+            guard.unlock();
+            ok = m_Texture.ReadSurface(from, from + size);
+            guard.lock();
+            done += size;
+            if (ok) (m_bFromEnd ? m_nFrom : m_nTo) = m_bFromEnd ? from : from + size;
+            m_Changed.notify_all();
+        }
     }
-    std::lock_guard<std::mutex> guard(m_Lock);
+    m_bFailed = !ok;
     m_bEnded = true;
-    m_Arrived.notify_all();
+    m_Changed.notify_all();
+}
+
+const uint8_t* SurfaceStream::PieceBytes(uint32_t from, uint32_t to) {
+    std::unique_lock<std::mutex> guard(m_Lock);
+    size_t index = m_nReleased;
+    while (index < m_Pieces.size() &&
+           (m_Freed[index] || from < m_Pieces[index].first || to > m_Pieces[index].second))
+        ++index;
+    if (index == m_Pieces.size()) return nullptr; // no piece holds them
+    const Slot& slot = m_Slots[index % kSlots];
+    if (!m_bThreaded && slot.piece != index && !m_bFailed && !ReadPiece(index, guard))
+        m_bFailed = true;
+    if (m_bThreaded)
+        m_Changed.wait(guard, [&] { return m_bEnded || m_bStop || slot.piece == index; });
+    if (slot.piece != index) return nullptr;
+    return slot.bytes.data() + (from - m_Pieces[index].first);
+}
+
+void SurfaceStream::Release(size_t index) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    if (index >= m_Pieces.size()) return;
+    m_Freed[index] = true;
+    while (m_nReleased < m_Pieces.size() && m_Freed[m_nReleased]) ++m_nReleased;
+    m_Changed.notify_all();
 }
 
 bool SurfaceStream::WaitFor(uint32_t from, uint32_t to) {
     std::unique_lock<std::mutex> guard(m_Lock);
-    m_Arrived.wait(guard, [&] { return m_bEnded || (m_nFrom <= from && to <= m_nTo); });
+    m_Changed.wait(guard, [&] { return m_bEnded || (m_nFrom <= from && to <= m_nTo); });
     return from >= to || (m_nFrom <= from && to <= m_nTo);
 }
 
@@ -63,9 +135,10 @@ bool SurfaceStream::WaitForAll() {
     return WaitFor(0, m_Texture.m_nRawHeld);
 }
 
-bool SurfaceStream::Progress(uint32_t& read, uint32_t& total) {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    read = m_nTo - m_nFrom;
-    total = m_Texture.m_nRawHeld;
-    return m_bEnded;
+bool SurfaceStream::Failed() {
+    std::unique_lock<std::mutex> guard(m_Lock);
+    // The whole surface's read never waits for anyone: it is let end. Pieces wait for their
+    // buffers, which a stopped export never gives back.
+    if (m_Pieces.empty()) m_Changed.wait(guard, [&] { return m_bEnded; });
+    return m_bFailed;
 }

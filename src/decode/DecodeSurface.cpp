@@ -42,7 +42,10 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
     auto span = [&](uint32_t* dest, uint32_t rowLength, uint64_t first, uint32_t count) {
         const uint32_t held = BlocksWithin(heldBlocks, first, count);
         const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, count));
-        if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, rowLength);
+        const uint8_t* const blocks = band && band->blocks
+                                          ? band->blocks + (first * blockBytes - band->blocksFrom)
+                                          : m_pRawData + first * blockBytes;
+        if (held) decodeRun(dest, blocks, held, rowLength);
         for (uint32_t j = held; j < sized; ++j)
             for (uint32_t y = 0; y < 4; ++y)
                 std::memcpy(dest + 4 * size_t(j) + size_t(y) * rowLength, zeroTile + 4 * y, 16);
@@ -280,7 +283,14 @@ CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, u
         } catch (const std::bad_alloc&) {
             return false;
         }
-        const Band band{work.data(), from, to};
+        Band band{work.data(), from, to};
+        if (m_fnSurfaceBytes && RowsReadTheirBlocks()) {
+            uint32_t bytesFrom, bytesTo;
+            RawBytesOfRows(from, to, bytesFrom, bytesTo);
+            band.blocks = bytesFrom < bytesTo ? m_fnSurfaceBytes(bytesFrom, bytesTo) : nullptr;
+            band.blocksFrom = bytesFrom;
+            if (!band.blocks && bytesFrom < bytesTo) return false;
+        }
         bool inBands;
         const uint64_t written = DecodeFormat(nullptr, RowsFn(), &band, inBands);
         if (written < pixels * 4)
