@@ -229,11 +229,11 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
         }
     } unread = {m_pRawData, m_nRawHeld, 0};
     m_nSurfaceOffset = m_nDataStart + loc.offset;
+    // Each request costs a round trip to the system (a server call under Wine): the surface
+    // goes in few large ones, still cancellable between them.
+    m_Reader.m_nChunkSize = std::max(m_Reader.m_nChunkSize, kSurfaceRequestBytes);
     if (m_bReadLater) unread.read = m_nRawHeld; // the owner reads it, and clears nothing
     if (inFile && !m_bReadLater) {
-        // Each request costs a round trip to the system (a server call under Wine): the
-        // surface goes in few large ones, still cancellable between them.
-        m_Reader.m_nChunkSize = std::max(m_Reader.m_nChunkSize, kSurfaceRequestBytes);
         m_Reader.m_nBaseOffset = m_nSurfaceOffset;
         unread.read = m_Reader.Read(m_pRawData, m_nRawHeld, progress, 0, 1);
     }
