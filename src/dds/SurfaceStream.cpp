@@ -18,12 +18,14 @@ SurfaceStream::SurfaceStream(CDdsTexture& texture, bool threaded, std::vector<Ra
         piece.first = std::min(piece.first, piece.second);
         largest = std::max(largest, piece.second - piece.first);
     }
-    try {
-        for (Slot& slot : m_Slots) slot.bytes.resize(largest);
-    } catch (const std::bad_alloc&) {
+    // At least one large page's worth: one fault for all the slots instead of one a page.
+    const size_t bytes = std::max(size_t(largest) * kSlots, size_t(2) << 20);
+    uint8_t* const store = static_cast<uint8_t*>(m_Store.Acquire(bytes, false));
+    if (!store) {
         m_bFailed = m_bEnded = true; // bands get no bytes: "Not enough memory"
         return;
     }
+    for (uint32_t k = 0; k < kSlots; ++k) m_Slots[k].bytes = store + size_t(k) * largest;
     m_Texture.m_fnSurfaceBytes = [this](uint32_t from, uint32_t to) {
         return PieceBytes(from, to);
     };
@@ -61,7 +63,7 @@ bool SurfaceStream::ReadPiece(size_t index, std::unique_lock<std::mutex>& guard)
     Slot& slot = m_Slots[index % kSlots];
     const Range piece = m_Pieces[index];
     guard.unlock();
-    const bool ok = m_Texture.ReadSurface(piece.first, piece.second, slot.bytes.data());
+    const bool ok = m_Texture.ReadSurface(piece.first, piece.second, slot.bytes);
     guard.lock();
     if (ok) slot.piece = index;
     return ok;
@@ -108,7 +110,7 @@ const uint8_t* SurfaceStream::PieceBytes(uint32_t from, uint32_t to) {
     if (m_bThreaded)
         m_Changed.wait(guard, [&] { return m_bEnded || m_bStop || slot.piece == index; });
     if (slot.piece != index) return nullptr;
-    return slot.bytes.data() + (from - m_Pieces[index].first);
+    return slot.bytes + (from - m_Pieces[index].first);
 }
 
 void SurfaceStream::Release(size_t index) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dds/DdsTexture.h"
+#include "dds/ImageBuffer.h"
 
 class SurfaceStream {
   public:
@@ -48,7 +49,7 @@ class SurfaceStream {
 
   private:
     struct Slot {
-        std::vector<uint8_t> bytes;
+        uint8_t* bytes = nullptr;
         size_t piece = SIZE_MAX; // the piece it holds, once read
     };
     bool WaitFor(uint32_t from, uint32_t to);
@@ -61,6 +62,7 @@ class SurfaceStream {
     const bool m_bFromEnd = false;
     const bool m_bThreaded;
     std::vector<Range> m_Pieces; // empty: the whole surface into m_pRawData
+    ImageBuffer m_Store;         // the slots' bytes: a few large pages rather than many small ones
     Slot m_Slots[kSlots];
     size_t m_nNextPiece = 0;   // the next piece to read
     size_t m_nReleased = 0;    // pieces before this one are given back

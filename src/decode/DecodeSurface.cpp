@@ -275,15 +275,22 @@ CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, u
     // its next band (no fresh pages per band).
     return [this, compose, width, height](uint32_t first, uint32_t end, uint32_t* dest,
                                           bool bottomUp) {
-        static thread_local std::vector<uint32_t> work; // grown only: regrowth would clear it
+        // Grown only, never cleared; a large band's in large pages (a fault costs as much as
+        // one for a small page on some virtual machines, for 512 times the bytes).
+        static thread_local ImageBuffer store;
+        static thread_local uint32_t* work = nullptr;
         const uint32_t from = first / 4 * 4, to = std::min(height, BlockCount(end) * 4);
-        const size_t pixels = size_t(BlockCount(to - from) * 4) * width;
-        try {
-            if (work.size() < pixels) work.resize(pixels);
-        } catch (const std::bad_alloc&) {
-            return false;
+        const size_t bytes = size_t(BlockCount(to - from) * 4) * width * 4;
+        if (!work || store.Capacity() < bytes) {
+            constexpr size_t kLargePage = size_t(2) << 20;
+            if (bytes >= kLargePage / 8)
+                work = static_cast<uint32_t*>(
+                    store.Acquire((bytes + kLargePage - 1) / kLargePage * kLargePage, false));
+            if (!work || store.Capacity() < bytes)
+                work = static_cast<uint32_t*>(store.Acquire(bytes, false));
+            if (!work) return false;
         }
-        Band band{work.data(), from, to};
+        Band band{work, from, to};
         if (m_fnSurfaceBytes && RowsReadTheirBlocks()) {
             uint32_t bytesFrom, bytesTo;
             RawBytesOfRows(from, to, bytesFrom, bytesTo);
@@ -293,10 +300,9 @@ CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, u
         }
         bool inBands;
         const uint64_t written = DecodeFormat(nullptr, RowsFn(), &band, inBands);
-        if (written < pixels * 4)
-            std::memset(reinterpret_cast<uint8_t*>(work.data()) + written, 0,
-                        size_t(pixels * 4 - written));
-        compose(work.data() + size_t(first - from) * width, first, end, dest, bottomUp);
+        if (written < bytes)
+            std::memset(reinterpret_cast<uint8_t*>(work) + written, 0, size_t(bytes - written));
+        compose(work + size_t(first - from) * width, first, end, dest, bottomUp);
         return true;
     };
 }
