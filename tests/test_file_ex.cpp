@@ -669,6 +669,29 @@ TEST(PngWriter, WritesThePictureTopRowFirst) {
     }
 }
 
+// Pictures of several pieces (about 1 MiB of rows each), rows repeating every fifth so that matches
+// reach into the piece before: one pixel wide with a last piece of one row, and rows longer than a
+// piece (each row a piece of its own).
+TEST(PngWriter, JoinsItsPiecesIntoOnePicture) {
+    const std::pair<uint32_t, uint32_t> table[] = {{1, 419431}, {300000, 7}};
+    const std::string path = testkit::TempDir() + kSep + "pieces.png";
+    for (const auto& [width, height] : table) {
+        std::vector<uint32_t> pixels(size_t(width) * height);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = uint32_t((i % width * 2654435761u) ^ (i / width % 5 * 40503u)) | 0xFF000000;
+        std::string error;
+        ASSERT_TRUE(
+            WritePng(path, pixels.data(), width, height, PngRows::kTopDown, PngAlpha::kKeep, error))
+            << error;
+        int w = 0, h = 0, n = 0;
+        uint8_t* got = stbi_load(path.c_str(), &w, &h, &n, 4);
+        ASSERT_NE(got, nullptr) << width;
+        for (uint32_t& p : pixels) p = (p & 0xFF00FF00) | (p >> 16 & 0xFF) | (p & 0xFF) << 16;
+        EXPECT_EQ(std::memcmp(got, pixels.data(), pixels.size() * 4), 0) << width;
+        stbi_image_free(got);
+    }
+}
+
 TEST(PngWriter, TakesUtf8Names) {
     const std::string path = testkit::TempDir() + kSep + "pictur\xC3\xA9 \xE6\x97\xA5.png";
     std::string error;

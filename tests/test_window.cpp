@@ -634,6 +634,26 @@ TEST_F(Window, RightButtonDragPansALargePicture) {
     EXPECT_EQ(g_LastImageRect.right, ClientSize().cx);
 }
 
+// A picture that reaches below its area never covers the status bar: the bar is not painted
+// again after each paint of the picture.
+TEST_F(Window, PictureStaysOffTheStatusBar) {
+    g_Settings.autoZoom = false;
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", 2);
+    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", 0x05E); // auto zoom off
+    Start();
+    Open(Dxt1File("1600x1600.dds", 1600, 1600));
+    UpdateWindow(g_hStatusBar);
+    const SIZE client = ClientSize();
+    const int y = client.cy - StatusHeight() / 2;
+    HDC dc = GetDC(g_hWndMain);
+    std::vector<COLORREF> before, after;
+    for (int x = 0; x < client.cx; x += 7) before.push_back(GetPixel(dc, x, y));
+    RepaintNow();
+    for (int x = 0; x < client.cx; x += 7) after.push_back(GetPixel(dc, x, y));
+    ReleaseDC(g_hWndMain, dc);
+    EXPECT_EQ(after, before);
+}
+
 TEST_F(Window, OptionCommands) {
     Start();
     KeyUp('N'); // no file yet: only the option changes

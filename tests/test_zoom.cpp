@@ -1,6 +1,7 @@
 // Zoom steps, wheel steps, the fit factor, panning, the pixel under the cursor.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "view/Checkerboard.h"
@@ -163,6 +164,11 @@ TEST(Zoom, ShrinkAveragesBoxes) {
     const std::vector<uint32_t> quad = {0x00FF0000, 0xFFFF0000, 0x00FF0001, 0xFFFE0101};
     const std::vector<uint32_t> sixteen = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     const std::vector<uint32_t> wide(300 * 257), white257(257, ~0u), tall258(258);
+    // The largest box, 256 x 256: all white, and blue at one half; and a box of 201 x 200
+    // whose blue is just under 254.5, where too short a reciprocal rounds up.
+    std::vector<uint32_t> white65536(65536, ~0u), half(65536), underHalf(40200, 254u);
+    std::fill(half.begin(), half.begin() + 32768, 1u);
+    std::fill(underHalf.begin(), underHalf.begin() + 20099, 255u);
     const struct {
         const char* what;
         std::vector<uint32_t> picture; // bottom-up
@@ -179,6 +185,9 @@ TEST(Zoom, ShrinkAveragesBoxes) {
         {"a box over 65536 pixels", wide, 300, 257, 1, 1, {0, 0, 1, 1}, {}},
         {"257 rows: the most summed", white257, 1, 257, 1, 1, {0, 0, 1, 1}, {~0u}},
         {"258 rows", tall258, 1, 258, 1, 1, {0, 0, 1, 1}, {}},
+        {"65536 pixels, white", white65536, 256, 256, 1, 1, {0, 0, 1, 1}, {~0u}},
+        {"65536 pixels, one half up", half, 256, 256, 1, 1, {0, 0, 1, 1}, {1}},
+        {"40200 pixels, just under 254.5", underHalf, 201, 200, 1, 1, {0, 0, 1, 1}, {254}},
     };
     for (const auto& c : cases) {
         std::vector<uint32_t> out(size_t(c.part.width) * c.part.height, 0xDEADBEEF);

@@ -77,30 +77,29 @@ void PaintOverCheckerboard(HDC dc, int32_t left, int32_t top, int32_t areaWidth,
 }
 
 // A shrinking filter of the program's own: the boxes averaged on every core, and the visible
-// part drawn 1:1, in strips so that little memory is held for it (the system's halftone stretch
-// is slow under Wine: see bench/bench_window.cpp). False where the picture is one the averaging
-// does not take (see ShrinkPicture).
+// part drawn 1:1 (the system's halftone stretch is slow under Wine: see
+// bench/bench_window.cpp). The part is shrunk in one piece, so that the cores share it in one
+// go (in strips, each handed to them in turn, the hand-overs cost more than the drawing).
+// False where the picture is one the averaging does not take (see ShrinkPicture).
 bool PaintShrunk(HDC dc, const ShownImage& image, int32_t left, int32_t top, int32_t drawnWidth,
                  int32_t drawnHeight, int32_t areaWidth, int32_t areaHeight) {
-    constexpr int32_t kStripRows = 128;
     const int32_t x0 = std::max(0, -left), y0 = std::max(0, -top);
     const int32_t x1 = std::min(drawnWidth, areaWidth - left);
     const int32_t y1 = std::min(drawnHeight, areaHeight - top);
     if (!ShrinkPicture(nullptr, {0, 0, 0, 0}, image.pixels, image.width, image.height, drawnWidth,
                        drawnHeight))
         return false;
-    if (x1 <= x0) return true;
-    std::vector<uint32_t> pixels(size_t(x1 - x0) * kStripRows);
-    for (int32_t y = y0; y < y1; y += kStripRows) {
-        const CheckerArea strip = {x0, y, x1 - x0, std::min(kStripRows, y1 - y)};
-        ShrinkPicture(pixels.data(), strip, image.pixels, image.width, image.height, drawnWidth,
-                      drawnHeight);
-        BITMAPINFO info = BitmapHeaderOf(image);
-        info.bmiHeader.biWidth = strip.width;
-        info.bmiHeader.biHeight = -strip.height; // top row first
-        SetDIBitsToDevice(dc, left + x0, top + y, DWORD(strip.width), DWORD(strip.height), 0, 0, 0,
-                          UINT(strip.height), pixels.data(), &info, DIB_RGB_COLORS);
-    }
+    if (x1 <= x0 || y1 <= y0) return true;
+    static std::vector<uint32_t> pixels; // a window's worth at most, reused from paint to paint
+    const CheckerArea part = {x0, y0, x1 - x0, y1 - y0};
+    pixels.resize(size_t(part.width) * part.height);
+    ShrinkPicture(pixels.data(), part, image.pixels, image.width, image.height, drawnWidth,
+                  drawnHeight);
+    BITMAPINFO info = BitmapHeaderOf(image);
+    info.bmiHeader.biWidth = part.width;
+    info.bmiHeader.biHeight = -part.height; // top row first
+    SetDIBitsToDevice(dc, left + x0, top + y0, DWORD(part.width), DWORD(part.height), 0, 0, 0,
+                      UINT(part.height), pixels.data(), &info, DIB_RGB_COLORS);
     return true;
 }
 
@@ -183,6 +182,9 @@ void PaintImage(HDC dc) {
     GetClientRect(g_hWndMain, &client);
     const int32_t areaHeight = client.bottom - StatusBarHeight();
     RECT area = {0, 0, client.right, areaHeight};
+    // The picture stays off the status bar, which then never has to be painted again after
+    // the picture (that costs milliseconds under Wine, at every paint).
+    IntersectClipRect(dc, 0, 0, client.right, areaHeight);
     if (!image.pixels) {
         if (!g_szShownFileName[0]) PaintHint(dc, area);
         return;
@@ -215,8 +217,6 @@ void PaintImage(HDC dc) {
              !PaintShrunkTiles(dc, image, x.pos, y.pos, scale))
         PaintTiles(dc, image, x.pos, y.pos, client.right, areaHeight, scale, mode);
     SetRect(&g_LastImageRect, x.pos, y.pos, int(width + x.pos), int(height + y.pos));
-    // The picture may have been drawn over the status bar.
-    InvalidateRect(g_hStatusBar, nullptr, TRUE);
 }
 
 void RepaintNow() {
