@@ -81,6 +81,17 @@ bool CDdsTexture::Load(CByteSource& source, int32_t mipLevel, int32_t faceOrLaye
                     progress);
 }
 
+namespace {
+LoadError ReaderError(const CFileExException& e) {
+    LoadError error;
+    error.kind = LoadError::kReader;
+    error.text = e.UserText();
+    error.isSystemError = e.m_nCode == fileex::kCodeSystem;
+    error.systemError = e.m_dwError;
+    return error;
+}
+} // namespace
+
 bool CDdsTexture::LoadFrom(const std::function<void()>& open, int32_t mipLevel, int32_t faceOrLayer,
                            bool treatDxt5AsNm, ProgressCallback progress) {
     using namespace dds;
@@ -137,12 +148,11 @@ bool CDdsTexture::LoadFrom(const std::function<void()>& open, int32_t mipLevel, 
             }
         }
     } catch (const CFileExException& e) {
-        m_LastError.kind = LoadError::kReader;
-        m_LastError.text = e.UserText();
-        m_LastError.isSystemError = e.m_nCode == fileex::kCodeSystem;
-        m_LastError.systemError = e.m_dwError;
+        m_LastError = ReaderError(e);
     }
-    m_Reader.Close();
+    // The surface's reads to come need the file as it is open now.
+    if (!m_bReadLater || !accepted || m_LastError.kind != LoadError::kNone || !m_nRawHeld)
+        m_Reader.Close();
     if (!accepted) {
         m_LastError.kind = LoadError::kRefused;
         m_LastError.text = kRefusedText;
@@ -218,12 +228,28 @@ bool CDdsTexture::LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fi
             if (read < held) std::memset(data + read, 0, held - read);
         }
     } unread = {m_pRawData, m_nRawHeld, 0};
-    if (inFile) {
-        // Each request costs a round trip to the system (a server call under Wine): the
-        // surface goes in few large ones, still cancellable between them.
-        m_Reader.m_nChunkSize = std::max(m_Reader.m_nChunkSize, kSurfaceRequestBytes);
-        m_Reader.m_nBaseOffset = m_nDataStart + loc.offset;
+    m_nSurfaceOffset = m_nDataStart + loc.offset;
+    // Each request costs a round trip to the system (a server call under Wine): the surface
+    // goes in few large ones, still cancellable between them.
+    m_Reader.m_nChunkSize = std::max(m_Reader.m_nChunkSize, kSurfaceRequestBytes);
+    if (m_bReadLater) unread.read = m_nRawHeld; // the owner reads it, and clears nothing
+    if (inFile && !m_bReadLater) {
+        m_Reader.m_nBaseOffset = m_nSurfaceOffset;
         unread.read = m_Reader.Read(m_pRawData, m_nRawHeld, progress, 0, 1);
     }
     return true;
+}
+
+bool CDdsTexture::ReadSurface(uint32_t first, uint32_t end, uint8_t* dest) {
+    if (!m_pRawData || first >= end || end > m_nRawHeld) return first == end;
+    if (!dest) dest = m_pRawData + first;
+    try {
+        m_Reader.m_nBaseOffset = m_nSurfaceOffset + first;
+        // Only a stop asked for through Close delivers less than asked without an error.
+        if (m_Reader.Read(dest, end - first, nullptr, 0, 0) == end - first) return true;
+        throw CFileExException(0, fileex::kCodeClosed);
+    } catch (const CFileExException& e) {
+        m_LastError = ReaderError(e);
+        return false;
+    }
 }

@@ -62,6 +62,25 @@ class CDdsTexture {
     // load ends; it stays the caller's).
     bool Load(CByteSource& source, int32_t mipLevel, int32_t faceOrLayer, bool treatDxt5AsNm,
               ProgressCallback progress = nullptr);
+    // With m_bReadLater set, Load leaves the selected surface unread (m_pRawData holds
+    // undefined bytes) and the reader open on the file: the owner reads it with ReadSurface,
+    // in pieces and on a thread of its own if it likes, and closes the reader.
+    bool m_bReadLater = false;
+    // Reads bytes [first, end) of the selected surface (within m_nRawHeld) into m_pRawData
+    // without pumping messages; false with m_LastError set as Load sets it when the read fails.
+    // (into `dest` instead when given).
+    bool ReadSurface(uint32_t first, uint32_t end, uint8_t* dest = nullptr);
+    // True when the rows of the picture are decoded and composed from their own block rows
+    // alone; false when composing reads the whole surface (a float range found over all of
+    // it, BC6H's exposure) or the format is no block format.
+    bool RowsReadTheirBlocks() const;
+    // Where PictureRows finds the bytes [from, to) of the surface when RowsReadTheirBlocks
+    // and they are not in m_pRawData (a surface read piece by piece into buffers of its own);
+    // null when they cannot be had. Empty: in m_pRawData.
+    std::function<const uint8_t*(uint32_t from, uint32_t to)> m_fnSurfaceBytes;
+    // The bytes [from, to) of m_pRawData that pixel rows [first, end) (top row 0) are decoded
+    // and composed from: their block rows when RowsReadTheirBlocks, else all that is held.
+    void RawBytesOfRows(uint32_t first, uint32_t end, uint32_t& from, uint32_t& to) const;
     void FreeBuffers();
     // Allocates both images for the head's width and height, their pixels undefined until
     // DecodeSurface and Compose write every one; false when that is impossible (both are then
@@ -86,6 +105,10 @@ class CDdsTexture {
     struct Band {
         uint32_t* dest; // pixel row `first` of the work rows
         uint32_t first, end;
+        // Block formats: where the band's blocks are, when not in m_pRawData: the surface's
+        // bytes from `blocksFrom` on.
+        const uint8_t* blocks = nullptr;
+        uint32_t blocksFrom = 0;
     };
     uint64_t DecodeDXT1(ProgressCallback progress, const RowsFn& after = RowsFn(),
                         const Band* band = nullptr);
@@ -173,6 +196,8 @@ class CDdsTexture {
     // Load's steps once `open` has opened the reader (it throws as the reader does).
     bool LoadFrom(const std::function<void()>& open, int32_t mipLevel, int32_t faceOrLayer,
                   bool treatDxt5AsNm, ProgressCallback progress);
+    // Where the selected surface starts in the file.
+    uint64_t m_nSurfaceOffset = 0;
     // The steps after classification: locate, size, allocate and read the selected surface.
     // False when the header is refused or the buffer cannot be allocated.
     bool LoadSurface(int32_t mipLevel, int32_t faceOrLayer, uint64_t fileSize,

@@ -8,6 +8,7 @@
 #include "decode/BlockDecode.h"
 #include "decode/Compose.h"
 #include "decode/DxgiPixels.h"
+#include "decode/FloatRange.h"
 #include "decode/PixelConvert.h"
 #include "decode/RowBands.h"
 #include "dds/DdsTexture.h"
@@ -41,7 +42,10 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
     auto span = [&](uint32_t* dest, uint32_t rowLength, uint64_t first, uint32_t count) {
         const uint32_t held = BlocksWithin(heldBlocks, first, count);
         const uint32_t sized = std::max(held, BlocksWithin(sizeBlocks, first, count));
-        if (held) decodeRun(dest, m_pRawData + first * blockBytes, held, rowLength);
+        const uint8_t* const blocks = band && band->blocks
+                                          ? band->blocks + (first * blockBytes - band->blocksFrom)
+                                          : m_pRawData + first * blockBytes;
+        if (held) decodeRun(dest, blocks, held, rowLength);
         for (uint32_t j = held; j < sized; ++j)
             for (uint32_t y = 0; y < 4; ++y)
                 std::memcpy(dest + 4 * size_t(j) + size_t(y) * rowLength, zeroTile + 4 * y, 16);
@@ -271,21 +275,50 @@ CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, u
     // its next band (no fresh pages per band).
     return [this, compose, width, height](uint32_t first, uint32_t end, uint32_t* dest,
                                           bool bottomUp) {
-        static thread_local std::vector<uint32_t> work; // grown only: regrowth would clear it
+        // Grown only, never cleared; a large band's in large pages (a fault costs as much as
+        // one for a small page on some virtual machines, for 512 times the bytes).
+        static thread_local ImageBuffer store;
+        static thread_local uint32_t* work = nullptr;
         const uint32_t from = first / 4 * 4, to = std::min(height, BlockCount(end) * 4);
-        const size_t pixels = size_t(BlockCount(to - from) * 4) * width;
-        try {
-            if (work.size() < pixels) work.resize(pixels);
-        } catch (const std::bad_alloc&) {
-            return false;
+        const size_t bytes = size_t(BlockCount(to - from) * 4) * width * 4;
+        if (!work || store.Capacity() < bytes) {
+            constexpr size_t kLargePage = size_t(2) << 20;
+            if (bytes >= kLargePage / 8)
+                work = static_cast<uint32_t*>(
+                    store.Acquire((bytes + kLargePage - 1) / kLargePage * kLargePage, false));
+            if (!work || store.Capacity() < bytes)
+                work = static_cast<uint32_t*>(store.Acquire(bytes, false));
+            if (!work) return false;
         }
-        const Band band{work.data(), from, to};
+        Band band{work, from, to};
+        if (m_fnSurfaceBytes && RowsReadTheirBlocks()) {
+            uint32_t bytesFrom, bytesTo;
+            RawBytesOfRows(from, to, bytesFrom, bytesTo);
+            band.blocks = bytesFrom < bytesTo ? m_fnSurfaceBytes(bytesFrom, bytesTo) : nullptr;
+            band.blocksFrom = bytesFrom;
+            if (!band.blocks && bytesFrom < bytesTo) return false;
+        }
         bool inBands;
         const uint64_t written = DecodeFormat(nullptr, RowsFn(), &band, inBands);
-        if (written < pixels * 4)
-            std::memset(reinterpret_cast<uint8_t*>(work.data()) + written, 0,
-                        size_t(pixels * 4 - written));
-        compose(work.data() + size_t(first - from) * width, first, end, dest, bottomUp);
+        if (written < bytes)
+            std::memset(reinterpret_cast<uint8_t*>(work) + written, 0, size_t(bytes - written));
+        compose(work + size_t(first - from) * width, first, end, dest, bottomUp);
         return true;
     };
+}
+
+bool CDdsTexture::RowsReadTheirBlocks() const {
+    const bool bc6 = m_nFormat == TF_BC6H || m_nFormat == TF_BC6H_SF16;
+    // A pixel format's bit count would have composition read the surface's pixels.
+    return IsBlockFormat(m_nFormat) && m_Header.ddspf.dwRGBBitCount == 0 &&
+           !FloatRangeWanted(*this) && !(bc6 && m_nExposure != 0);
+}
+
+void CDdsTexture::RawBytesOfRows(uint32_t first, uint32_t end, uint32_t& from, uint32_t& to) const {
+    from = 0;
+    to = first < end ? m_nRawHeld : 0;
+    if (!to || !RowsReadTheirBlocks()) return;
+    const uint64_t blockRow = uint64_t(BlockCount(m_Header.dwWidth)) * BlockBytes(m_nFormat);
+    from = uint32_t(std::min<uint64_t>(m_nRawHeld, first / 4 * blockRow));
+    to = uint32_t(std::min<uint64_t>(m_nRawHeld, BlockCount(end) * blockRow));
 }

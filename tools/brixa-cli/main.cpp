@@ -3,10 +3,13 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,6 +31,7 @@
 #include "dds/AlphaMode.h"
 #include "dds/DdsTexture.h"
 #include "dds/ImageBuffer.h"
+#include "dds/SurfaceStream.h"
 #include "decode/Compose.h"
 #include "decode/RowBands.h"
 #include "io/PngWriter.h"
@@ -437,42 +441,102 @@ void ChoosePicture(const CDdsTexture& texture, bool png, const Options& o, int32
 
 // Pixels of the display image's rows that the raw writer composes before it writes them: a few
 // bands for each thread, small enough to stay in the caches until they are written.
-constexpr uint32_t kChunkPixels = uint32_t(1) << 20;
+constexpr uint32_t kChunkPixels = uint32_t(1) << 19;
 
-// The display image's bytes (bottom row first) written chunk by chunk, each chunk's rows
-// composed on every thread; only a chunk and each thread's band are held, never the images.
-bool WriteRaw(const std::string& out, const CDdsTexture::PictureRowsFn& rows, uint32_t width,
-              uint32_t height, uint32_t threads, std::string& error) {
-    // Chunks of whole block rows from the top, written from the last: bands then never
-    // decode a block row twice.
+// The raw writer's chunks, rows [first, second) in the order they are written: whole block
+// rows from the top, the last first (bottom row first). Bands then never decode a block row
+// twice.
+std::vector<std::pair<uint32_t, uint32_t>> RawChunks(uint32_t width, uint32_t height) {
     const uint32_t chunkRows =
         std::min(BlockCount(height), std::max(1u, kChunkPixels / width / 4)) * 4;
+    std::vector<std::pair<uint32_t, uint32_t>> chunks;
+    for (uint32_t k = (height - 1) / chunkRows + 1; k-- > 0;)
+        chunks.emplace_back(k * chunkRows, std::min(height, k * chunkRows + chunkRows));
+    return chunks;
+}
+
+// The display image's bytes (bottom row first) written chunk by chunk. One loop of bands runs
+// over the block rows in the order they are written, on every thread; a band composes its rows
+// into its chunk's buffer, and the thread that completes the oldest chunk writes it (and any
+// completed after it) while the others go on: no thread waits for a chunk's last band. Only
+// kChunkBuffers chunks and each thread's band are held, never the images. `written(k)` hears
+// that chunk k is out.
+constexpr uint32_t kChunkBuffers = 2;
+
+bool WriteRaw(const std::string& out, const CDdsTexture::PictureRowsFn& rows, uint32_t width,
+              uint32_t height, uint32_t threads, const std::function<void(size_t)>& written,
+              std::string& error) {
+    const std::vector<std::pair<uint32_t, uint32_t>> chunks = RawChunks(width, height);
+    const size_t chunkPixels = size_t(chunks.back().second - chunks.back().first) * width;
     // Fresh pages cost more than the composing of their pixels on some virtual machines: the
     // image buffer's are huge pages where the system has them.
     ImageBuffer store;
-    uint32_t* const chunk = static_cast<uint32_t*>(
-        store.Acquire(size_t(std::min(chunkRows, height)) * width * 4, false));
-    if (!chunk) {
+    uint32_t* const buffers =
+        static_cast<uint32_t*>(store.Acquire(chunkPixels * 4 * kChunkBuffers, false));
+    if (!buffers) {
         error = "Not enough memory for the images of this surface !";
         return false;
     }
     OutputFile file;
     if (!file.Open(out, error)) return false;
-    bool ok = true;
-    for (uint32_t k = (height - 1) / chunkRows + 1; ok && k-- > 0;) {
-        const uint32_t top = k * chunkRows, end = std::min(height, top + chunkRows);
-        std::atomic<bool> composed{true};
-        // Units of four rows; the rows of [top + 4a, top + 4b) go bottom-up to their place.
-        RunRows({BlockCount(end - top), 4 * width, 0}, threads, nullptr,
-                [&](uint32_t a, uint32_t b) {
-                    const uint32_t first = top + 4 * a, last = std::min(end, top + 4 * b);
-                    if (!rows(first, last, chunk + size_t(end - last) * width, true))
-                        composed = false;
-                });
-        if (!composed) error = "Not enough memory for the images of this surface !";
-        ok = composed && file.Write(chunk, size_t(end - top) * width * 4, error);
-        ShowProgress(height - top, height, 0);
-    }
+    std::mutex lock;
+    std::condition_variable change;
+    size_t done = 0; // chunks written
+    std::vector<uint32_t> unitsLeft(chunks.size());
+    for (size_t k = 0; k < chunks.size(); ++k)
+        unitsLeft[k] = BlockCount(chunks[k].second - chunks[k].first);
+    bool failed = false, writing = false;
+    // Units of four rows in the order written: chunk k holds units [start[k], start[k + 1]).
+    std::vector<uint32_t> start(1, 0);
+    for (const uint32_t n : unitsLeft) start.push_back(start.back() + n);
+    auto compose = [&](uint32_t a, uint32_t b) {
+        for (uint32_t u = a; u < b;) {
+            const size_t k =
+                size_t(std::upper_bound(start.begin(), start.end(), u) - start.begin()) - 1;
+            const uint32_t stop = std::min(b, start[k + 1]);
+            std::unique_lock<std::mutex> guard(lock);
+            change.wait(guard, [&] { return failed || k < done + kChunkBuffers; });
+            if (failed) return;
+            guard.unlock();
+            // Units [u, stop) are rows counted up from the chunk's bottom block row.
+            const uint32_t top = chunks[k].first, end = chunks[k].second;
+            const uint32_t count = start[k + 1] - start[k];
+            const uint32_t first = top + 4 * (count - (stop - start[k]));
+            const uint32_t last = std::min(end, top + 4 * (count - (u - start[k])));
+            uint32_t* const chunk = buffers + (k % kChunkBuffers) * chunkPixels;
+            const bool ok = rows(first, last, chunk + size_t(end - last) * width, true);
+            guard.lock();
+            failed = failed || !ok;
+            if (!ok) error = "Not enough memory for the images of this surface !";
+            unitsLeft[k] -= stop - u;
+            // Chunks go out in their order, one writer at a time, the lock let go meanwhile.
+            while (!failed && !writing && done < chunks.size() && unitsLeft[done] == 0) {
+                writing = true;
+                const size_t next = done;
+                guard.unlock();
+                std::string problem;
+                const bool out = file.Write(
+                    buffers + (next % kChunkBuffers) * chunkPixels,
+                    size_t(chunks[next].second - chunks[next].first) * width * 4, problem);
+                if (written) written(next);
+                guard.lock();
+                writing = false;
+                ++done;
+                if (!out) failed = true, error = problem;
+            }
+            change.notify_all();
+            u = stop;
+        }
+    };
+    // Progress in units written (after 250 ms, on a terminal).
+    struct Host final : RowHost {
+        bool Progress(uint32_t at, uint32_t total) override {
+            return ShowProgress(at, total, 0), true;
+        }
+        void Pump() override {}
+    } host;
+    RunRows({start.back(), 4 * width, 0}, threads, &host, compose);
+    bool ok = !failed && done == chunks.size();
     std::string closing;
     if (!file.Close(closing) && ok) {
         error = closing;
@@ -500,10 +564,43 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
     texture.m_bExact = o.exact;
     texture.m_bAutoRange = o.autoRange;
     texture.m_bSrgbCurve = o.srgbCurve;
-    const CDdsTexture::PictureRowsFn rows = texture.PictureRows(mode, o.bg[0], o.bg[1], o.bg[2]);
     const uint32_t w = uint32_t(texture.m_nWidth), h = uint32_t(texture.m_nHeight);
+    // A surface left unread by Load is read while its rows are decoded, on a thread of its own
+    // beside those that decode. Raw rows go out in chunks, bottom row first: the surface comes
+    // in their order, each chunk's blocks into a buffer used again three chunks later (no
+    // memory the size of the surface); other pictures read it whole.
+    std::unique_ptr<SurfaceStream> stream;
+    const bool threaded = ThreadsFor(uint32_t(o.threads)) > 1;
+    if (texture.m_bReadLater && raw && texture.RowsReadTheirBlocks()) {
+        std::vector<SurfaceStream::Range> pieces;
+        for (const auto& chunk : RawChunks(w, h)) {
+            pieces.emplace_back();
+            texture.RawBytesOfRows(chunk.first, chunk.second, pieces.back().first,
+                                   pieces.back().second);
+        }
+        stream = std::make_unique<SurfaceStream>(texture, threaded, std::move(pieces));
+    } else if (texture.m_bReadLater) {
+        stream = std::make_unique<SurfaceStream>(texture, threaded, raw);
+    }
+    // A failed read ends the export as it ended the load when the read came first.
+    const auto readFailed = [&] {
+        std::string text;
+        const int status = Refusal(texture, text);
+        PrintError(file, text);
+        return status;
+    };
+    if (stream && !texture.RowsReadTheirBlocks() && !stream->WaitForAll()) return readFailed();
+    const CDdsTexture::PictureRowsFn picture = texture.PictureRows(mode, o.bg[0], o.bg[1], o.bg[2]);
+    CDdsTexture::PictureRowsFn rows = picture;
+    if (stream && picture && !texture.m_fnSurfaceBytes)
+        rows = [&](uint32_t first, uint32_t end, uint32_t* dest, bool bottomUp) {
+            return stream->WaitForRows(first, end) && picture(first, end, dest, bottomUp);
+        };
     std::string error;
-    const bool ok = rows && (raw ? WriteRaw(out, rows, w, h, uint32_t(o.threads), error)
+    const auto written = [&](size_t chunk) {
+        if (stream) stream->Release(chunk);
+    };
+    const bool ok = rows && (raw ? WriteRaw(out, rows, w, h, uint32_t(o.threads), written, error)
                                  : WritePngRows(
                                        out,
                                        [&](uint32_t first, uint32_t end, uint32_t* dest) {
@@ -512,6 +609,7 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
                                        w, h, keepAlpha ? PngAlpha::kKeep : PngAlpha::kDrop, error,
                                        uint32_t(o.threads)));
     EndProgress();
+    if (stream && stream->Failed()) return readFailed();
     if (!ok) {
         const bool memory = !rows || error.find("Not enough memory") == 0;
         PrintError(memory ? file : "",
@@ -726,6 +824,9 @@ int Run(const Options& o) {
         CFileEx reader;
         CDdsTexture texture(reader);
         texture.m_nThreads = uint32_t(o.threads);
+        // Without a progress bar, export reads each surface while it decodes it; the bar
+        // shows the read and then the decoding, one after the other.
+        texture.m_bReadLater = o.command == "export" && !g_progress.terminal;
         int status;
         if (o.command == "info") {
             status = Info(texture, file, path, o);
