@@ -203,6 +203,14 @@ class Window : public ::testing::Test {
         Pump(20);
     }
 
+    // A store that says auto zoom off: pictures keep 100 % however large.
+    void StartWithoutAutoZoom() {
+        g_Settings.autoZoom = false;
+        WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", 2);
+        WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", 0x05E);
+        Start();
+    }
+
     void Open(const std::string& path) {
         HandleArgumentText(("\"" + path + "\"").c_str());
         Pump(20);
@@ -627,10 +635,7 @@ TEST_F(Window, TitleShowsThePixelUnderTheCursor) {
 }
 
 TEST_F(Window, RightButtonDragPansALargePicture) {
-    g_Settings.autoZoom = false;
-    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", 2);
-    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", 0x05E); // auto zoom off
-    Start();
+    StartWithoutAutoZoom();
     Open(Dxt1File("1600x200.dds", 1600, 200));
     const int start = (ClientSize().cx - 1600) / 2; // centred, both edges outside
     ASSERT_LT(start, 0);
@@ -671,10 +676,7 @@ TEST_F(Window, RightButtonDragPansALargePicture) {
 // A picture that reaches below its area never covers the status bar: the bar is not painted
 // again after each paint of the picture.
 TEST_F(Window, PictureStaysOffTheStatusBar) {
-    g_Settings.autoZoom = false;
-    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "RegVer", 2);
-    WriteDword(HKEY_LOCAL_MACHINE, m_subkey, "Flags", 0x05E); // auto zoom off
-    Start();
+    StartWithoutAutoZoom();
     Open(Dxt1File("1600x1600.dds", 1600, 1600));
     UpdateWindow(g_hStatusBar);
     const SIZE client = ClientSize();
