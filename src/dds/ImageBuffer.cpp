@@ -33,7 +33,7 @@ size_t g_allocationLimit = 0;
 // Large surfaces touch hundreds of thousands of pages, and the first touch of each costs
 // microseconds (more in a virtual machine); huge pages cut that cost twenty-fold. Linux gives
 // them where asked for (transparent huge pages in madvise mode).
-constexpr size_t kHugePageBytes = size_t(2) << 20;
+[[maybe_unused]] constexpr size_t kHugePageBytes = size_t(2) << 20; // unused by heap storage
 
 #if defined(_WIN32) && defined(__x86_64__) && !defined(BRIXA_HEAP_STORAGE)
 // Under Wine on Linux the program's memory is the Linux process's own, and Windows has no call
