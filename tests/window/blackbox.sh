@@ -221,6 +221,10 @@ start_brixa() { # LOG TITLE_PATTERN [ARGUMENT]
     PID=$!
     WIN=$(window_named "$pattern" 200)
 }
+start_fresh() { # LOG TITLE_PATTERN [ARGUMENT], with no settings stored
+    "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
+    start_brixa "$@"
+}
 quit_brixa() { # Esc, as a user quits; a box left open (a later refusal's) keeps it running
     xdotool windowfocus --sync "$WIN" key Escape 2>/dev/null
     for i in $(seq 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.05; done
@@ -268,8 +272,7 @@ same() { # WHAT A B
     check "$1: pixels differing" 0 "$(compare -metric AE "$2" "$3" null: 2>&1)"
 }
 
-"${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
-start_brixa extras.log '^Brixa - \[a-clear' "$(winpath "$EXTRAS/a-clear.dds")"
+start_fresh extras.log '^Brixa - \[a-clear' "$(winpath "$EXTRAS/a-clear.dds")"
 if [ -n "$WIN" ]; then
     xdotool windowfocus --sync "$WIN"
     sleep 0.3
@@ -337,8 +340,7 @@ fi
 # W: the picture 3 x 3, each tile the exported picture; M: the levels side by side, level 1
 # right of level 0 and named under the cursor.
 SAMPLE=$SRC/samples/dxt5-mipmaps-alpha.dds
-"${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
-start_brixa layout.log '^Brixa - \[dxt5-mipmaps-alpha' "$(winpath "$SAMPLE")"
+start_fresh layout.log '^Brixa - \[dxt5-mipmaps-alpha' "$(winpath "$SAMPLE")"
 if [ -n "$WIN" ]; then
     xdotool windowfocus --sync "$WIN"
     sleep 0.3
@@ -427,8 +429,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
     printf 'fixture\t%s\t%s\n' live "size=48x40 rgb=32/ff0000/ff00/ff/ff000000 data=1920*ff2040ff" \
         u "size=64x64 fourcc=1234" >"$WORK/live.tsv"
     "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/live.tsv" "$WORK/live" >/dev/null || fail "live: fixtures"
-    "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
-    start_brixa brixa4.log '^Brixa - \[live.dds' "$(winpath "$WORK/live/live.dds")"
+    start_fresh brixa4.log '^Brixa - \[live.dds' "$(winpath "$WORK/live/live.dds")"
     if [ -n "$WIN" ]; then
         sleep 0.3
         press l
@@ -461,8 +462,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
     printf 'fixture\t%s\t%s\n' ca "size=32x32 rgb=32/ff0000/ff00/ff/ff000000 data=1024*ff2040ff" \
         cb "size=32x32 rgb=32/ff0000/ff00/ff/ff000000 data=512*ff2040ff,512*f02040ff" >"$WORK/cmp.tsv"
     "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/cmp.tsv" "$WORK/cmp" >/dev/null || fail "compare: fixtures"
-    "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
-    start_brixa brixa5.log '^Brixa - \[ca.dds' "$(winpath "$WORK/cmp/ca.dds")"
+    start_fresh brixa5.log '^Brixa - \[ca.dds' "$(winpath "$WORK/cmp/ca.dds")"
     if [ -n "$WIN" ]; then
         sleep 0.3
         xdotool windowfocus --sync "$WIN" key ctrl+o
@@ -504,8 +504,7 @@ if [ -n "${MAKE_FIXTURES:-}" ]; then
         003c00400042003c0045003c003c003c007e003c003c003c00bc00000000003c >"$WORK/range.tsv"
     "${EMU[@]}" "$MAKE_FIXTURES" table "$(winpath "$WORK/range.tsv")" "$(winpath "$WORK/range")" \
         >/dev/null || fail "range: fixtures"
-    "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
-    start_brixa brixa6.log '^Brixa - \[range.dds' "$(winpath "$WORK/range/range.dds")"
+    start_fresh brixa6.log '^Brixa - \[range.dds' "$(winpath "$WORK/range/range.dds")"
     if [ -n "$WIN" ]; then
         sleep 0.3
         press r
