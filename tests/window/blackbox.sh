@@ -221,6 +221,10 @@ start_brixa() { # LOG TITLE_PATTERN [ARGUMENT]
     PID=$!
     WIN=$(window_named "$pattern" 200)
 }
+make_fixtures() { # NAME WHAT: the fixtures listed in $WORK/NAME.tsv, made in $WORK/NAME
+    mkdir -p "$WORK/$1"
+    "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/$1.tsv" "$WORK/$1" >/dev/null || fail "$2: fixtures"
+}
 start_fresh() { # LOG TITLE_PATTERN [ARGUMENT], with no settings stored
     "${EMU[@]}" reg delete 'HKLM\SOFTWARE\Solvane' /f >/dev/null 2>&1
     start_brixa "$@"
@@ -376,10 +380,9 @@ fi
 # 2880 x 2880 one (nothing to read, so it is decoding at once) and again while it decodes,
 # onto 128 bytes of text. After the refusal's box every paint must still be a sound one.
 if [ -n "${MAKE_FIXTURES:-}" ]; then
-    mkdir -p "$WORK/stop"
     printf 'fixture\t%s\t%s\n' a "size=8192x4096 fourcc=DXT1 data=2097152*0000000000000000" \
         b "size=2880x2880 fourcc=DXT1" c "size=4x4 magic=TEXT truncate=128" >"$WORK/stop.tsv"
-    "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/stop.tsv" "$WORK/stop" >/dev/null || fail "stopped load: fixtures"
+    make_fixtures stop "stopped load"
     start_brixa brixa3.log '^Brixa - \[a.dds' "Z:${WORK//\//\\}\\stop\\a.dds"
     if [ -n "$WIN" ]; then
         sleep 0.5
@@ -425,10 +428,9 @@ fi
 # Live reload replaces the file on show with one of an unknown format while the save dialog is
 # open: the picture chosen is saved, and nothing crashes.
 if [ -n "${MAKE_FIXTURES:-}" ]; then
-    mkdir -p "$WORK/live"
     printf 'fixture\t%s\t%s\n' live "size=48x40 rgb=32/ff0000/ff00/ff/ff000000 data=1920*ff2040ff" \
         u "size=64x64 fourcc=1234" >"$WORK/live.tsv"
-    "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/live.tsv" "$WORK/live" >/dev/null || fail "live: fixtures"
+    make_fixtures live "live"
     start_fresh brixa4.log '^Brixa - \[live.dds' "$(winpath "$WORK/live/live.dds")"
     if [ -n "$WIN" ]; then
         sleep 0.3
@@ -458,10 +460,9 @@ fi
 # Compare: Ctrl+O picks B in the dialog, Space flips to it with a real key, D shows |A - B|;
 # each as brixa-cli exports or writes it (opaque pictures: the blend is the colours).
 if [ -n "${MAKE_FIXTURES:-}" ]; then
-    mkdir -p "$WORK/cmp"
     printf 'fixture\t%s\t%s\n' ca "size=32x32 rgb=32/ff0000/ff00/ff/ff000000 data=1024*ff2040ff" \
         cb "size=32x32 rgb=32/ff0000/ff00/ff/ff000000 data=512*ff2040ff,512*f02040ff" >"$WORK/cmp.tsv"
-    "${EMU[@]}" "$MAKE_FIXTURES" table "$WORK/cmp.tsv" "$WORK/cmp" >/dev/null || fail "compare: fixtures"
+    make_fixtures cmp "compare"
     start_fresh brixa5.log '^Brixa - \[ca.dds' "$(winpath "$WORK/cmp/ca.dds")"
     if [ -n "$WIN" ]; then
         sleep 0.3
