@@ -166,6 +166,27 @@ uint32_t CFileEx::Transfer(void* buffer, uint32_t count, ProgressCallback callba
     return transfer.done;
 }
 
+uint32_t CFileEx::TransferAt(uint64_t position, uint8_t* buffer, uint32_t count,
+                             uint32_t& error) const {
+    // An event of its own: other threads' requests on the handle signal the handle too.
+    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!event) return error = GetLastError(), 0;
+    OVERLAPPED overlapped = {};
+    overlapped.Offset = DWORD(position);
+    overlapped.OffsetHigh = DWORD(position >> 32);
+    overlapped.hEvent = event;
+    DWORD got = 0;
+    error = 0;
+    if ((!ReadFile(m_hFile, buffer, count, nullptr, &overlapped) &&
+         GetLastError() != ERROR_IO_PENDING) ||
+        !GetOverlappedResult(m_hFile, &overlapped, &got, TRUE)) {
+        error = GetLastError();
+        got = 0;
+    }
+    CloseHandle(event);
+    return std::min<uint32_t>(got, count);
+}
+
 void CFileEx::Close() {
     if (m_bBusy) {
         SetEvent(m_hAbortEvent);
