@@ -168,13 +168,20 @@ uint32_t CFileEx::Transfer(void* buffer, uint32_t count, ProgressCallback callba
 
 uint32_t CFileEx::TransferAt(uint64_t position, uint8_t* buffer, uint32_t count,
                              uint32_t& error) const {
-    // An event of its own: other threads' requests on the handle signal the handle too.
-    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!event) return error = GetLastError(), 0;
+    // An event of the thread's own, made once: other threads' requests signal the handle too,
+    // and a new event for each request would cost a server call each under Wine.
+    struct Event {
+        HANDLE handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ~Event() {
+            if (handle) CloseHandle(handle);
+        }
+    };
+    static thread_local Event event;
+    if (!event.handle) return error = ERROR_GEN_FAILURE, 0;
     OVERLAPPED overlapped = {};
     overlapped.Offset = DWORD(position);
     overlapped.OffsetHigh = DWORD(position >> 32);
-    overlapped.hEvent = event;
+    overlapped.hEvent = event.handle;
     DWORD got = 0;
     error = 0;
     if ((!ReadFile(m_hFile, buffer, count, nullptr, &overlapped) &&
@@ -183,7 +190,6 @@ uint32_t CFileEx::TransferAt(uint64_t position, uint8_t* buffer, uint32_t count,
         error = GetLastError();
         got = 0;
     }
-    CloseHandle(event);
     return std::min<uint32_t>(got, count);
 }
 
