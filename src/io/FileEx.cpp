@@ -66,6 +66,7 @@ void CFileEx::ReadAt(uint64_t position, void* buffer, uint32_t count) const {
         if (got == 0 && !error) error = fileex::kErrorHandleEof;
         done += std::min(got, count - done);
     }
+    if (done < count && !error) error = fileex::kErrorHandleEof; // a source failed, saying nothing
     if (error) throw CFileExException(error, fileex::kCodeSystem);
 }
 
