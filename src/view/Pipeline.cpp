@@ -85,8 +85,10 @@ int ReportProgressToTheEnd(uint32_t done, uint32_t total, uintptr_t userValue) {
 
 // The steps of LoadAndShow, which ends each the same way.
 int LoadAndShowSteps(const char* fileName) {
-    const bool loaded = g_Texture.Load(fileName, g_nLevel, g_nFaceOrLayer, g_hWndMain,
-                                       g_Settings.dxt5AsNormalMap, ReportProgress);
+    bool loaded = false;
+    if (!TakeStartLoad(fileName, loaded))
+        loaded = g_Texture.Load(fileName, g_nLevel, g_nFaceOrLayer, g_hWndMain,
+                                g_Settings.dxt5AsNormalMap, ReportProgress);
     // Shown while still busy, so that what arrives meanwhile waits for the box as well.
     const bool readerFailed = g_Texture.m_LastError.kind == LoadError::kReader;
     if (readerFailed)
@@ -133,8 +135,12 @@ int LoadAndShowSteps(const char* fileName) {
         g_Texture.m_bExact = g_Settings.gpuExact;
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
         const int32_t mode = ComposeModeOfSettings();
-        // The picture is composed as it is decoded, the cross face by face.
-        if (!ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress)) {
+        // The picture is composed as it is decoded, the cross face by face (at start it may
+        // be made already).
+        const int made = TakeStartPicture(mode, c.red, c.green, c.blue);
+        if (made == kStartPictureStopped ||
+            (made == kStartPictureNone &&
+             !ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress))) {
             DropHalfMadeImages(); // nothing half-decoded is ever painted
             return kLoadStopped;
         }
@@ -188,6 +194,7 @@ int LoadAndShow(const char* fileName) {
     g_bPaintingEnabled = false;
     StartOperation(kStageRead);
     const int result = LoadAndShowSteps(fileName ? fileName : g_szCurrentFileName);
+    EndStartLoad(); // a load stopped before its picture
     g_bPaintingEnabled = true;
     FinishOperation();
     return result;

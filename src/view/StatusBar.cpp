@@ -20,7 +20,8 @@ std::string g_viewText;
 bool g_bViewPartShown = false;
 
 bool ExposureShown() {
-    return g_Texture.m_pRawData && ExposureApplies(g_Texture.m_nFormat) && g_Settings.exposure != 0;
+    return !StartLoadHolds() && g_Texture.m_pRawData && ExposureApplies(g_Texture.m_nFormat) &&
+           g_Settings.exposure != 0;
 }
 
 } // namespace
@@ -28,7 +29,7 @@ bool ExposureShown() {
 // Off while a cube is shown as a cross: the record holds one face, not the picture.
 bool CursorOnPicture() {
     if (g_bLevelsShown) return CursorOnLevel();
-    return !g_bCrossShown && g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 &&
+    return !StartLoadHolds() && !g_bCrossShown && g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 &&
            g_CursorPixel.x < g_Texture.m_nWidth && g_CursorPixel.y < g_Texture.m_nHeight;
 }
 
