@@ -45,6 +45,7 @@ uint32_t BackgroundOf(const ViewerSettings& s) {
 }
 
 DWORD WINAPI RunStartLoad(void*) {
+OutputDebugStringA("MARK T-begin\n");
     const ViewerSettings& s = g_start.settings;
     g_start.loaded =
         g_Texture.Load(g_start.path.c_str(), 0, 0, nullptr, s.dxt5AsNormalMap, StartLoadProgress);
@@ -61,9 +62,16 @@ DWORD WINAPI RunStartLoad(void*) {
         g_start.composing = g_Texture.AllocImages();
     }
     SetEvent(g_start.headerRead);
-    if (g_start.composing)
+OutputDebugStringA("MARK T-header\n");
+    if (g_start.composing) {
+        // One core stays with the window's making.
+        const uint32_t threads = g_Texture.m_nThreads;
+        g_Texture.m_nThreads = 1;
         g_Texture.DecodeAndCompose(g_start.mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
                                    StartLoadProgress);
+        g_Texture.m_nThreads = threads;
+    }
+OutputDebugStringA("MARK T-end\n");
     return 0;
 }
 
@@ -143,7 +151,9 @@ bool TakeStartLoad(const char* fileName, bool& loaded) {
 int TakeStartPicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     if (!g_start.thread) return kStartPictureNone;
     WaitPumping(g_start.thread, kStageDecode);
+OutputDebugStringA("MARK S-waited\n");
     Join();
+OutputDebugStringA("MARK S-joined\n");
     if (g_nLoadState == kLoadCancelRequested) return kStartPictureStopped;
     // Asked for with other options meanwhile: composed again as asked.
     if (mode != g_start.mode ||
