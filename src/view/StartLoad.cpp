@@ -8,6 +8,7 @@
 #include <string>
 
 #include "decode/Compose.h"
+#include "decode/RowBands.h"
 #include "view/CubeCross.h"
 #include "view/FileList.h"
 #include "view/Progress.h"
@@ -15,6 +16,10 @@
 #include "view/View.h"
 
 namespace {
+
+// A loop of as many rows as the machine has cores, each wide enough to be worth a band.
+const uint32_t kWarmRows = ThreadsFor(0);
+constexpr uint32_t kWarmRowPixels = uint32_t(1) << 17;
 
 struct StartLoad {
     HANDLE thread = nullptr;
@@ -45,7 +50,7 @@ uint32_t BackgroundOf(const ViewerSettings& s) {
 }
 
 DWORD WINAPI RunStartLoad(void*) {
-OutputDebugStringA("MARK T-begin\n");
+    OutputDebugStringA("MARK T-begin\n");
     const ViewerSettings& s = g_start.settings;
     g_start.loaded =
         g_Texture.Load(g_start.path.c_str(), 0, 0, nullptr, s.dxt5AsNormalMap, StartLoadProgress);
@@ -62,7 +67,7 @@ OutputDebugStringA("MARK T-begin\n");
         g_start.composing = g_Texture.AllocImages();
     }
     SetEvent(g_start.headerRead);
-OutputDebugStringA("MARK T-header\n");
+    OutputDebugStringA("MARK T-header\n");
     if (g_start.composing) {
         // One core stays with the window's making.
         const uint32_t threads = g_Texture.m_nThreads;
@@ -71,17 +76,18 @@ OutputDebugStringA("MARK T-header\n");
                                    StartLoadProgress);
         g_Texture.m_nThreads = threads;
     }
-OutputDebugStringA("MARK T-end\n");
+    // The workers of the loops that follow (the first paint's shrinking) start here, off the
+    // window's path: under Wine a thread takes milliseconds to start.
+    RunRows({kWarmRows, kWarmRowPixels, 0}, 0, nullptr, [](uint32_t, uint32_t) {});
+    OutputDebugStringA("MARK T-end\n");
     return 0;
 }
 
-// The running operation's progress while the thread works, and the window's messages; a
-// request that stops the load stops the thread.
+// The window's messages first (a request already waiting is heard before the wait), then the
+// running operation's progress while the thread works; a request that stops the load stops the
+// thread.
 void WaitPumping(HANDLE handle, int32_t stage) {
     for (;;) {
-        const DWORD woke =
-            MsgWaitForMultipleObjectsEx(1, &handle, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) return;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -89,6 +95,9 @@ void WaitPumping(HANDLE handle, int32_t stage) {
         }
         g_nProgressStage = stage;
         if (!ReportProgress(g_start.done, g_start.total, 0)) g_start.stop = true;
+        const DWORD woke =
+            MsgWaitForMultipleObjectsEx(1, &handle, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) return;
     }
 }
 
@@ -151,9 +160,9 @@ bool TakeStartLoad(const char* fileName, bool& loaded) {
 int TakeStartPicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     if (!g_start.thread) return kStartPictureNone;
     WaitPumping(g_start.thread, kStageDecode);
-OutputDebugStringA("MARK S-waited\n");
+    OutputDebugStringA("MARK S-waited\n");
     Join();
-OutputDebugStringA("MARK S-joined\n");
+    OutputDebugStringA("MARK S-joined\n");
     if (g_nLoadState == kLoadCancelRequested) return kStartPictureStopped;
     // Asked for with other options meanwhile: composed again as asked.
     if (mode != g_start.mode ||
