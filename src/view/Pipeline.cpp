@@ -129,15 +129,17 @@ int LoadAndShowSteps(const char* fileName) {
     // it is restored.
     g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
     if (!g_bPlacementPostponed) PlaceWindow();
+    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+    const int32_t mode = ComposeModeOfSettings();
+    // At start the picture is made while the window is: the window first shows with it and
+    // with the status bar's texts, so that the bar is drawn once.
+    const int made = TakeStartPicture(mode, c.red, c.green, c.blue);
+    if (made == kStartPictureMade) FillStatusBar();
     ShowMainWindow();
     if (g_Texture.m_pRawData || g_bCrossShown) {
         g_nProgressStage = kStageDecode;
         g_Texture.m_bExact = g_Settings.gpuExact;
-        const ViewerSettings::Colour& c = g_Settings.backgroundColor;
-        const int32_t mode = ComposeModeOfSettings();
-        // The picture is composed as it is decoded, the cross face by face (at start it may
-        // be made already).
-        const int made = TakeStartPicture(mode, c.red, c.green, c.blue);
+        // The picture is composed as it is decoded, the cross face by face.
         if (made == kStartPictureStopped ||
             (made == kStartPictureNone &&
              !ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress))) {
