@@ -8,7 +8,6 @@
 #include <string>
 
 #include "decode/Compose.h"
-#include "decode/RowBands.h"
 #include "view/CubeCross.h"
 #include "view/FileList.h"
 #include "view/Progress.h"
@@ -16,10 +15,6 @@
 #include "view/View.h"
 
 namespace {
-
-// A loop of as many rows as the machine has cores, each wide enough to be worth a band.
-const uint32_t kWarmRows = ThreadsFor(0);
-constexpr uint32_t kWarmRowPixels = uint32_t(1) << 17;
 
 struct StartLoad {
     HANDLE thread = nullptr;
@@ -68,17 +63,9 @@ DWORD WINAPI RunStartLoad(void*) {
     }
     SetEvent(g_start.headerRead);
     OutputDebugStringA("MARK T-header\n");
-    if (g_start.composing) {
-        // One core stays with the window's making.
-        const uint32_t threads = g_Texture.m_nThreads;
-        g_Texture.m_nThreads = 1;
+    if (g_start.composing)
         g_Texture.DecodeAndCompose(g_start.mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
                                    StartLoadProgress);
-        g_Texture.m_nThreads = threads;
-    }
-    // The workers of the loops that follow (the first paint's shrinking) start here, off the
-    // window's path: under Wine a thread takes milliseconds to start.
-    RunRows({kWarmRows, kWarmRowPixels, 0}, 0, nullptr, [](uint32_t, uint32_t) {});
     OutputDebugStringA("MARK T-end\n");
     return 0;
 }
