@@ -131,14 +131,17 @@ int LoadAndShowSteps(const char* fileName) {
     if (!g_bPlacementPostponed) PlaceWindow();
     const ViewerSettings::Colour& c = g_Settings.backgroundColor;
     const int32_t mode = ComposeModeOfSettings();
-    // At start the picture is made while the window is: the window first shows with it and
-    // with the status bar's texts, so that the bar is drawn once.
-    const int made = TakeStartPicture(mode, c.red, c.green, c.blue);
+    // At start the picture is made while the window is. Made already, the window first shows
+    // with it and with the status bar's texts (the bar is drawn once); else it shows now and
+    // the picture follows, as for any load (Esc stops it).
+    const bool ready = StartPictureReady();
+    int made = ready ? TakeStartPicture(mode, c.red, c.green, c.blue) : kStartPictureNone;
     if (made == kStartPictureMade) FillStatusBar();
     ShowMainWindow();
     if (g_Texture.m_pRawData || g_bCrossShown) {
         g_nProgressStage = kStageDecode;
         g_Texture.m_bExact = g_Settings.gpuExact;
+        if (!ready) made = TakeStartPicture(mode, c.red, c.green, c.blue);
         // The picture is composed as it is decoded, the cross face by face.
         if (made == kStartPictureStopped ||
             (made == kStartPictureNone &&

@@ -144,6 +144,10 @@ bool TakeStartLoad(const char* fileName, bool& loaded) {
     return true;
 }
 
+bool StartPictureReady() {
+    return !g_start.thread || WaitForSingleObject(g_start.thread, 0) == WAIT_OBJECT_0;
+}
+
 int TakeStartPicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     if (!g_start.thread) return kStartPictureNone;
     WaitPumping(g_start.thread, kStageDecode);

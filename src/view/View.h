@@ -154,6 +154,7 @@ void BeginStartLoad(const std::string& typedPath);
 bool StartLoadHolds();
 bool TakeStartLoad(const char* fileName, bool& loaded);
 enum : int { kStartPictureNone = 0, kStartPictureMade = 1, kStartPictureStopped = 2 };
+bool StartPictureReady(); // taking it would not wait (or there is none)
 int TakeStartPicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
 void EndStartLoad();
 // The cursor over the picture on show (a point of its drawn size, tiles included) as a texel:
