@@ -45,7 +45,6 @@ uint32_t BackgroundOf(const ViewerSettings& s) {
 }
 
 DWORD WINAPI RunStartLoad(void*) {
-    OutputDebugStringA("MARK T-begin\n");
     const ViewerSettings& s = g_start.settings;
     g_start.loaded =
         g_Texture.Load(g_start.path.c_str(), 0, 0, nullptr, s.dxt5AsNormalMap, StartLoadProgress);
@@ -62,11 +61,9 @@ DWORD WINAPI RunStartLoad(void*) {
         g_start.composing = g_Texture.AllocImages();
     }
     SetEvent(g_start.headerRead);
-    OutputDebugStringA("MARK T-header\n");
     if (g_start.composing)
         g_Texture.DecodeAndCompose(g_start.mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
                                    StartLoadProgress);
-    OutputDebugStringA("MARK T-end\n");
     return 0;
 }
 
@@ -151,9 +148,7 @@ bool StartPictureReady() {
 int TakeStartPicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
     if (!g_start.thread) return kStartPictureNone;
     WaitPumping(g_start.thread, kStageDecode);
-    OutputDebugStringA("MARK S-waited\n");
     Join();
-    OutputDebugStringA("MARK S-joined\n");
     if (g_nLoadState == kLoadCancelRequested) return kStartPictureStopped;
     // Asked for with other options meanwhile: composed again as asked.
     if (mode != g_start.mode ||
