@@ -145,7 +145,7 @@ uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue
 struct ViewerSettings;
 uint32_t ApplyViewOptions(CDdsTexture& texture, const ViewerSettings& s, int32_t mode,
                           uint32_t background, bool& checkered);
-// The file named at start (Start-up): read, decoded and composed on a thread of its own while
+// The file named on the command line: read, decoded and composed on a thread of its own while
 // the window is made. Until the pipeline takes it the thread owns the record, and the window
 // sees no picture (StartLoadHolds). The pipeline takes it in place of its load (true: `loaded`
 // is what the load answered) and of its composition (kStartPictureNone: compose it). A start
