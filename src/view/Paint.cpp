@@ -2,6 +2,7 @@
 #include "view/Settings.h"
 #include "view/View.h"
 #include "view/Window.h"
+#include "dds/ImageBuffer.h"
 #include "view/Checkerboard.h"
 #include "view/Layout.h"
 #include "view/ShrinkFilter.h"
@@ -90,16 +91,19 @@ bool PaintShrunk(HDC dc, const ShownImage& image, int32_t left, int32_t top, int
                        drawnHeight))
         return false;
     if (x1 <= x0 || y1 <= y0) return true;
-    static std::vector<uint32_t> pixels; // a window's worth at most, reused from paint to paint
+    // A window's worth at most, reused from paint to paint; in large pages, so that the first
+    // paint faults a few of them in and not a thousand small ones (slow in a virtual machine).
+    static ImageBuffer store;
     const CheckerArea part = {x0, y0, x1 - x0, y1 - y0};
-    pixels.resize(size_t(part.width) * part.height);
-    ShrinkPicture(pixels.data(), part, image.pixels, image.width, image.height, drawnWidth,
-                  drawnHeight);
+    auto* const pixels =
+        static_cast<uint32_t*>(store.Acquire(size_t(part.width) * part.height * 4, false));
+    if (!pixels) return false;
+    ShrinkPicture(pixels, part, image.pixels, image.width, image.height, drawnWidth, drawnHeight);
     BITMAPINFO info = BitmapHeaderOf(image);
     info.bmiHeader.biWidth = part.width;
     info.bmiHeader.biHeight = -part.height; // top row first
     SetDIBitsToDevice(dc, left + x0, top + y0, DWORD(part.width), DWORD(part.height), 0, 0, 0,
-                      UINT(part.height), pixels.data(), &info, DIB_RGB_COLORS);
+                      UINT(part.height), pixels, &info, DIB_RGB_COLORS);
     return true;
 }
 

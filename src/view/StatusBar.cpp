@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <string>
 
 #include "decode/Compose.h"
@@ -19,8 +20,22 @@ namespace {
 std::string g_viewText;
 bool g_bViewPartShown = false;
 
+// Whether the bar shows these texts already (at start they are set before the window first
+// shows): then it is not drawn again.
+bool Showing(const std::array<std::string, kStatusParts>& parts) {
+    for (int part = 0; part < kStatusParts; ++part) {
+        char shown[kTextBufferSize] = "";
+        if (LOWORD(SendMessageA(g_hStatusBar, SB_GETTEXTLENGTHA, part, 0)) >= sizeof shown)
+            return false;
+        SendMessageA(g_hStatusBar, SB_GETTEXTA, part, LPARAM(shown));
+        if (parts[part] != shown) return false;
+    }
+    return true;
+}
+
 bool ExposureShown() {
-    return g_Texture.m_pRawData && ExposureApplies(g_Texture.m_nFormat) && g_Settings.exposure != 0;
+    return !StartLoadHolds() && g_Texture.m_pRawData && ExposureApplies(g_Texture.m_nFormat) &&
+           g_Settings.exposure != 0;
 }
 
 } // namespace
@@ -28,7 +43,7 @@ bool ExposureShown() {
 // Off while a cube is shown as a cross: the record holds one face, not the picture.
 bool CursorOnPicture() {
     if (g_bLevelsShown) return CursorOnLevel();
-    return !g_bCrossShown && g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 &&
+    return !StartLoadHolds() && !g_bCrossShown && g_CursorPixel.x >= 0 && g_CursorPixel.y >= 0 &&
            g_CursorPixel.x < g_Texture.m_nWidth && g_CursorPixel.y < g_Texture.m_nHeight;
 }
 
@@ -36,6 +51,10 @@ void FillStatusBar() {
     StatusFacts facts = StatusFactsOf(g_Texture);
     facts.allSides = AllSidesShown();
     const auto parts = FormatStatusTexts(facts);
+    if (ViewPartWanted() == g_bViewPartShown && Showing(parts)) {
+        UpdateViewPart();
+        return;
+    }
     // The bar repaints itself at each text it is given: it is drawn once, with all of them.
     SendMessageA(g_hStatusBar, WM_SETREDRAW, FALSE, 0);
     for (int part : {2, 3, 4, 5, 0, 1})
