@@ -245,6 +245,40 @@ INSTANTIATE_TEST_SUITE_P(FileEx, EndOfFile,
                              return info.param.name;
                          });
 
+// ---- reads at a position, from any thread ------------------------------------------------------
+
+class ReadsAt : public testing::TestWithParam<EofCase> {};
+
+TEST_P(ReadsAt, DeliverTheRangeOrTheEofErrorAndLeaveTheReaderAsItWas) {
+    const EofCase& c = GetParam();
+    CFileEx file;
+    ASSERT_EQ(file.Open(DataFile(c.fileSize).c_str()), 1);
+    file.m_nBaseOffset = 7;
+    std::vector<uint8_t> buffer(c.count, kUntouched);
+    const auto read = [&] { file.ReadAt(c.baseOffset, buffer.data(), c.count); };
+    if (c.available == c.count) {
+        read();
+    } else {
+        CFileExException e = Thrown(read);
+        EXPECT_EQ(e.m_nCode, fileex::kCodeSystem);
+        EXPECT_EQ(e.m_dwError, fileex::kErrorHandleEof);
+    }
+    EXPECT_TRUE(
+        std::equal(buffer.begin(), buffer.begin() + c.available, Content().begin() + c.baseOffset));
+    EXPECT_EQ(file.m_nBaseOffset, 7u);
+    EXPECT_FALSE(file.IsBusy());
+}
+
+INSTANTIATE_TEST_SUITE_P(FileEx, ReadsAt,
+                         testing::Values(EofCase{"Whole", 300000, 0, 300000, 300000},
+                                         EofCase{"Inside", 1000, 100, 800, 800},
+                                         EofCase{"ShortFile", 50, 0, 128, 50},
+                                         EofCase{"OffsetPastEnd", 1000, 5000, 16, 0},
+                                         EofCase{"EndWithOffset", 1000, 900, 128, 100}),
+                         [](const testing::TestParamInfo<EofCase>& info) {
+                             return info.param.name;
+                         });
+
 // ---- stopping from the callback ----------------------------------------------------------------
 
 struct StopCase {

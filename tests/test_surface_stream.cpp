@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "DdsBuilder.h"
 #include "dds/SurfaceStream.h"
+#include "decode/RowBands.h"
 
 using namespace dds;
 
@@ -30,14 +32,14 @@ class MemorySource final : public CByteSource {
     uint64_t m_FailAt;
 };
 
-enum Order { kWhole, kWholeFromEnd, kPieces };
+enum Order { kWhole, kWholeFromEnd, kBandsRead };
 
 struct StreamCase {
     const char* what;
     DdsHead head;
     Order order;
     bool threaded;
-    uint32_t chunkRows = 8; // pieces: rows of a chunk, written bottom chunk first
+    uint32_t chunkRows = 8; // rows of a chunk, written bottom chunk first
     uint64_t failAt = UINT64_MAX;
 };
 
@@ -48,16 +50,23 @@ bool Picture(CDdsTexture& t, const StreamCase& c, SurfaceStream* stream,
     const uint32_t w = uint32_t(t.m_nWidth), h = uint32_t(t.m_nHeight);
     const CDdsTexture::PictureRowsFn rows = t.PictureRows(COMPOSE_BLEND, 1, 2, 3);
     out.assign(size_t(w) * h, 0);
-    size_t k = 0;
-    for (uint32_t top = (h - 1) / c.chunkRows * c.chunkRows;; top -= c.chunkRows, ++k) {
+    if (stream && c.order == kBandsRead && c.threaded) {
+        // The bands on every core at once, each reading its own blocks.
+        std::atomic<bool> ok{true};
+        RunRows({BlockCount(h), 4 * w, 0}, 0, nullptr, [&](uint32_t a, uint32_t b) {
+            const uint32_t first = 4 * a, last = std::min(h, 4 * b);
+            if (!rows(first, last, out.data() + size_t(h - last) * w, true)) ok = false;
+        });
+        return ok;
+    }
+    for (uint32_t top = (h - 1) / c.chunkRows * c.chunkRows;; top -= c.chunkRows) {
         const uint32_t end = std::min(h, top + c.chunkRows);
         for (uint32_t last = end; last > top;) {
             const uint32_t first = std::max(top, (last - 1) / 4 * 4);
-            if (stream && c.order != kPieces && !stream->WaitForRows(first, last)) return false;
+            if (stream && c.order != kBandsRead && !stream->WaitForRows(first, last)) return false;
             if (!rows(first, last, out.data() + size_t(h - last) * w, true)) return false;
             last = first;
         }
-        if (stream && c.order == kPieces) stream->Release(k);
         if (top == 0) return true;
     }
 }
@@ -79,24 +88,16 @@ TEST_P(Streaming, SamePictureAsAWholeRead) {
     std::vector<uint32_t> want, got;
     ASSERT_TRUE(Picture(expected, c, nullptr, want));
 
-    std::vector<SurfaceStream::Range> pieces;
-    const uint32_t h = c.head.dwHeight;
-    for (uint32_t top = (h - 1) / c.chunkRows * c.chunkRows;; top -= c.chunkRows) {
-        pieces.emplace_back();
-        streamed.RawBytesOfRows(top, std::min(h, top + c.chunkRows), pieces.back().first,
-                                pieces.back().second);
-        if (top == 0) break;
-    }
     bool drawn;
     bool failed;
     {
-        SurfaceStream stream = c.order == kPieces
-                                   ? SurfaceStream(streamed, c.threaded, pieces)
+        SurfaceStream stream = c.order == kBandsRead
+                                   ? SurfaceStream(streamed)
                                    : SurfaceStream(streamed, c.threaded, c.order == kWholeFromEnd);
         drawn = Picture(streamed, c, &stream, got);
         failed = stream.Failed();
     }
-    EXPECT_FALSE(streamed.m_fnSurfaceBytes); // the stream's buffers go with it
+    EXPECT_FALSE(streamed.m_fnSurfaceBytes); // the bands read no more once it is gone
     if (c.failAt != UINT64_MAX) {
         EXPECT_TRUE(failed);
         EXPECT_FALSE(drawn);
@@ -115,17 +116,18 @@ DdsHead Dxt(uint32_t w, uint32_t h, uint32_t fourCC = FOURCC_DXT1) {
 INSTANTIATE_TEST_SUITE_P(
     SurfaceStream, Streaming,
     ::testing::Values(
-        StreamCase{"pieces_threaded", Dxt(37, 23), kPieces, true},
-        StreamCase{"pieces_here", Dxt(37, 23), kPieces, false},
-        StreamCase{"pieces_dxt5_one_chunk", Dxt(9, 6, FOURCC_DXT5), kPieces, true, 8},
-        StreamCase{"pieces_tall_chunks", Dxt(5, 61, FOURCC_DXT5), kPieces, true, 12},
+        StreamCase{"bands_threaded", Dxt(256, 512), kBandsRead, true},
+        StreamCase{"bands_here", Dxt(37, 23), kBandsRead, false},
+        StreamCase{"bands_dxt5_one_chunk", Dxt(9, 6, FOURCC_DXT5), kBandsRead, false, 8},
+        StreamCase{"bands_tall_chunks", Dxt(5, 61, FOURCC_DXT5), kBandsRead, false, 12},
         StreamCase{"whole_from_end", Dxt(37, 23), kWholeFromEnd, true},
         StreamCase{"whole_from_start", Dxt(37, 23), kWhole, true},
         StreamCase{"whole_masks", testkit::HeadMasks(7, 9, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
                    kWholeFromEnd, true},
         // The file fails in its last block row: read first when from the end.
-        StreamCase{"pieces_fail", Dxt(37, 23), kPieces, true, 8, 128 + 5 * 80 + 3},
-        StreamCase{"pieces_here_fail", Dxt(37, 23), kPieces, false, 8, 128 + 5 * 80 + 3},
+        // 256 x 512: 512 bytes a block row; the threads' bands fail from row 200 on.
+        StreamCase{"bands_fail", Dxt(256, 512), kBandsRead, true, 8, 128 + 50 * 512 + 3},
+        StreamCase{"bands_here_fail", Dxt(37, 23), kBandsRead, false, 8, 128 + 5 * 80 + 3},
         StreamCase{"whole_fail", Dxt(37, 23), kWholeFromEnd, true, 8, 128 + 5 * 80 + 3}),
     [](const auto& info) { return std::string(info.param.what); });
 

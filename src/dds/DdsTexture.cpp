@@ -253,3 +253,15 @@ bool CDdsTexture::ReadSurface(uint32_t first, uint32_t end, uint8_t* dest) {
         return false;
     }
 }
+
+bool CDdsTexture::ReadSurfaceAt(uint32_t first, uint32_t end, uint8_t* dest,
+                                LoadError& error) const {
+    if (!m_pRawData || first >= end || end > m_nRawHeld) return first == end;
+    try {
+        m_Reader.ReadAt(m_nSurfaceOffset + first, dest, end - first);
+        return true;
+    } catch (const CFileExException& e) {
+        error = ReaderError(e);
+        return false;
+    }
+}

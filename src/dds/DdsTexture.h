@@ -70,6 +70,9 @@ class CDdsTexture {
     // without pumping messages; false with m_LastError set as Load sets it when the read fails.
     // (into `dest` instead when given).
     bool ReadSurface(uint32_t first, uint32_t end, uint8_t* dest = nullptr);
+    // The same into `dest` from any thread, several at once: false with `error` set as Load
+    // sets m_LastError (the record is left as it is).
+    bool ReadSurfaceAt(uint32_t first, uint32_t end, uint8_t* dest, LoadError& error) const;
     // True when the rows of the picture are decoded and composed from their own block rows
     // alone; false when composing reads the whole surface (a float range found over all of
     // it, BC6H's exposure) or the format is no block format.

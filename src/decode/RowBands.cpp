@@ -5,9 +5,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#endif
 
 namespace {
 
@@ -57,16 +63,16 @@ class Pool {
         return *pool;
     }
 
+    // Starts workers until there are `helpers`.
+    void Start(uint32_t helpers) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        StartLocked(helpers);
+    }
+
     // Up to `helpers` workers join `bands` as they are free.
     void Offer(Bands* bands, uint32_t helpers) {
         std::lock_guard<std::mutex> guard(m_lock);
-        for (; m_started < helpers; ++m_started) {
-            try {
-                std::thread(&Pool::Serve, this).detach();
-            } catch (const std::system_error&) {
-                break; // no thread to be had: the calling thread does the work
-            }
-        }
+        StartLocked(helpers);
         m_job = bands;
         m_wanted = helpers;
         m_wake.notify_all();
@@ -87,6 +93,52 @@ class Pool {
     }
 
   private:
+    void StartLocked(uint32_t helpers) {
+        // No thread to be had: the calling thread does the work.
+        for (; m_started < helpers && StartWorker(); ++m_started) {
+        }
+    }
+
+    bool StartWorker() {
+#ifdef __linux__
+        // Linux queues a new thread on its parent's core, where it waits for the balancer (up to
+        // a scheduler tick, milliseconds) while the other cores idle: it starts on another core
+        // and may go anywhere once it runs.
+        struct Start {
+            Pool* pool;
+            cpu_set_t allowed;
+        };
+        auto* start = new (std::nothrow) Start{this, {}};
+        pthread_attr_t attr;
+        if (start && sched_getaffinity(0, sizeof start->allowed, &start->allowed) == 0 &&
+            pthread_attr_init(&attr) == 0) {
+            cpu_set_t others = start->allowed;
+            const int here = sched_getcpu();
+            if (here >= 0 && here < CPU_SETSIZE) CPU_CLR(here, &others);
+            if (CPU_COUNT(&others) > 0) pthread_attr_setaffinity_np(&attr, sizeof others, &others);
+            pthread_t thread;
+            const auto run = [](void* data) -> void* {
+                Start* start = static_cast<Start*>(data);
+                pthread_setaffinity_np(pthread_self(), sizeof start->allowed, &start->allowed);
+                Pool* const pool = start->pool;
+                delete start;
+                pool->Serve();
+                return nullptr;
+            };
+            const bool started = pthread_create(&thread, &attr, run, start) == 0;
+            pthread_attr_destroy(&attr);
+            if (started) return pthread_detach(thread), true;
+        }
+        delete start;
+#endif
+        try {
+            std::thread(&Pool::Serve, this).detach();
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+
     void Serve() {
         for (;;) {
             Bands* bands;
@@ -126,6 +178,16 @@ bool RunInOrder(const RowLoop& loop, RowHost* host,
 uint32_t ThreadsFor(uint32_t requested) {
     const uint32_t cores = std::max(1u, std::thread::hardware_concurrency());
     return requested == 0 ? cores : std::min(requested, cores);
+}
+
+void StartRowThreads(uint32_t threads) {
+#ifdef __linux__
+    Pool::Get().Start(ThreadsFor(threads) - 1);
+#else
+    // Under Wine a process that ends while a thread still starts prints client errors: the
+    // workers start with the first loop that takes them.
+    (void)threads;
+#endif
 }
 
 bool RunRows(const RowLoop& loop, uint32_t threads, RowHost* host,

@@ -10,6 +10,11 @@
 // cores, at least one.
 uint32_t ThreadsFor(uint32_t requested);
 
+// Starts the worker threads that loops on `threads` threads (as ThreadsFor counts them) take,
+// so that their start overlaps the work before the first loop (on Linux; elsewhere they start
+// with the first loop).
+void StartRowThreads(uint32_t threads);
+
 // The rows of one loop: block rows of a decoder or pixel rows of the composition.
 struct RowLoop {
     uint32_t rows;

@@ -51,6 +51,25 @@ uint32_t CFileEx::Read(void* buffer, uint32_t count, ProgressCallback callback, 
     return Transfer(buffer, count, callback, userValue, pumpMessages);
 }
 
+void CFileEx::ReadAt(uint64_t position, void* buffer, uint32_t count) const {
+    if (!m_bOpen) throw CFileExException(0, fileex::kCodeClosed);
+    if (!buffer) throw CFileExException(0, fileex::kCodeInvalidParameter);
+    uint8_t* const target = static_cast<uint8_t*>(buffer);
+    uint32_t done = 0, error = 0;
+    while (done < count && !error) {
+        uint32_t got = 0;
+        if (!m_pSource) {
+            got = TransferAt(position + done, target + done, count - done, error);
+        } else if (!m_pSource->ReadAt(position + done, target + done, count - done, got, error)) {
+            break;
+        }
+        if (got == 0 && !error) error = fileex::kErrorHandleEof;
+        done += std::min(got, count - done);
+    }
+    if (done < count && !error) error = fileex::kErrorHandleEof; // a source failed, saying nothing
+    if (error) throw CFileExException(error, fileex::kCodeSystem);
+}
+
 uint32_t CFileEx::TransferFromSource(void* buffer, uint32_t count, ProgressCallback callback,
                                      uintptr_t userValue) {
     uint8_t* target = static_cast<uint8_t*>(buffer);

@@ -95,6 +95,11 @@ class CFileEx {
     uint64_t GetSize();
     uint32_t Read(void* buffer, uint32_t count, ProgressCallback callback, uintptr_t userValue,
                   int pumpMessages = 1);
+    // All `count` bytes at `position` of the open file, in one plain call: no progress, no
+    // pump, no cancel, and nothing of the reader changes, so that several threads may read at
+    // once (a source's reads are as safe as the source's own). Throws as Read does; fewer bytes
+    // than asked (the file shrank) throw the end-of-file error.
+    void ReadAt(uint64_t position, void* buffer, uint32_t count) const;
     void Close();
     void PumpMessages();
     // What the decoders and composition call once per row: PumpMessages, on Windows only once
@@ -147,6 +152,9 @@ class CFileEx {
     CByteSource* m_pSource = nullptr;
     uint32_t Transfer(void* buffer, uint32_t count, ProgressCallback callback, uintptr_t userValue,
                       int pumpMessages);
+    // ReadAt of the file: the bytes that came before the end of the file or an error (the
+    // system's error number in `error`, 0 when none).
+    uint32_t TransferAt(uint64_t position, uint8_t* buffer, uint32_t count, uint32_t& error) const;
     // Opens m_hFile; returns 0, or the system error number with m_hFile left closed.
     uint32_t OpenHandle(const char* name, uint32_t creationDisposition, uint32_t desiredAccess,
                         uint32_t shareMode, void* securityAttributes);

@@ -163,6 +163,18 @@ uint32_t CFileEx::Transfer(void* buffer, uint32_t count, ProgressCallback callba
     return done;
 }
 
+uint32_t CFileEx::TransferAt(uint64_t position, uint8_t* buffer, uint32_t count,
+                             uint32_t& error) const {
+    error = 0;
+    if (position > uint64_t(std::numeric_limits<off_t>::max()))
+        return error = ErrorFromErrno(EINVAL), 0;
+    ssize_t got;
+    do got = pread(m_hFile, buffer, count, off_t(position));
+    while (got < 0 && errno == EINTR);
+    if (got < 0) error = ErrorFromErrno(errno);
+    return got > 0 ? std::min(uint32_t(got), count) : 0;
+}
+
 void CFileEx::Close() {
     if (m_bBusy) {
         m_hAbortEvent = 1;

@@ -166,6 +166,33 @@ uint32_t CFileEx::Transfer(void* buffer, uint32_t count, ProgressCallback callba
     return transfer.done;
 }
 
+uint32_t CFileEx::TransferAt(uint64_t position, uint8_t* buffer, uint32_t count,
+                             uint32_t& error) const {
+    // An event of the thread's own, made once: other threads' requests signal the handle too,
+    // and a new event for each request would cost a server call each under Wine.
+    struct Event {
+        HANDLE handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ~Event() {
+            if (handle) CloseHandle(handle);
+        }
+    };
+    static thread_local Event event;
+    if (!event.handle) return error = ERROR_GEN_FAILURE, 0;
+    OVERLAPPED overlapped = {};
+    overlapped.Offset = DWORD(position);
+    overlapped.OffsetHigh = DWORD(position >> 32);
+    overlapped.hEvent = event.handle;
+    DWORD got = 0;
+    error = 0;
+    if ((!ReadFile(m_hFile, buffer, count, nullptr, &overlapped) &&
+         GetLastError() != ERROR_IO_PENDING) ||
+        !GetOverlappedResult(m_hFile, &overlapped, &got, TRUE)) {
+        error = GetLastError();
+        got = 0;
+    }
+    return std::min<uint32_t>(got, count);
+}
+
 void CFileEx::Close() {
     if (m_bBusy) {
         SetEvent(m_hAbortEvent);

@@ -459,13 +459,13 @@ std::vector<std::pair<uint32_t, uint32_t>> RawChunks(uint32_t width, uint32_t he
 // over the block rows in the order they are written, on every thread; a band composes its rows
 // into its chunk's buffer, and the thread that completes the oldest chunk writes it (and any
 // completed after it) while the others go on: no thread waits for a chunk's last band. Only
-// kChunkBuffers chunks and each thread's band are held, never the images. `written(k)` hears
-// that chunk k is out.
+// kChunkBuffers chunks and each thread's band are held, never the images.
 constexpr uint32_t kChunkBuffers = 2;
+// Pixels of a band of the raw writer: its work rows stay in the core's cache until composed.
+constexpr uint32_t kRawBandPixels = uint32_t(1) << 17;
 
 bool WriteRaw(const std::string& out, const CDdsTexture::PictureRowsFn& rows, uint32_t width,
-              uint32_t height, uint32_t threads, const std::function<void(size_t)>& written,
-              std::string& error) {
+              uint32_t height, uint32_t threads, std::string& error) {
     const std::vector<std::pair<uint32_t, uint32_t>> chunks = RawChunks(width, height);
     const size_t chunkPixels = size_t(chunks.back().second - chunks.back().first) * width;
     // Fresh pages cost more than the composing of their pixels on some virtual machines: the
@@ -518,7 +518,6 @@ bool WriteRaw(const std::string& out, const CDdsTexture::PictureRowsFn& rows, ui
                 const bool out = file.Write(
                     buffers + (next % kChunkBuffers) * chunkPixels,
                     size_t(chunks[next].second - chunks[next].first) * width * 4, problem);
-                if (written) written(next);
                 guard.lock();
                 writing = false;
                 ++done;
@@ -535,7 +534,11 @@ bool WriteRaw(const std::string& out, const CDdsTexture::PictureRowsFn& rows, ui
         }
         void Pump() override {}
     } host;
-    RunRows({start.back(), 4 * width, 0}, threads, &host, compose);
+    // Bands of whole block rows, on one thread too: a band reads its blocks in one request.
+    const uint32_t units = start.back(), bandUnits = std::max(1u, kRawBandPixels / 4 / width);
+    RunRows(
+        {(units + bandUnits - 1) / bandUnits, bandUnits * 4 * width, 0}, threads, &host,
+        [&](uint32_t a, uint32_t b) { compose(a * bandUnits, std::min(units, b * bandUnits)); });
     bool ok = !failed && done == chunks.size();
     std::string closing;
     if (!file.Close(closing) && ok) {
@@ -565,22 +568,15 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
     texture.m_bAutoRange = o.autoRange;
     texture.m_bSrgbCurve = o.srgbCurve;
     const uint32_t w = uint32_t(texture.m_nWidth), h = uint32_t(texture.m_nHeight);
-    // A surface left unread by Load is read while its rows are decoded, on a thread of its own
-    // beside those that decode. Raw rows go out in chunks, bottom row first: the surface comes
-    // in their order, each chunk's blocks into a buffer used again three chunks later (no
-    // memory the size of the surface); other pictures read it whole.
+    // A surface left unread by Load is read while its rows are decoded: rows made from their
+    // own blocks alone read them in their bands, on the threads that decode (no memory the size
+    // of the surface); other pictures read it whole, on a thread of its own beside those that
+    // decode, from its end for raw rows (bottom row first).
     std::unique_ptr<SurfaceStream> stream;
-    const bool threaded = ThreadsFor(uint32_t(o.threads)) > 1;
-    if (texture.m_bReadLater && raw && texture.RowsReadTheirBlocks()) {
-        std::vector<SurfaceStream::Range> pieces;
-        for (const auto& chunk : RawChunks(w, h)) {
-            pieces.emplace_back();
-            texture.RawBytesOfRows(chunk.first, chunk.second, pieces.back().first,
-                                   pieces.back().second);
-        }
-        stream = std::make_unique<SurfaceStream>(texture, threaded, std::move(pieces));
+    if (texture.m_bReadLater && texture.RowsReadTheirBlocks()) {
+        stream = std::make_unique<SurfaceStream>(texture);
     } else if (texture.m_bReadLater) {
-        stream = std::make_unique<SurfaceStream>(texture, threaded, raw);
+        stream = std::make_unique<SurfaceStream>(texture, ThreadsFor(uint32_t(o.threads)) > 1, raw);
     }
     // A failed read ends the export as it ended the load when the read came first.
     const auto readFailed = [&] {
@@ -597,10 +593,7 @@ int Export(CDdsTexture& texture, const std::string& file, const std::string& out
             return stream->WaitForRows(first, end) && picture(first, end, dest, bottomUp);
         };
     std::string error;
-    const auto written = [&](size_t chunk) {
-        if (stream) stream->Release(chunk);
-    };
-    const bool ok = rows && (raw ? WriteRaw(out, rows, w, h, uint32_t(o.threads), written, error)
+    const bool ok = rows && (raw ? WriteRaw(out, rows, w, h, uint32_t(o.threads), error)
                                  : WritePngRows(
                                        out,
                                        [&](uint32_t first, uint32_t end, uint32_t* dest) {
@@ -889,6 +882,8 @@ int main(int argc, char** argv) {
         return RunCompare(int(pointers.size()) - 1, pointers.data() + 1);
     Options o;
     std::string problem = ParseArgs(int(pointers.size()), pointers.data(), o);
+    // The decoding threads start while the file's header is read.
+    if (problem.empty() && o.command == "export") StartRowThreads(uint32_t(o.threads));
     if (o.command == "help" || o.command == "version") {
         std::fputs(o.command == "help" ? kUsage : "brixa-cli " BRIXA_VERSION "\n", stdout);
         return kExitOk;
