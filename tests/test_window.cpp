@@ -592,42 +592,7 @@ TEST_F(Window, StartShowsTheWindowOncePlacedForTheNamedFile) {
     }
 }
 
-// The picture the start's own thread makes is the one an open makes, whatever the view.
-TEST_F(Window, StartMakesThePictureAnOpenMakes) {
-    const struct {
-        const char* name;
-        void (*set)(ViewerSettings&);
-    } cases[] = {
-        {"blended", [](ViewerSettings&) {}},
-        {"colours alone", [](ViewerSettings& s) { s.useAlpha = false; }},
-        {"alpha alone", [](ViewerSettings& s) { s.showAlpha = true; }},
-        {"over 1, 2, 3",
-         [](ViewerSettings& s) {
-             s.backgroundColor = {1, 2, 3};
-         }},
-        {"green, checkerboard",
-         [](ViewerSettings& s) { s.channel = CHANNEL_GREEN, s.checkerboard = true; }},
-        {"checkerboard", [](ViewerSettings& s) { s.checkerboard = true; }},
-    };
-    for (const auto& c : cases) {
-        g_Settings = ViewerSettings();
-        c.set(g_Settings); // a store made new keeps them
-        Start("\"" + SmallArgb() + "\"");
-        EXPECT_EQ(Title(), "Brixa - [small.dds] Zoom:100%") << c.name;
-        const std::vector<uint32_t> started = Picture();
-        const bool checkered = g_bCheckered;
-        Open(SmallArgb()); // read and composed by the pipeline itself
-        EXPECT_EQ(started, Picture()) << c.name;
-        EXPECT_EQ(checkered, g_bCheckered) << c.name;
-        DestroyWindow(g_hWndMain);
-        Pump(20);
-        RegCloseKey(g_hSettingsKey);
-        g_hSettingsKey = nullptr;
-        DeleteKey(HKEY_LOCAL_MACHINE, m_subkey);
-    }
-}
-
-// Esc while the start's thread reads the file: nothing is shown, and the viewer quits.
+// Esc as the window is made, while the named file is read: nothing is shown, and the viewer quits.
 HWND g_escapedAtCreation = nullptr;
 LRESULT CALLBACK EscapeAtCreation(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && !g_escapedAtCreation &&
@@ -644,7 +609,6 @@ TEST_F(Window, EscapeDuringTheStartsLoadQuits) {
     Start("\"" + Dxt1File("4096.dds", 4096, 4096) + "\"");
     UnhookWindowsHookEx(hook);
     EXPECT_TRUE(m_quit);
-    EXPECT_FALSE(StartLoadHolds());
     EXPECT_EQ(g_Texture.m_pDisplayImage, nullptr);
     EXPECT_EQ(g_szShownFileName[0], '\0');
 }

@@ -440,6 +440,7 @@ ATOM RegisterMainClass(HINSTANCE instance) {
 BOOL InitMainWindow(HINSTANCE instance, int showCommand) {
     g_hInst = instance;
     g_nShowCommand = showCommand;
+    LoadSettings();
     g_hWndMain =
         CreateWindowExW(WS_EX_ACCEPTFILES, Wide(g_szWindowClass).c_str(), Wide(g_szTitle).c_str(),
                         kMainStyle, g_Settings.windowPos.x, g_Settings.windowPos.y, 640, 480,
@@ -543,7 +544,6 @@ static const char* CheckedArgumentText(const char* argumentText) {
     const ArgumentMessage message =
         ArgumentMessageOf(typed, n != 0 && n < MAX_PATH ? Utf8(full) : typed, kind);
     if (message.text.empty()) return argumentText;
-    EndStartLoad(); // it found nothing to show
     ShowMainWindow();
     MessageBoxW(g_hWndMain, Wide(message.text).c_str(), message.error ? L"Error..." : L"Brixa",
                 message.error ? MB_ICONERROR : MB_ICONINFORMATION);
@@ -553,14 +553,8 @@ static const char* CheckedArgumentText(const char* argumentText) {
 bool StartUp(HINSTANCE instance, const char* argumentText, int showCommand) {
     LoadStringA(instance, IDS_APP_TITLE, g_szTitle, sizeof g_szTitle);
     LoadStringA(instance, IDC_BRIXA, g_szWindowClass, sizeof g_szWindowClass);
-    LoadSettings();
-    // The named file is read and its picture made while the window is made.
-    BeginStartLoad(FirstPathOf(argumentText));
     RegisterMainClass(instance);
-    if (!InitMainWindow(instance, showCommand)) {
-        EndStartLoad();
-        return false;
-    }
+    if (!InitMainWindow(instance, showCommand)) return false;
     g_hAccel = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_BRIXA));
     g_hMenu = GetMenu(g_hWndMain);
     // Set before the window shows: a visible menu bar would be drawn again for each of them.
@@ -569,7 +563,6 @@ bool StartUp(HINSTANCE instance, const char* argumentText, int showCommand) {
     const char* checked = CheckedArgumentText(argumentText);
     if (FirstPathOf(checked).empty()) ShowMainWindow();
     HandleArgumentText(checked);
-    EndStartLoad();   // the file was not opened after all
     ShowMainWindow(); // the load failed or stopped before the picture was placed
     return true;
 }

@@ -23,20 +23,14 @@ bool g_bCrossShown = false;
 // The view options of the settings on the record; the background the picture is composed
 // over: under the checkerboard it is blended over black, and painting adds the board by what
 // the alpha leaves.
-uint32_t ApplyViewOptions(CDdsTexture& texture, const ViewerSettings& s, int32_t mode,
-                          uint32_t background, bool& checkered) {
-    texture.m_nChannel = s.channel;
-    texture.m_nExposure = s.exposure;
-    texture.m_bAutoRange = s.autoRange;
-    texture.m_bMarkNonFinite = s.markNonFinite;
-    texture.m_bSrgbCurve = s.srgbCurve;
-    checkered = s.checkerboard && BlendsByAlpha(texture, mode);
-    return checkered ? 0 : background;
-}
-
 uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue) {
-    return ApplyViewOptions(g_Texture, g_Settings, mode,
-                            uint32_t(red) << 16 | uint32_t(green) << 8 | blue, g_bCheckered);
+    g_Texture.m_nChannel = g_Settings.channel;
+    g_Texture.m_nExposure = g_Settings.exposure;
+    g_Texture.m_bAutoRange = g_Settings.autoRange;
+    g_Texture.m_bMarkNonFinite = g_Settings.markNonFinite;
+    g_Texture.m_bSrgbCurve = g_Settings.srgbCurve;
+    g_bCheckered = g_Settings.checkerboard && BlendsByAlpha(g_Texture, mode);
+    return g_bCheckered ? 0 : uint32_t(red) << 16 | uint32_t(green) << 8 | blue;
 }
 
 namespace {
@@ -190,7 +184,6 @@ void StepExposure(int32_t step) {
 
 // All levels win over the tile view (its item is greyed meanwhile).
 ShownImage Shown() {
-    if (StartLoadHolds()) return {nullptr, 0, 0, 1}; // the start's thread is loading it
     if (g_bLevelsShown) return LevelsShown();
     const int32_t tiles = g_Settings.tileView && !g_Settings.allLevels ? kTileRepeat : 1;
     if (g_bCrossShown)

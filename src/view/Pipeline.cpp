@@ -85,10 +85,8 @@ int ReportProgressToTheEnd(uint32_t done, uint32_t total, uintptr_t userValue) {
 
 // The steps of LoadAndShow, which ends each the same way.
 int LoadAndShowSteps(const char* fileName) {
-    bool loaded = false;
-    if (!TakeStartLoad(fileName, loaded))
-        loaded = g_Texture.Load(fileName, g_nLevel, g_nFaceOrLayer, g_hWndMain,
-                                g_Settings.dxt5AsNormalMap, ReportProgress);
+    const bool loaded = g_Texture.Load(fileName, g_nLevel, g_nFaceOrLayer, g_hWndMain,
+                                       g_Settings.dxt5AsNormalMap, ReportProgress);
     // Shown while still busy, so that what arrives meanwhile waits for the box as well.
     const bool readerFailed = g_Texture.m_LastError.kind == LoadError::kReader;
     if (readerFailed)
@@ -129,23 +127,14 @@ int LoadAndShowSteps(const char* fileName) {
     // it is restored.
     g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
     if (!g_bPlacementPostponed) PlaceWindow();
-    const ViewerSettings::Colour& c = g_Settings.backgroundColor;
-    const int32_t mode = ComposeModeOfSettings();
-    // At start the picture is made while the window is. Made already, the window first shows
-    // with it and with the status bar's texts (the bar is drawn once); else it shows now and
-    // the picture follows, as for any load (Esc stops it).
-    const bool ready = StartPictureReady();
-    int made = ready ? TakeStartPicture(mode, c.red, c.green, c.blue) : kStartPictureNone;
-    if (made == kStartPictureMade) FillStatusBar();
     ShowMainWindow();
     if (g_Texture.m_pRawData || g_bCrossShown) {
         g_nProgressStage = kStageDecode;
         g_Texture.m_bExact = g_Settings.gpuExact;
-        if (!ready) made = TakeStartPicture(mode, c.red, c.green, c.blue);
+        const ViewerSettings::Colour& c = g_Settings.backgroundColor;
+        const int32_t mode = ComposeModeOfSettings();
         // The picture is composed as it is decoded, the cross face by face.
-        if (made == kStartPictureStopped ||
-            (made == kStartPictureNone &&
-             !ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress))) {
+        if (!ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress)) {
             DropHalfMadeImages(); // nothing half-decoded is ever painted
             return kLoadStopped;
         }
@@ -199,7 +188,6 @@ int LoadAndShow(const char* fileName) {
     g_bPaintingEnabled = false;
     StartOperation(kStageRead);
     const int result = LoadAndShowSteps(fileName ? fileName : g_szCurrentFileName);
-    EndStartLoad(); // a load stopped before its picture
     g_bPaintingEnabled = true;
     FinishOperation();
     return result;

@@ -140,23 +140,6 @@ bool AllSidesShown(); // the cross, or a cross per level: no face to step to
 extern bool g_bLevelsShown;
 // The view options put in force on the record; the colour a picture is composed over.
 uint32_t ApplyViewOptions(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
-// The same for a record and settings of its own: `checkered` says whether painting adds the
-// checkerboard; `background` is the colour as 0xRRGGBB.
-struct ViewerSettings;
-uint32_t ApplyViewOptions(CDdsTexture& texture, const ViewerSettings& s, int32_t mode,
-                          uint32_t background, bool& checkered);
-// The file named on the command line: read, decoded and composed on a thread of its own while
-// the window is made. Until the pipeline takes it the thread owns the record, and the window
-// sees no picture (StartLoadHolds). The pipeline takes it in place of its load (true: `loaded`
-// is what the load answered) and of its composition (kStartPictureNone: compose it). A start
-// that shows no file ends it (EndStartLoad: the record is left as before any file).
-void BeginStartLoad(const std::string& typedPath);
-bool StartLoadHolds();
-bool TakeStartLoad(const char* fileName, bool& loaded);
-enum : int { kStartPictureNone = 0, kStartPictureMade = 1, kStartPictureStopped = 2 };
-bool StartPictureReady(); // taking it would not wait (or there is none)
-int TakeStartPicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue);
-void EndStartLoad();
 // The cursor over the picture on show (a point of its drawn size, tiles included) as a texel:
 // g_CursorPixel within its level or picture, g_nCursorLevel the level with all levels (-1 none).
 extern int32_t g_nCursorLevel;
