@@ -234,6 +234,10 @@ TEST_P(EndOfFile, ThrowsTheSystemsEofErrorAfterDeliveringWhatIsThere) {
     ExpectClosed(file);
 }
 
+std::string EofCaseName(const testing::TestParamInfo<EofCase>& info) {
+    return info.param.name;
+}
+
 INSTANTIATE_TEST_SUITE_P(FileEx, EndOfFile,
                          testing::Values(EofCase{"ShortFile", 50, 0, 128, 50},
                                          EofCase{"EmptyFile", 0, 0, 128, 0},
@@ -241,9 +245,7 @@ INSTANTIATE_TEST_SUITE_P(FileEx, EndOfFile,
                                          EofCase{"OffsetPastEnd", 1000, 5000, 16, 0},
                                          EofCase{"EndInFirstChunkWithOffset", 1000, 900, 128, 100},
                                          EofCase{"EndInSecondChunk", 300000, 0, 409600, 300000}),
-                         [](const testing::TestParamInfo<EofCase>& info) {
-                             return info.param.name;
-                         });
+                         EofCaseName);
 
 // ---- reads at a position, from any thread ------------------------------------------------------
 
@@ -275,9 +277,7 @@ INSTANTIATE_TEST_SUITE_P(FileEx, ReadsAt,
                                          EofCase{"ShortFile", 50, 0, 128, 50},
                                          EofCase{"OffsetPastEnd", 1000, 5000, 16, 0},
                                          EofCase{"EndWithOffset", 1000, 900, 128, 100}),
-                         [](const testing::TestParamInfo<EofCase>& info) {
-                             return info.param.name;
-                         });
+                         EofCaseName);
 
 // ---- stopping from the callback ----------------------------------------------------------------
 
