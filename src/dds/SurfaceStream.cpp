@@ -38,8 +38,7 @@ const uint8_t* SurfaceStream::BandBytes(uint32_t from, uint32_t to) {
     static thread_local ImageBuffer store;
     if (m_bNoMore.load(std::memory_order_relaxed) || from > to || to > m_Texture.m_nRawHeld)
         return nullptr;
-    void* const bytes = store.Capacity() >= to - from ? store.Acquire(store.Capacity(), false)
-                                                      : store.Acquire(to - from, false);
+    void* const bytes = store.Acquire(std::max<size_t>(store.Capacity(), to - from), false);
     LoadError error;
     if (bytes && m_Texture.ReadSurfaceAt(from, to, static_cast<uint8_t*>(bytes), error))
         return static_cast<const uint8_t*>(bytes);
