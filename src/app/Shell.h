@@ -11,7 +11,7 @@ extern char g_szWindowClass[100];
 
 // Start-up up to the message loop: strings, class, window, accelerators, menu states, the
 // argument text. False when the main window cannot be created. The window shows once it is
-// placed for the named file's picture (ShowMainWindow), before that picture is decoded.
+// placed for the named file's picture (ShowMainWindow), as that picture's decoding begins.
 bool StartUp(HINSTANCE instance, const char* argumentText, int showCommand);
 ATOM RegisterMainClass(HINSTANCE instance);
 // The window, its bars and its place, not shown yet; showCommand is kept for ShowMainWindow.

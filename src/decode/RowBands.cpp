@@ -217,6 +217,9 @@ bool RunRows(const RowLoop& loop, uint32_t threads, RowHost* host,
             bands.stop = true;
         }
     };
+    // A first report before this thread takes a band: what the host does then (at start, the
+    // window shown) overlaps the workers' bands.
+    report();
     auto due = std::chrono::steady_clock::now() + interval;
     while (bands.RunBand()) {
         const auto now = std::chrono::steady_clock::now();

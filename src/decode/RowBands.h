@@ -25,9 +25,10 @@ struct RowLoop {
 // Runs `rows(first, end)` over every row of the loop, each row exactly once. With one thread
 // the rows run in order on the calling thread, which reports each to `host` and lets it pump
 // before it (null: nothing is reported, nothing pumps). With more, bands of whole rows run on the
-// calling thread and on worker threads, each writing nothing but its own rows; between bands the
-// calling thread reports the rows done and lets the host pump at most every kReportIntervalMs,
-// and a stop from the host ends every thread at its next band. False when the host said stop.
+// calling thread and on worker threads, each writing nothing but its own rows; the calling
+// thread reports once as the workers begin, then between bands at most every
+// kReportIntervalMs, each time letting the host pump first, and a stop from the host ends every
+// thread at its next band. False when the host said stop.
 constexpr uint32_t kReportIntervalMs = 10;
 bool RunRows(const RowLoop& loop, uint32_t threads, RowHost* host,
              const std::function<void(uint32_t first, uint32_t end)>& rows);

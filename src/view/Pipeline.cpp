@@ -46,6 +46,15 @@ namespace {
 // Whether the progress bar is on show: asking the window each row would cost a server round
 // trip under Wine.
 bool g_bProgressShown = false;
+// Set while the start's window, placed, waits for its picture's decoding to begin: showing a
+// window keeps its thread tens of milliseconds (mostly waiting for the display), which the
+// workers spend decoding meanwhile.
+bool g_bShowPending = false;
+
+void ShowPendingWindow() {
+    g_bShowPending = false;
+    ShowMainWindow();
+}
 
 // Ends an operation: the bar goes, the state returns to idle, and a request that waited for
 // the operation is handled now.
@@ -127,14 +136,17 @@ int LoadAndShowSteps(const char* fileName) {
     // it is restored.
     g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
     if (!g_bPlacementPostponed) PlaceWindow();
-    ShowMainWindow();
     if (g_Texture.m_pRawData || g_bCrossShown) {
         g_nProgressStage = kStageDecode;
         g_Texture.m_bExact = g_Settings.gpuExact;
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
         const int32_t mode = ComposeModeOfSettings();
-        // The picture is composed as it is decoded, the cross face by face.
-        if (!ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress)) {
+        // The picture is composed as it is decoded, the cross face by face. A window not yet
+        // shown shows at the first report (ReportProgress), or after, as the decoding ends.
+        g_bShowPending = true;
+        const bool composed = ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress);
+        ShowPendingWindow();
+        if (!composed) {
             DropHalfMadeImages(); // nothing half-decoded is ever painted
             return kLoadStopped;
         }
@@ -150,6 +162,7 @@ int LoadAndShowSteps(const char* fileName) {
         g_bPaintingEnabled = true;
         RepaintNow();
     } else {
+        ShowMainWindow();
         g_bPaintingEnabled = true;
         ClearImageArea();
     }
@@ -203,6 +216,7 @@ int RunOperation(const std::function<int()>& steps) {
 }
 
 int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
+    if (g_bShowPending) ShowPendingWindow();
     if (!g_bProgressShown && ProgressBarDue(GetTickCount(), g_dwLoadStartTime)) {
         ShowMainWindow();
         ShowWindow(g_hProgressBar, SW_SHOWNORMAL);

@@ -17,8 +17,9 @@ extern WNDPROC g_pfnMainWndProc;
 // How the program was asked to show its window (WinMain's showCommand).
 extern int g_nShowCommand;
 // Shows the main window the first time it is called, as g_nShowCommand says. At start the
-// window waits until it is placed for the named file's picture (or the load takes long enough
-// for the progress bar, or ends), so that no window of the wrong size is ever seen.
+// window waits until it is placed for the named file's picture and its decoding has begun (or
+// the load takes long enough for the progress bar, or ends), so that no window of the wrong
+// size is ever seen.
 void ShowMainWindow();
 
 // The two private messages of long operations.
