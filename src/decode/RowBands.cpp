@@ -218,9 +218,10 @@ bool RunRows(const RowLoop& loop, uint32_t threads, RowHost* host,
         }
     };
     // A first report before this thread takes a band: what the host does then (at start, the
-    // window shown) overlaps the workers' bands.
-    report();
+    // window shown) overlaps the workers' bands. When that took a while, the next is due at once
+    // (what arrived meanwhile, a key, is heard then).
     auto due = std::chrono::steady_clock::now() + interval;
+    report();
     while (bands.RunBand()) {
         const auto now = std::chrono::steady_clock::now();
         if (now < due) continue;
