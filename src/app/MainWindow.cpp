@@ -451,8 +451,9 @@ BOOL InitMainWindow(HINSTANCE instance, int showCommand) {
     g_hProgressBar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | PBS_SMOOTH, 0, 0, 0, 0,
                                      g_hWndMain, nullptr, instance, nullptr);
     SendMessageA(g_hProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 300));
-    g_hStatusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
-                                   g_hWndMain, nullptr, instance, nullptr);
+    // Shown with the window, or with its first texts (ShowMainWindow, FillStatusBar).
+    g_hStatusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD, 0, 0, 0, 0, g_hWndMain,
+                                   nullptr, instance, nullptr);
     SetStatusParts();
     SendMessageA(g_hStatusBar, WM_SIZE, 0, 0);
     PlaceWindow();

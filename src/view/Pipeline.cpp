@@ -52,8 +52,8 @@ bool g_bProgressShown = false;
 bool g_bShowPending = false;
 
 void ShowPendingWindow() {
+    ShowMainWindow(); // without the status bar, which waits for the picture's texts
     g_bShowPending = false;
-    ShowMainWindow();
 }
 
 // Ends an operation: the bar goes, the state returns to idle, and a request that waited for
@@ -191,6 +191,7 @@ void RecordShown() {
 
 void ShowMainWindow() {
     if (IsWindowVisible(g_hWndMain)) return;
+    if (!g_bShowPending) ShowStatusBar();
     ShowWindow(g_hWndMain, g_nShowCommand);
     // Started minimised: the picture is placed and fitted once the window is restored.
     if (IsIconic(g_hWndMain)) g_bPlacementPostponed = true;
@@ -201,6 +202,7 @@ int LoadAndShow(const char* fileName) {
     g_bPaintingEnabled = false;
     StartOperation(kStageRead);
     const int result = LoadAndShowSteps(fileName ? fileName : g_szCurrentFileName);
+    if (IsWindowVisible(g_hWndMain)) ShowStatusBar(); // a start's load that showed no picture
     g_bPaintingEnabled = true;
     FinishOperation();
     return result;
@@ -219,6 +221,7 @@ int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
     if (g_bShowPending) ShowPendingWindow();
     if (!g_bProgressShown && ProgressBarDue(GetTickCount(), g_dwLoadStartTime)) {
         ShowMainWindow();
+        ShowStatusBar(); // a long load: the bar shows beside the progress bar
         ShowWindow(g_hProgressBar, SW_SHOWNORMAL);
         g_bProgressShown = true;
     }

@@ -52,17 +52,30 @@ void FillStatusBar() {
     const auto parts = FormatStatusTexts(facts);
     if (ViewPartWanted() == g_bViewPartShown && Showing(parts)) {
         UpdateViewPart();
+        ShowStatusBar();
         return;
     }
-    // The bar repaints itself at each text it is given: it is drawn once, with all of them.
-    SendMessageA(g_hStatusBar, WM_SETREDRAW, FALSE, 0);
+    // The bar repaints itself at each text it is given: it is drawn once, with all of them. A
+    // hidden bar draws nothing until it shows (and redraw on would show it).
+    const bool hidden = !(GetWindowLongA(g_hStatusBar, GWL_STYLE) & WS_VISIBLE);
+    if (!hidden) SendMessageA(g_hStatusBar, WM_SETREDRAW, FALSE, 0);
     for (int part : {2, 3, 4, 5, 0, 1})
         SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));
     // The view part comes and goes with the exposure of a float surface.
     SetStatusParts();
     UpdateViewPart();
+    if (hidden) {
+        ShowStatusBar();
+        UpdateWindow(g_hStatusBar);
+        return;
+    }
     SendMessageA(g_hStatusBar, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(g_hStatusBar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void ShowStatusBar() {
+    if (!(GetWindowLongA(g_hStatusBar, GWL_STYLE) & WS_VISIBLE))
+        ShowWindow(g_hStatusBar, SW_SHOWNA);
 }
 
 void ShowViewPart() {

@@ -77,6 +77,9 @@ struct ModalLoop {
 void DeferMessage(UINT message, WPARAM wParam, LPARAM lParam);
 void HandleDeferredMessage();
 void FillStatusBar();
+// Shows the status bar if it waits, hidden, for its first texts (at start, while the named
+// file's picture is decoded: it is then drawn once, filled).
+void ShowStatusBar();
 
 // The picture painted, fitted, placed, saved and copied: the display image, or a full cube's
 // six faces unfolded as a cross when that option is on (then the texel readout is off).
