@@ -569,22 +569,29 @@ LRESULT CALLBACK NoteFirstShow(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 TEST_F(Window, StartShowsTheWindowOncePlacedForTheNamedFile) {
+    const LONG across = WorkArea().right - WorkArea().left;
     const struct {
         std::string path;
-        LONG width; // the window's when it was first shown, and after the start
+        LONG width;         // the window's when it was first shown, and after the start
+        size_t memoryLimit; // 0: none
     } cases[] = {
-        {TempDir() + "\\missing.dds", 640}, // the box says so; the window shows all the same
-        {Dxt1File("2048x512.dds", 2048, 512), WorkArea().right - WorkArea().left},
+        {TempDir() + "\\missing.dds", 640, 0}, // the box says so; the window shows all the same
+        {Dxt1File("2048x512.dds", 2048, 512), across, 0},
+        // Shown as it is decoded, then the images cannot be had: the status bar shows too.
+        {Dxt1File("2048x512.dds", 2048, 512), across, size_t(1) << 20},
     };
     for (const auto& c : cases) {
         g_firstShown = {};
         const HHOOK hook =
             SetWindowsHookExA(WH_CALLWNDPROC, NoteFirstShow, nullptr, GetCurrentThreadId());
+        SetAllocationLimit(c.memoryLimit);
         Start("\"" + c.path + "\"");
+        SetAllocationLimit(0);
         UnhookWindowsHookEx(hook);
         RECT r;
         GetWindowRect(g_hWndMain, &r);
         EXPECT_TRUE(IsWindowVisible(g_hWndMain)) << c.path;
+        EXPECT_TRUE(IsWindowVisible(g_hStatusBar)) << c.path;
         EXPECT_TRUE(EqualRect(&r, &g_firstShown)) << c.path;
         EXPECT_EQ(r.right - r.left, c.width) << c.path;
         DestroyWindow(g_hWndMain);
