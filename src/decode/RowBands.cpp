@@ -103,7 +103,8 @@ class Pool {
 #ifdef __linux__
         // Linux queues a new thread on its parent's core, where it waits for the balancer (up to
         // a scheduler tick, milliseconds) while the other cores idle: it starts on another core
-        // and may go anywhere once it runs.
+        // and may go anywhere once it has its first loop (the wake-up that hands it over would
+        // otherwise put it beside the thread that woke it, for a millisecond).
         struct Start {
             Pool* pool;
             cpu_set_t allowed;
@@ -119,10 +120,10 @@ class Pool {
             pthread_t thread;
             const auto run = [](void* data) -> void* {
                 Start* start = static_cast<Start*>(data);
-                pthread_setaffinity_np(pthread_self(), sizeof start->allowed, &start->allowed);
+                const cpu_set_t allowed = start->allowed;
                 Pool* const pool = start->pool;
                 delete start;
-                pool->Serve();
+                pool->Serve(&allowed);
                 return nullptr;
             };
             const bool started = pthread_create(&thread, &attr, run, start) == 0;
@@ -132,14 +133,20 @@ class Pool {
         delete start;
 #endif
         try {
-            std::thread(&Pool::Serve, this).detach();
+            std::thread(&Pool::Serve, this, nullptr).detach();
             return true;
         } catch (const std::system_error&) {
             return false;
         }
     }
 
-    void Serve() {
+#ifdef __linux__
+    using CoreSet = cpu_set_t;
+#else
+    struct CoreSet {};
+#endif
+    // `widen`: the cores this worker may use from its first loop on (null: as it is).
+    void Serve(const CoreSet* widen) {
         for (;;) {
             Bands* bands;
             {
@@ -149,6 +156,12 @@ class Pool {
                 --m_wanted;
                 ++bands->running;
             }
+#ifdef __linux__
+            if (widen) pthread_setaffinity_np(pthread_self(), sizeof *widen, widen);
+            widen = nullptr;
+#else
+            (void)widen;
+#endif
             while (bands->RunBand()) {
             }
             std::lock_guard<std::mutex> guard(m_lock);
