@@ -37,6 +37,10 @@ bool ExposureShown() {
     return g_Texture.m_pRawData && ExposureApplies(g_Texture.m_nFormat) && g_Settings.exposure != 0;
 }
 
+// The style bit, not IsWindowVisible: the bar counts as shown before its window is.
+bool StatusBarShown() {
+    return (GetWindowLongA(g_hStatusBar, GWL_STYLE) & WS_VISIBLE) != 0;
+}
 } // namespace
 
 // Off while a cube is shown as a cross: the record holds one face, not the picture.
@@ -57,7 +61,7 @@ void FillStatusBar() {
     }
     // The bar repaints itself at each text it is given: it is drawn once, with all of them. A
     // hidden bar draws nothing until it shows (and redraw on would show it).
-    const bool hidden = !(GetWindowLongA(g_hStatusBar, GWL_STYLE) & WS_VISIBLE);
+    const bool hidden = !StatusBarShown();
     if (!hidden) SendMessageA(g_hStatusBar, WM_SETREDRAW, FALSE, 0);
     for (int part : {2, 3, 4, 5, 0, 1})
         SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));
@@ -74,8 +78,7 @@ void FillStatusBar() {
 }
 
 void ShowStatusBar() {
-    if (!(GetWindowLongA(g_hStatusBar, GWL_STYLE) & WS_VISIBLE))
-        ShowWindow(g_hStatusBar, SW_SHOWNA);
+    if (!StatusBarShown()) ShowWindow(g_hStatusBar, SW_SHOWNA);
 }
 
 void ShowViewPart() {
