@@ -25,11 +25,15 @@
 static long long NowMs() {
     struct timespec t;
     clock_gettime(CLOCK_REALTIME, &t);
-    return (long long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
+    return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+static bool StartsWith(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
 // The window's title as the program set it: the UTF-8 name where there is one, else WM_NAME.
-static int TitleStartsWith(Display* display, Window window, const char* prefix) {
+static bool TitleStartsWith(Display* display, Window window, const char* prefix) {
     static Atom netName = None, utf8 = None;
     if (netName == None) {
         netName = XInternAtom(display, "_NET_WM_NAME", False);
@@ -39,24 +43,24 @@ static int TitleStartsWith(Display* display, Window window, const char* prefix) 
     int format;
     unsigned long count, after;
     unsigned char* value = nullptr;
-    int match = 0;
+    bool match = false;
     if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count,
                            &after, &value) == Success &&
         value && type == utf8) {
-        match = strncmp(reinterpret_cast<const char*>(value), prefix, strlen(prefix)) == 0;
+        match = StartsWith(reinterpret_cast<const char*>(value), prefix);
         XFree(value);
         return match;
     }
     if (value) XFree(value);
     char* name = nullptr;
     if (XFetchName(display, window, &name) && name) {
-        match = strncmp(name, prefix, strlen(prefix)) == 0;
+        match = StartsWith(name, prefix);
         XFree(name);
     }
     return match;
 }
 
-static int Viewable(Display* display, Window window) {
+static bool Viewable(Display* display, Window window) {
     XWindowAttributes a;
     return XGetWindowAttributes(display, window, &a) && a.map_state == IsViewable;
 }
