@@ -184,6 +184,20 @@ int Pipeline(const char* path, int reps) {
     return 0;
 }
 
+// Open to paint where the window changes size: a large picture and a small one in turn.
+int Resize(const char* large, const char* small, int reps) {
+    std::vector<double> grown, shrunk;
+    for (int i = 0; i < reps; ++i)
+        for (auto [path, times] : {std::pair{small, &shrunk}, std::pair{large, &grown}}) {
+            const double t0 = NowMs();
+            if (!Show(path)) return std::fprintf(stderr, "cannot show %s\n", path), 1;
+            times->push_back(NowMs() - t0);
+        }
+    Report("open to paint, window grown (median)", Median(grown), "ms");
+    Report("open to paint, window shrunk (median)", Median(shrunk), "ms");
+    return 0;
+}
+
 int Memory(const char* path) {
     if (!Show(path)) return std::fprintf(stderr, "cannot show %s\n", path), 1;
     PROCESS_MEMORY_COUNTERS_EX m = {};
@@ -374,19 +388,22 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "usage: bench_window pipeline|memory|extras|reload FILE [REPS] | compare FILE B | "
-            "cycle FOLDER\n");
+            "resize LARGE SMALL [REPS] | cycle FOLDER\n");
         return 2;
     }
     g_pszSettingsSubkey = kBenchKey;
     if (!StartUp(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL))
         return std::fprintf(stderr, "no window: is DISPLAY set?\n"), 1;
-    const int result = !std::strcmp(argv[1], "memory")                ? Memory(argv[2])
-                       : !std::strcmp(argv[1], "cycle")               ? Cycle(argv[2])
-                       : !std::strcmp(argv[1], "reload")              ? Reload(argv[2])
-                       : !std::strcmp(argv[1], "compare") && argc > 3 ? Compare(argv[2], argv[3])
-                       : !std::strcmp(argv[1], "extras")
-                           ? Extras(argv[2])
-                           : Pipeline(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);
+    const int result =
+        !std::strcmp(argv[1], "memory")                ? Memory(argv[2])
+        : !std::strcmp(argv[1], "cycle")               ? Cycle(argv[2])
+        : !std::strcmp(argv[1], "reload")              ? Reload(argv[2])
+        : !std::strcmp(argv[1], "compare") && argc > 3 ? Compare(argv[2], argv[3])
+        : !std::strcmp(argv[1], "resize") && argc > 3
+            ? Resize(argv[2], argv[3], argc > 4 ? std::max(1, std::atoi(argv[4])) : 5)
+        : !std::strcmp(argv[1], "extras")
+            ? Extras(argv[2])
+            : Pipeline(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);
     RegCloseKey(g_hSettingsKey);
     g_hSettingsKey = nullptr;
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kBenchKey);

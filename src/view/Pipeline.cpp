@@ -50,10 +50,20 @@ bool g_bProgressShown = false;
 // window keeps its thread tens of milliseconds (mostly waiting for the display), which the
 // workers spend decoding meanwhile.
 bool g_bShowPending = false;
+// Set while a window on show waits to be sized to the picture being decoded: a resize keeps
+// its thread tens of milliseconds under Wine (the frame and background drawn again, the display
+// answering), which the workers spend decoding meanwhile.
+bool g_bPlacementPending = false;
 
 void ShowPendingWindow() {
     ShowMainWindow(); // without the status bar, which waits for the picture's texts
     g_bShowPending = false;
+}
+
+void PlacePendingWindow() {
+    if (!g_bPlacementPending) return;
+    g_bPlacementPending = false;
+    PlaceWindow();
 }
 
 // Ends an operation: the bar goes, the state returns to idle, and a request that waited for
@@ -135,8 +145,16 @@ int LoadAndShowSteps(const char* fileName) {
     // A minimised window has no client area to place and fit the picture in: that waits until
     // it is restored.
     g_bPlacementPostponed = IsIconic(g_hWndMain) != FALSE;
-    if (!g_bPlacementPostponed) PlaceWindow();
-    if (g_Texture.m_pRawData || g_bCrossShown) {
+    const bool decoding = g_Texture.m_pRawData || g_bCrossShown;
+    // A window on show is placed at the decoding's first report, or after, as it ends; one
+    // not yet shown (the start's) now, before it shows.
+    if (!g_bPlacementPostponed) {
+        if (decoding && IsWindowVisible(g_hWndMain))
+            g_bPlacementPending = true;
+        else
+            PlaceWindow();
+    }
+    if (decoding) {
         g_nProgressStage = kStageDecode;
         g_Texture.m_bExact = g_Settings.gpuExact;
         const ViewerSettings::Colour& c = g_Settings.backgroundColor;
@@ -145,6 +163,7 @@ int LoadAndShowSteps(const char* fileName) {
         // shown shows at the first report (ReportProgress), or after, as the decoding ends.
         g_bShowPending = true;
         const bool composed = ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress);
+        PlacePendingWindow();
         ShowPendingWindow();
         if (!composed) {
             DropHalfMadeImages(); // nothing half-decoded is ever painted
@@ -218,6 +237,7 @@ int RunOperation(const std::function<int()>& steps) {
 }
 
 int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
+    PlacePendingWindow();
     if (g_bShowPending) ShowPendingWindow();
     if (!g_bProgressShown && ProgressBarDue(GetTickCount(), g_dwLoadStartTime)) {
         ShowMainWindow();
