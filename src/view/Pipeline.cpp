@@ -55,15 +55,17 @@ bool g_bShowPending = false;
 // answering), which the workers spend decoding meanwhile.
 bool g_bPlacementPending = false;
 
-void ShowPendingWindow() {
-    ShowMainWindow(); // without the status bar, which waits for the picture's texts
-    g_bShowPending = false;
-}
-
-void PlacePendingWindow() {
-    if (!g_bPlacementPending) return;
-    g_bPlacementPending = false;
-    PlaceWindow();
+// What waits for the decoding's first report (or its end): sizing a window on show to the
+// picture, showing the start's.
+void SettlePendingWindow() {
+    if (g_bPlacementPending) {
+        g_bPlacementPending = false;
+        PlaceWindow();
+    }
+    if (g_bShowPending) {
+        ShowMainWindow(); // without the status bar, which waits for the picture's texts
+        g_bShowPending = false;
+    }
 }
 
 // Ends an operation: the bar goes, the state returns to idle, and a request that waited for
@@ -163,8 +165,7 @@ int LoadAndShowSteps(const char* fileName) {
         // shown shows at the first report (ReportProgress), or after, as the decoding ends.
         g_bShowPending = true;
         const bool composed = ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress);
-        PlacePendingWindow();
-        ShowPendingWindow();
+        SettlePendingWindow();
         if (!composed) {
             DropHalfMadeImages(); // nothing half-decoded is ever painted
             return kLoadStopped;
@@ -237,8 +238,7 @@ int RunOperation(const std::function<int()>& steps) {
 }
 
 int ReportProgress(uint32_t done, uint32_t total, uintptr_t) {
-    PlacePendingWindow();
-    if (g_bShowPending) ShowPendingWindow();
+    SettlePendingWindow();
     if (!g_bProgressShown && ProgressBarDue(GetTickCount(), g_dwLoadStartTime)) {
         ShowMainWindow();
         ShowStatusBar(); // a long load: the bar shows beside the progress bar
