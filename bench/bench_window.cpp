@@ -205,12 +205,12 @@ int Memory(const char* path) {
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m),
                          sizeof m);
     const double mb = 1024.0 * 1024.0;
-    const double images = 2.0 * g_Texture.m_nWidth * g_Texture.m_nHeight * 4 / mb;
+    const double images = double(g_Texture.m_nWidth) * g_Texture.m_nHeight * 4 / mb;
     Report("raw surface", g_Texture.m_nRawSize / mb, "MB");
-    Report("work and display images", images, "MB");
+    Report("display image", images, "MB");
     Report("peak private bytes", m.PeakPagefileUsage / mb, "MB");
     Report("peak working set", m.PeakWorkingSetSize / mb, "MB");
-    Report("beyond surface and images",
+    Report("beyond surface and image",
            m.PeakPagefileUsage / mb - images - g_Texture.m_nRawSize / mb, "MB");
     return 0;
 }

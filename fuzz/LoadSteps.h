@@ -189,7 +189,7 @@ inline std::string CheckGoodFile(CDdsTexture& tex, const char* path) {
             if (tex.m_pWorkImage[y * kGoodSize + x] != GoodPixel(x, y))
                 return "good file: work pixel " + std::to_string(x) + "," + std::to_string(y);
     for (int32_t mode = COMPOSE_COLOR; mode <= COMPOSE_ALPHA; ++mode) {
-        tex.Compose(mode, kGoodRed, kGoodGreen, kGoodBlue, CountingProgress);
+        tex.DecodeAndCompose(mode, kGoodRed, kGoodGreen, kGoodBlue, CountingProgress);
         for (uint32_t y = 0; y < kGoodSize; ++y)
             for (uint32_t x = 0; x < kGoodSize; ++x) {
                 // The display image is bottom-up.
@@ -212,7 +212,7 @@ inline std::string RunFile(CDdsTexture& tex, CFileEx& reader, const char* path,
         tex.Load(path, sel.level, sel.face, nullptr, sel.normalMap, CountingProgress);
     if (accepted && tex.m_pRawData) tex.DecodeSurface(CountingProgress);
     for (int32_t mode = COMPOSE_COLOR; mode <= COMPOSE_ALPHA; ++mode)
-        tex.Compose(mode, sel.red, sel.green, sel.blue, CountingProgress);
+        tex.DecodeAndCompose(mode, sel.red, sel.green, sel.blue, CountingProgress);
     const bool pastTotal = Progress().pastTotal;
     ResetProgress(0);
     if (pastTotal) return "progress reported beyond its total";

@@ -77,7 +77,8 @@ struct Surface {
         HoldSurface(tex, format, m, hasAlpha, width, height, raw.data(), uint32_t(raw.size()));
     }
     std::vector<uint32_t> Compose(int32_t mode, uint32_t bgRgb = 0) {
-        tex.Compose(mode, uint8_t(bgRgb >> 16), uint8_t(bgRgb >> 8), uint8_t(bgRgb), g_progress);
+        tex.DecodeAndCompose(mode, uint8_t(bgRgb >> 16), uint8_t(bgRgb >> 8), uint8_t(bgRgb),
+                             g_progress);
         const size_t pixels = size_t(tex.m_Header.dwWidth) * tex.m_Header.dwHeight;
         return std::vector<uint32_t>(tex.m_pDisplayImage, tex.m_pDisplayImage + pixels);
     }
@@ -404,6 +405,20 @@ const TexelCase kTexels[] = {
 INSTANTIATE_TEST_SUITE_P(Formats, Texel, ::testing::ValuesIn(kTexels),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The readout decodes the texel's own block: every texel of a 6 x 6 RXGB surface (partial
+// blocks, a moved channel) reads as the decoded surface has it.
+TEST(Texel, BlockTexelsAsTheDecodedSurface) {
+    Surface s(TF_RXGB, kNone, true, 6, 6, testkit::Pattern(64));
+    for (int32_t y = 0; y < 6; ++y)
+        for (int32_t x = 0; x < 6; ++x) {
+            const uint32_t p = s.tex.m_pWorkImage[6 * y + x];
+            const std::string want = "R " + std::to_string(p >> 16 & 255) + " G " +
+                                     std::to_string(p >> 8 & 255) + " B " +
+                                     std::to_string(p & 255) + " A " + std::to_string(p >> 24);
+            EXPECT_EQ(TexelValues(s.tex, x, y), want) << x << "," << y;
+        }
+}
+
 // A width that is no multiple of 4: each row of blocks ends in a partial one.
 TEST(Texel, Bc6hBlockOfEachTexelBesideAPartialBlock) {
     std::vector<uint8_t> raw;
@@ -632,8 +647,8 @@ TEST(BadInput, AnyHeaderStaysInBounds) {
                         ASSERT_EQ(std::memcmp(tex.m_pWorkImage, fresh.m_pWorkImage, work), 0)
                             << format << " " << bits << " " << w << "x" << h << " " << raw;
                         for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA}) {
-                            tex.Compose(mode, 1, 2, 3);
-                            fresh.Compose(mode, 1, 2, 3);
+                            tex.DecodeAndCompose(mode, 1, 2, 3);
+                            fresh.DecodeAndCompose(mode, 1, 2, 3);
                             ASSERT_EQ(
                                 std::memcmp(tex.m_pDisplayImage, fresh.m_pDisplayImage, display), 0)
                                 << format << " " << bits << " " << w << "x" << h << " " << raw
@@ -654,7 +669,7 @@ TEST(BadInput, NothingComposedWithoutBuffersOrMatchingSize) {
     s.tex.m_pRawData = nullptr;
     EXPECT_EQ(s.Compose(COMPOSE_COLOR), std::vector<uint32_t>(4, 0));
     Surface empty(TF_RGB, kA8, false, 0, 0, {});
-    empty.tex.Compose(COMPOSE_COLOR, 0, 0, 0);
+    empty.tex.DecodeAndCompose(COMPOSE_COLOR, 0, 0, 0);
 }
 
 // ---- uncompressed DXGI formats converted into the work image ----------------------------------
@@ -772,7 +787,7 @@ TEST_P(Threads, SameBytesAsOneThreadAndInOnePass) {
         std::vector<uint32_t> got[4];
         got[3].assign(tex.m_pWorkImage, tex.m_pWorkImage + WorkImageBytes(tex) / 4);
         for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA}) {
-            tex.Compose(mode, 0x20, 0x40, 0x60);
+            tex.DecodeAndCompose(mode, 0x20, 0x40, 0x60);
             got[mode].assign(tex.m_pDisplayImage,
                              tex.m_pDisplayImage + tex.m_nWidth * tex.m_nHeight);
         }
@@ -853,7 +868,7 @@ TEST(Compose, LargePictureRowsAsTheWorkImageHasThem) {
     ASSERT_TRUE(Shows(tex.m_pWorkImage, size_t(w) * h));
     std::vector<uint32_t> blended(w);
     for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND}) {
-        tex.Compose(mode, 0x20, 0x40, 0x60);
+        tex.DecodeAndCompose(mode, 0x20, 0x40, 0x60);
         for (uint32_t y = 0; y < h; ++y) {
             const uint32_t* work = tex.m_pWorkImage + size_t(y) * w;
             if (mode == COMPOSE_BLEND) BlendWorkRow(blended.data(), work, w, 0x20, 0x40, 0x60);

@@ -239,7 +239,7 @@ std::vector<std::string> Shown(CDdsTexture& tex, const std::vector<uint8_t>& byt
     for (const std::string& text : FormatStatusTexts(StatusFactsOf(tex))) shown.push_back(text);
     for (int32_t mode : {COMPOSE_COLOR, COMPOSE_BLEND, COMPOSE_ALPHA}) {
         if (!tex.m_pDisplayImage) break;
-        tex.Compose(mode, 0x12, 0x34, 0x56);
+        tex.DecodeAndCompose(mode, 0x12, 0x34, 0x56);
         const char* image = reinterpret_cast<const char*>(tex.m_pDisplayImage);
         shown.emplace_back(image, size_t(tex.m_nWidth) * size_t(tex.m_nHeight) * 4);
     }

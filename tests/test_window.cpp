@@ -1056,12 +1056,12 @@ TEST_F(Window, UnknownFormatShowsItsOwnFacts) {
 
 TEST_F(Window, PictureTooLargeForTheMemorySaysSo) {
     Start();
-    SetAllocationLimit(1 << 20); // the 512 KiB surface fits, its 4 MiB images do not
+    SetAllocationLimit(1 << 20); // the 512 KiB surface fits, its 4 MiB display image does not
     Open(Dxt1File("1024.dds", 1024, 1024));
     SetAllocationLimit(0);
     ASSERT_EQ(g_dialogs.size(), 1u);
     EXPECT_EQ(g_dialogs[0].text,
-              "Not enough memory to show this picture.\n\nSize: 1024x1024, images: 8.0 MB");
+              "Not enough memory to show this picture.\n\nSize: 1024x1024, images: 4.0 MB");
 }
 
 TEST_F(Window, FileThatCannotBeReadKeepsThePicture) {

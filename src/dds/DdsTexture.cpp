@@ -51,6 +51,14 @@ bool CDdsTexture::AllocImages() {
     return true;
 }
 
+bool CDdsTexture::AllocDisplayImage() {
+    uint32_t workBytes = 0, displayBytes = 0;
+    m_pDisplayImage = ImageBytes(m_Header.dwWidth, m_Header.dwHeight, workBytes, displayBytes)
+                          ? static_cast<uint32_t*>(m_DisplayStore.Acquire(displayBytes, false))
+                          : nullptr;
+    return m_pDisplayImage != nullptr;
+}
+
 int32_t CDdsTexture::LevelCount() const {
     return int32_t(std::clamp<uint32_t>(m_Header.dwMipMapCount, 1, INT32_MAX));
 }

@@ -86,25 +86,23 @@ class CDdsTexture {
     void RawBytesOfRows(uint32_t first, uint32_t end, uint32_t& from, uint32_t& to) const;
     void FreeBuffers();
     // Allocates both images for the head's width and height, their pixels undefined until
-    // DecodeSurface and Compose write every one; false when that is impossible (both are then
-    // null).
+    // DecodeSurface and DecodeAndCompose write every one; false when that is impossible (both
+    // are then null).
     bool AllocImages();
+    // The display image alone, as AllocImages has it.
+    bool AllocDisplayImage();
     // Sets m_pRawData to `held` bytes (zero-filled unless told otherwise) of a surface of
     // `bytes` (m_nRawSize = bytes, m_nRawHeld = held); false, with m_pRawData null, when they
     // cannot be had.
     bool AllocRaw(uint32_t bytes, uint32_t held, bool zeroFill = true);
     void ClassifyFormat(char* nameOut, dds::DdsPixelFormat& pixelFormat, bool treatDxt5AsNm);
 
-    // Pixel rows [first, end) of the picture, top row 0.
-    using RowsFn = std::function<void(uint32_t first, uint32_t end)>;
-    // The Decode steps return the bytes of the work image they wrote from its start, and call
-    // `after` on the pixel rows of each band as soon as the band is decoded.
-    // All report their rows to `progress` (null: go on) and pump the reader's messages on the
-    // calling thread, also when the rows run on m_nThreads threads.
-    // Compose may run again with another mode or background on the same decoded surface.
+    // The decoded surface in the work image (the texels, before any view option), for those
+    // who read it whole. Both it and DecodeAndCompose report their rows to `progress` (null: go
+    // on) and pump the reader's messages on the calling thread, also when the rows run on
+    // m_nThreads threads.
     void DecodeSurface(ProgressCallback progress = nullptr);
-    // With a band they decode its rows alone into its buffer, on the calling thread, and return
-    // the bytes they wrote from the band's start (`after` is not called).
+    // The decoding of one band of rows alone into its buffer, on the calling thread.
     struct Band {
         uint32_t* dest; // pixel row `first` of the work rows
         uint32_t first, end;
@@ -113,21 +111,19 @@ class CDdsTexture {
         const uint8_t* blocks = nullptr;
         uint32_t blocksFrom = 0;
     };
-    uint64_t DecodeDXT1(ProgressCallback progress, const RowsFn& after = RowsFn(),
-                        const Band* band = nullptr);
-    uint64_t DecodeDXT3(ProgressCallback progress, const RowsFn& after = RowsFn(),
-                        const Band* band = nullptr);
-    uint64_t DecodeDXT5(ProgressCallback progress, const RowsFn& after = RowsFn(),
-                        const Band* band = nullptr);
-    uint64_t DecodeBCn(ProgressCallback progress, const RowsFn& after = RowsFn(),
-                       const Band* band = nullptr);
-    void Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
-                 ProgressCallback progress = nullptr);
-    // DecodeSurface and then Compose in one pass: each band of rows is composed as soon as it
-    // is decoded, while its pixels are still in the caches. The same images, byte for byte.
+    // The decoder of a run of `count` blocks of the record's block format (BC6H's as bytes)
+    // into rows `rowLength` pixels apart; empty for other formats.
+    using BlockRunFn = std::function<void(uint32_t* dest, const uint8_t* blocks, uint32_t count,
+                                          uint32_t rowLength)>;
+    BlockRunFn BlockRun() const;
+    // The picture on show in the display image (made when there is none), with the view
+    // options in force: the surface decoded band by band into a buffer each thread keeps and
+    // composed from it while it is in the caches. There is no work image the size of the
+    // surface (it would double the memory a picture takes), so that every composition decodes
+    // again from the raw surface.
     void DecodeAndCompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                           ProgressCallback progress = nullptr);
-    // The same picture without the whole work and display images, for writing it out band by
+    // The same picture without the display image, for writing it out band by
     // band: the function decodes and composes the pixel rows [first, end) (top row 0) into
     // `dest` (width pixels a row; the bottom row first when `bottomUp`, as the display image
     // has them), the same bytes as the display image's rows, and may run on several threads at
@@ -168,7 +164,7 @@ class CDdsTexture {
 
     // GPU-exact colours: every UNORM channel widened as Direct3D does (DecodeSurface reads it).
     bool m_bExact = false;
-    // The work image holds the mask-converted pixels of a mask format (set by DecodeSurface).
+    // The work rows hold the mask-converted pixels of a mask format (set by the decoding).
     bool m_bMasksInWork = false;
 
     // The selection on show (after clamping): level, and cube face or volume layer.
@@ -178,8 +174,8 @@ class CDdsTexture {
     // Threads decoding and composition may use: 0 for one per core (RowBands.h).
     uint32_t m_nThreads = 0;
 
-    // The viewer's extra view options, read by Compose: the channel on show and the exposure
-    // (stops) of float, half and BC6H surfaces. The defaults compose every view as it is.
+    // The viewer's extra view options, read by DecodeAndCompose: the channel on show and the
+    // exposure (stops) of float, half and BC6H surfaces. The defaults compose every view as it is.
     int32_t m_nChannel = CHANNEL_ALL;
     int32_t m_nExposure = 0;
     // Float surfaces (FloatRangeApplies): the finite range mapped to 0..1, with NaN, infinities
@@ -209,12 +205,6 @@ class CDdsTexture {
         int32_t mode;
         uint8_t red, green, blue;
     };
-    // DecodeSurface, composing as it goes when `compose` is given.
-    void Decode(ProgressCallback progress, const ComposeRequest* compose);
-    // What composing takes, as a function of source rows; empty when there is nothing to run
-    // (the display image is then as the view has it: black, or untouched when nothing fits),
-    // or when `host` stopped a pass composing needs first (a float surface's range).
-    RowsFn ComposeRows(const ComposeRequest& request, RowHost* host);
     // Composes rows [first, end) from their work rows at `work` into `dest` (bottom row first
     // when `bottomUp`). `toDisplay`: for the display image (its rows streamed past the caches
     // when it is large; a view with nothing to show clears it and gives no function); else
@@ -224,17 +214,16 @@ class CDdsTexture {
                                           uint32_t* dest, bool bottomUp)>;
     BandRowsFn ComposeBandRows(const ComposeRequest& request, bool toDisplay,
                                RowHost* host = nullptr);
+    // PictureRows over `compose` (the composition of one band's work rows).
+    PictureRowsFn PictureOfBands(const BandRowsFn& compose);
     // The format's decoding of the whole work image (band null) or of one band; the bytes
-    // written from the start, and whether it ran in bands that `after` composed.
-    uint64_t DecodeFormat(ProgressCallback progress, const RowsFn& after, const Band* band,
-                          bool& inBands);
-    // Mask formats through the mask rule, and the DXGI pixel formats, into the work image.
+    // written from the start.
+    uint64_t DecodeFormat(ProgressCallback progress, const Band* band);
+    // Mask formats through the mask rule, and the DXGI pixel formats, into the work rows.
     template <class RowFn>
-    uint64_t DecodeRows(uint64_t rowBytes, ProgressCallback progress, const RowsFn& after,
-                        RowFn row, const Band* band);
-    template <class BlockFn>
-    uint64_t DecodeBlocks(uint32_t blockBytes, ProgressCallback progress, const RowsFn& after,
-                          BlockFn decodeBlock, const Band* band);
+    uint64_t DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row, const Band* band);
+    uint64_t DecodeBlocks(uint32_t blockBytes, ProgressCallback progress,
+                          const BlockRunFn& decodeRun, const Band* band);
 
     // The row loops' host for one call: `progress`, and the reader's message pump.
     class LoopHost final : public RowHost {

@@ -353,28 +353,6 @@ void AlphaWorkRow(uint32_t* dest, const uint32_t* src, uint32_t count) {
     for (uint32_t x = 0; x < count; ++x) dest[x] = Grey(src[x] >> 24);
 }
 
-void CDdsTexture::Compose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
-                          ProgressCallback progress) {
-    LoopHost host = HostFor(progress);
-    const RowsFn rows = ComposeRows({mode, red, green, blue}, &host);
-    if (rows) RunRows({uint32_t(m_nHeight), uint32_t(m_nWidth), 1}, m_nThreads, &host, rows);
-}
-
-CDdsTexture::RowsFn CDdsTexture::ComposeRows(const ComposeRequest& request, RowHost* host) {
-    if (!m_pRawData || !m_pWorkImage || !m_pDisplayImage || !ImagesMatchHeader(*this))
-        return RowsFn();
-    const BandRowsFn rows = ComposeBandRows(request, true, host);
-    if (!rows) return RowsFn();
-    // Bottom-up: the top source row is the last display row.
-    const uint32_t* const work = m_pWorkImage;
-    uint32_t* const display = m_pDisplayImage;
-    const uint32_t width = uint32_t(m_nWidth), height = uint32_t(m_nHeight);
-    return [rows, work, display, width, height](uint32_t first, uint32_t end) {
-        rows(work + size_t(first) * width, first, end, display + size_t(height - end) * width,
-             true);
-    };
-}
-
 CDdsTexture::BandRowsFn CDdsTexture::ComposeBandRows(const ComposeRequest& request, bool toDisplay,
                                                      RowHost* host) {
     if (!m_pRawData || !ImagesMatchHeader(*this)) return BandRowsFn();

@@ -1,5 +1,6 @@
 // The block loops and the decoding dispatcher of the texture record.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -27,9 +28,8 @@ uint32_t BlocksWithin(uint64_t blocks, uint64_t first, uint32_t across) {
 // size are cleared, never read. Blocks that lie wholly inside the picture are decoded in place;
 // the partial ones of the right and bottom edges go through a tile of their own, of which only
 // the picture's part is kept (no extra row of memory, however wide the picture).
-template <class BlockFn>
 uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progress,
-                                   const RowsFn& after, BlockFn decodeRun, const Band* band) {
+                                   const BlockRunFn& decodeRun, const Band* band) {
     if (!m_pRawData || !ImagesMatchHeader(*this)) return 0;
     // Blocks the file did not supply are all the same: decoded once, then copied.
     static const uint8_t kZeroBlock[16] = {};
@@ -69,7 +69,6 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
                                 size_t(columns) * 4);
             }
         }
-        if (after) after(std::min(height, 4 * firstRow), std::min(height, 4 * endRow));
     };
     if (band) {
         decodeRows(band->first / 4, BlockCount(band->end));
@@ -84,8 +83,8 @@ uint64_t CDdsTexture::DecodeBlocks(uint32_t blockBytes, ProgressCallback progres
 // `row(dest, src)` converts one source row. The bytes of a row that the file did not supply are
 // zero; rows beyond the surface's size are not written (DecodeSurface clears them).
 template <class RowFn>
-uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, const RowsFn& after,
-                                 RowFn row, const Band* band) {
+uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, RowFn row,
+                                 const Band* band) {
     if (!ImagesMatchHeader(*this) || !rowBytes) return 0;
     const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
     const uint64_t rows = std::min<uint64_t>(height, (m_nRawSize + rowBytes - 1) / rowBytes);
@@ -104,7 +103,6 @@ uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, c
             }
             row(image + size_t(y - origin) * width, src);
         }
-        if (after) after(firstRow, endRow);
     };
     if (band) {
         const uint32_t end = uint32_t(std::min<uint64_t>(band->end, rows));
@@ -117,79 +115,102 @@ uint64_t CDdsTexture::DecodeRows(uint64_t rowBytes, ProgressCallback progress, c
     return rows * width * 4;
 }
 
-uint64_t CDdsTexture::DecodeDXT1(ProgressCallback progress, const RowsFn& after, const Band* band) {
-    const bool exact = m_bExact;
-    return DecodeBlocks(
-        8, progress, after,
-        [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
-            DecodeDXT1Blocks(dest, blocks, count, rowLength, exact);
-        },
-        band);
-}
-
-// DXT2 comes here too: its colour stays premultiplied, as nothing in the viewer undoes that.
-uint64_t CDdsTexture::DecodeDXT3(ProgressCallback progress, const RowsFn& after, const Band* band) {
-    const bool exact = m_bExact;
-    return DecodeBlocks(
-        16, progress, after,
-        [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
-            DecodeDXT3Blocks(dest, blocks, count, rowLength, exact);
-        },
-        band);
-}
-
-// DXT4, DXT5_NM and RXGB come here too; DXT5_NM rebuilds normals, RXGB moves alpha to red.
-uint64_t CDdsTexture::DecodeDXT5(ProgressCallback progress, const RowsFn& after, const Band* band) {
-    const bool normalMap = m_nFormat == TF_DXT5_NM, rxgb = m_nFormat == TF_RXGB;
-    const bool exact = m_bExact;
-    return DecodeBlocks(
-        16, progress, after,
-        [=](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
-            DecodeDXT5Blocks(dest, blocks, count, rowLength, normalMap, exact);
-            if (rxgb) MoveAlphaToRed(dest, count, rowLength);
-        },
-        band);
-}
-
-// BC4 to BC7: `isSigned` picks the SNORM (BC4, BC5) or SF16 (BC6H) reading.
-uint64_t CDdsTexture::DecodeBCn(ProgressCallback progress, const RowsFn& after, const Band* band) {
+// DXT2 decodes as DXT3: its colour stays premultiplied, as nothing in the viewer undoes that.
+// DXT4, DXT5_NM and RXGB decode as DXT5; DXT5_NM rebuilds normals, RXGB moves alpha to red.
+// BC4, BC5 and BC6H take the SNORM or SF16 reading for their signed formats.
+CDdsTexture::BlockRunFn CDdsTexture::BlockRun() const {
     const int32_t f = m_nFormat;
+    const bool exact = m_bExact;
     const bool isSigned = f == TF_BC4_SNORM || f == TF_BC5_SNORM || f == TF_BC6H_SF16;
-    auto run = [f, isSigned](uint32_t* dest, const uint8_t* blocks, uint32_t count,
-                             uint32_t rowLength) {
-        if (f == TF_BC4 || f == TF_BC4_SNORM)
-            DecodeBC4Blocks(dest, blocks, count, rowLength, isSigned);
-        else if (f == TF_BC5 || f == TF_BC5_SNORM)
-            DecodeBC5Blocks(dest, blocks, count, rowLength, isSigned);
-        else if (f == TF_BC6H || f == TF_BC6H_SF16)
-            DecodeBC6HBlocks(dest, blocks, count, rowLength, isSigned);
-        else
-            DecodeBC7Blocks(dest, blocks, count, rowLength);
-    };
-    return DecodeBlocks(BlockBytes(f), progress, after, run, band);
+    switch (f) {
+    case TF_DXT1:
+        return [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+            DecodeDXT1Blocks(dest, blocks, count, rowLength, exact);
+        };
+    case TF_DXT2:
+    case TF_DXT3:
+        return [exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+            DecodeDXT3Blocks(dest, blocks, count, rowLength, exact);
+        };
+    case TF_DXT4:
+    case TF_DXT5:
+    case TF_DXT5_NM:
+    case TF_RXGB:
+        return
+            [f, exact](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+                DecodeDXT5Blocks(dest, blocks, count, rowLength, f == TF_DXT5_NM, exact);
+                if (f == TF_RXGB) MoveAlphaToRed(dest, count, rowLength);
+            };
+    case TF_BC4:
+    case TF_BC4_SNORM:
+        return
+            [isSigned](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+                DecodeBC4Blocks(dest, blocks, count, rowLength, isSigned);
+            };
+    case TF_BC5:
+    case TF_BC5_SNORM:
+        return
+            [isSigned](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+                DecodeBC5Blocks(dest, blocks, count, rowLength, isSigned);
+            };
+    case TF_BC6H:
+    case TF_BC6H_SF16:
+        return
+            [isSigned](uint32_t* dest, const uint8_t* blocks, uint32_t count, uint32_t rowLength) {
+                DecodeBC6HBlocks(dest, blocks, count, rowLength, isSigned);
+            };
+    case TF_BC7: return DecodeBC7Blocks;
+    default: return BlockRunFn();
+    }
 }
 
 void CDdsTexture::DecodeSurface(ProgressCallback progress) {
-    Decode(progress, nullptr);
+    // Without a surface the header may be anything (an unknown format's is not checked):
+    // nothing is sized from it.
+    if (!m_pRawData) return;
+    if ((!m_pWorkImage || !m_pDisplayImage) && !AllocImages()) return;
+    m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
+    // The images keep their storage from load to load without being cleared: what the
+    // decoding does not write is cleared after it.
+    const uint64_t written = DecodeFormat(progress, nullptr);
+    const uint64_t all = m_WorkStore.Capacity() < WorkImageBytes(*this) ? 0 : WorkImageBytes(*this);
+    if (written < all)
+        std::memset(reinterpret_cast<uint8_t*>(m_pWorkImage) + written, 0, size_t(all - written));
 }
 
 void CDdsTexture::DecodeAndCompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                                    ProgressCallback progress) {
-    const ComposeRequest request = {mode, red, green, blue};
-    Decode(progress, &request);
+    if (!m_pRawData || !ImagesMatchHeader(*this)) return;
+    if (!m_pDisplayImage && !AllocDisplayImage()) return;
+    m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
+    LoopHost host = HostFor(progress);
+    const BandRowsFn compose = ComposeBandRows({mode, red, green, blue}, true, &host);
+    if (!compose) return; // black, as the view has it, or stopped while finding the range
+    const PictureRowsFn rows = PictureOfBands(compose);
+    const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
+    if (!width || !height) return;
+    uint32_t* const display = m_pDisplayImage;
+    std::atomic<bool> made{true};
+    // A block format's bands are of whole block rows: none is decoded twice.
+    const uint32_t unit = IsBlockFormat(m_nFormat) ? 4 : 1;
+    RunRows({(height + unit - 1) / unit, unit * width, 1}, m_nThreads, &host,
+            [&](uint32_t first, uint32_t end) {
+                const uint32_t top = unit * first, bottom = std::min(height, unit * end);
+                if (!rows(top, bottom, display + size_t(height - bottom) * width, true))
+                    made = false;
+            });
+    // A band without memory for its work rows: no half-made picture is shown.
+    if (!made) m_pDisplayImage = nullptr;
 }
 
-uint64_t CDdsTexture::DecodeFormat(ProgressCallback progress, const RowsFn& after, const Band* band,
-                                   bool& inBands) {
-    inBands = false;
+uint64_t CDdsTexture::DecodeFormat(ProgressCallback progress, const Band* band) {
     switch (m_nFormat) {
     case TF_RGB:
         if (m_bMasksInWork) {
             const MaskRule rule = MakeMaskRule(m_Header.ddspf, m_bExact);
             const uint32_t width = m_Header.dwWidth;
-            inBands = true;
             return DecodeRows(
-                uint64_t(rule.bytesPerPixel) * width, progress, after,
+                uint64_t(rule.bytesPerPixel) * width, progress,
                 [&](uint32_t* dest, const uint8_t* src) { ConvertMaskRow(rule, dest, src, width); },
                 band);
         }
@@ -208,26 +229,25 @@ uint64_t CDdsTexture::DecodeFormat(ProgressCallback progress, const RowsFn& afte
         std::memcpy(dest, m_pRawData + from, size_t(std::min(to, bytes) - from));
         return std::min(to, bytes) - from;
     }
-    case TF_DXT1: return inBands = true, DecodeDXT1(progress, after, band);
+    case TF_DXT1:
     case TF_DXT2:
-    case TF_DXT3: return inBands = true, DecodeDXT3(progress, after, band);
+    case TF_DXT3:
     case TF_DXT4:
     case TF_DXT5:
     case TF_DXT5_NM:
-    case TF_RXGB: return inBands = true, DecodeDXT5(progress, after, band);
+    case TF_RXGB:
     case TF_BC4:
     case TF_BC4_SNORM:
     case TF_BC5:
     case TF_BC5_SNORM:
     case TF_BC6H:
     case TF_BC6H_SF16:
-    case TF_BC7: return inBands = true, DecodeBCn(progress, after, band);
+    case TF_BC7: return DecodeBlocks(BlockBytes(m_nFormat), progress, BlockRun(), band);
     case TF_DXGI_PIXELS: {
         const uint32_t format = m_Dx10.dxgiFormat, width = m_Header.dwWidth;
         const bool exact = m_bExact;
-        inBands = true;
         return DecodeRows(
-            uint64_t(DxgiPixelBits(format) / 8) * width, progress, after,
+            uint64_t(DxgiPixelBits(format) / 8) * width, progress,
             [=](uint32_t* dest, const uint8_t* src) {
                 ConvertDxgiRow(format, dest, src, width, exact);
             },
@@ -237,39 +257,15 @@ uint64_t CDdsTexture::DecodeFormat(ProgressCallback progress, const RowsFn& afte
     }
 }
 
-void CDdsTexture::Decode(ProgressCallback progress, const ComposeRequest* compose) {
-    // Without a surface the header may be anything (an unknown format's is not checked):
-    // nothing is sized from it.
-    if (!m_pRawData) return;
-    if (!m_pWorkImage || !m_pDisplayImage) {
-        if (!AllocImages()) return;
-    }
-    m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
-    // Rows are composed band by band where the decoding runs in bands, the rest after it.
-    LoopHost host = HostFor(progress);
-    const RowsFn after = compose ? ComposeRows(*compose, &host) : RowsFn();
-    bool inBands = false;
-    // The images keep their storage from load to load without being cleared: what the
-    // decoding does not write is cleared after it.
-    const uint64_t written = DecodeFormat(progress, after, nullptr, inBands);
-    const uint64_t all = m_WorkStore.Capacity() < WorkImageBytes(*this) ? 0 : WorkImageBytes(*this);
-    if (written < all)
-        std::memset(reinterpret_cast<uint8_t*>(m_pWorkImage) + written, 0, size_t(all - written));
-    if (!after) return;
-    const uint32_t width = m_Header.dwWidth, height = m_Header.dwHeight;
-    const uint32_t done =
-        inBands && width ? uint32_t(std::min<uint64_t>(height, written / width / 4)) : 0;
-    if (done < height)
-        RunRows({height - done, width, 1}, m_nThreads, &host,
-                [&](uint32_t first, uint32_t end) { after(done + first, done + end); });
-}
-
 CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, uint8_t green,
                                                     uint8_t blue) {
     if (!m_pRawData || !ImagesMatchHeader(*this) || m_nWidth <= 0 || m_nHeight <= 0)
         return PictureRowsFn();
     m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
-    const BandRowsFn compose = ComposeBandRows({mode, red, green, blue}, false);
+    return PictureOfBands(ComposeBandRows({mode, red, green, blue}, false));
+}
+
+CDdsTexture::PictureRowsFn CDdsTexture::PictureOfBands(const BandRowsFn& compose) {
     const uint32_t width = uint32_t(m_nWidth), height = uint32_t(m_nHeight);
     // The work rows of a band: whole block rows around it, in a buffer each thread keeps for
     // its next band (no fresh pages per band).
@@ -298,8 +294,7 @@ CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, u
             band.blocksFrom = bytesFrom;
             if (!band.blocks && bytesFrom < bytesTo) return false;
         }
-        bool inBands;
-        const uint64_t written = DecodeFormat(nullptr, RowsFn(), &band, inBands);
+        const uint64_t written = DecodeFormat(nullptr, &band);
         if (written < bytes)
             std::memset(reinterpret_cast<uint8_t*>(work) + written, 0, size_t(bytes - written));
         compose(work + size_t(first - from) * width, first, end, dest, bottomUp);

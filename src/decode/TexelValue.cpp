@@ -174,10 +174,17 @@ std::string TexelValues(const CDdsTexture& t, int32_t x, int32_t y) {
         break;
     }
     default: {
-        // Block formats: the decoded texel, which the work image holds.
-        if (!t.m_pWorkImage) return "";
-        const uint32_t p = t.m_pWorkImage[texel];
-        for (uint32_t shift : {16u, 8u, 0u, 24u}) out.Add((p >> shift) & 255);
+        // Block formats: the texel's block decoded.
+        const CDdsTexture::BlockRunFn decode = t.BlockRun();
+        const uint32_t bytes = BlockBytes(t.m_nFormat);
+        const uint32_t across = uint32_t(t.m_nWidth + 3) / 4;
+        const uint8_t* p =
+            decode ? stored((uint64_t(y / 4) * across + uint32_t(x / 4)) * bytes, bytes) : nullptr;
+        if (!p) return "";
+        uint32_t tile[16];
+        decode(tile, p, 1, 4);
+        const uint32_t pixel = tile[4 * (y % 4) + x % 4];
+        for (uint32_t shift : {16u, 8u, 0u, 24u}) out.Add((pixel >> shift) & 255);
     }
     }
     return out.Text();

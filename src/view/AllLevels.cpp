@@ -38,10 +38,10 @@ struct LevelsRecord {
     LevelStrip strip;
 };
 LevelsRecord g_levels;
-// The strip (bottom-up), and the work and display images of the levels other than the
-// selected one: kept from one composition to the next, never cleared beforehand (composing
-// writes every pixel), so that a view change touches no fresh memory.
-ImageBuffer g_strip, g_scratch[2];
+// The strip (bottom-up), and the display image of the levels other than the selected one: kept from
+// one composition to the next, never cleared beforehand (composing writes every pixel), so that a
+// view change touches no fresh memory.
+ImageBuffer g_strip, g_scratch;
 uint32_t* g_pStrip = nullptr;
 // A level selected while the levels are on show: the strip stays, only the record's images
 // are made for it (what the view shows once the levels go).
@@ -72,7 +72,7 @@ bool PutInRecord(int32_t index) {
     g_Texture.m_nHeight = s.height;
     g_Texture.m_nLevel = index / g_levels.faces;
     g_Texture.m_nLayer = s.layer;
-    g_Texture.m_pWorkImage = g_Texture.m_pDisplayImage = nullptr;
+    g_Texture.m_pDisplayImage = nullptr;
     g_levels.selected = index;
     return true;
 }
@@ -81,7 +81,7 @@ bool PutInRecord(int32_t index) {
 class Lend {
   public:
     explicit Lend(Surface& s)
-        : m_header(g_Texture.m_Header), m_raw(g_Texture.m_pRawData), m_work(g_Texture.m_pWorkImage),
+        : m_header(g_Texture.m_Header), m_raw(g_Texture.m_pRawData),
           m_display(g_Texture.m_pDisplayImage), m_held(g_Texture.m_nRawHeld),
           m_size(g_Texture.m_nRawSize), m_width(g_Texture.m_nWidth), m_height(g_Texture.m_nHeight) {
         g_Texture.m_Header = s.header;
@@ -96,7 +96,6 @@ class Lend {
     ~Lend() {
         g_Texture.m_Header = m_header;
         g_Texture.m_pRawData = m_raw;
-        g_Texture.m_pWorkImage = m_work;
         g_Texture.m_pDisplayImage = m_display;
         g_Texture.m_nRawHeld = m_held;
         g_Texture.m_nRawSize = m_size;
@@ -109,7 +108,7 @@ class Lend {
   private:
     dds::DdsHead m_header;
     uint8_t* m_raw;
-    uint32_t *m_work, *m_display;
+    uint32_t* m_display;
     uint32_t m_held, m_size;
     int32_t m_width, m_height;
 };
@@ -154,7 +153,7 @@ bool LevelsWanted() {
 void ReleaseLevels() {
     g_levels = LevelsRecord();
     g_strip.Discard();
-    for (ImageBuffer& b : g_scratch) b.Discard();
+    g_scratch.Discard();
     g_pStrip = nullptr;
     g_bLevelsShown = false;
     g_nCursorLevel = -1;
@@ -228,58 +227,47 @@ int ReadLevels(const char* fileName) {
     return answer;
 }
 
-// The selected surface is composed in the record's own images, the others in the scratch
-// images (kept from one composition to the next), each then copied to its place in the strip.
-bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
+// The selected surface is composed in the record's own display image, the others in the
+// scratch image (kept from one composition to the next), each then copied to its place in the
+// strip.
+bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                    ProgressCallback progress) {
     // The levels fit the record's selection only: another file's never decodes them.
     if (g_levels.surfaces.empty() ||
         std::memcmp(&g_Texture.m_Header, &g_levels.surfaces[size_t(g_levels.selected)].header,
                     sizeof g_Texture.m_Header) != 0)
         return true;
-    // The record's images hold its surface decoded unless they are made here.
-    const bool fresh = !g_Texture.m_pWorkImage || !g_Texture.m_pDisplayImage;
-    if (fresh && !g_Texture.AllocImages()) return true; // no images: the caller reports it
-    const auto composeSelected = [&](uint32_t bg) {
-        if (decode || fresh)
-            g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
-                                       progress);
-        else
-            g_Texture.Compose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), progress);
-    };
     const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
+    const auto decodeAndCompose = [&] {
+        g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
+                                   progress);
+        return g_Texture.m_pDisplayImage;
+    };
     if (g_bSelectedOnly) {
-        composeSelected(bg);
+        decodeAndCompose();
         return true;
     }
     std::fill_n(g_pStrip, size_t(g_levels.strip.width) * size_t(g_levels.strip.height),
                 BlendsByAlpha(g_Texture, mode) ? bg : 0u);
     const bool stoppable = progress == ReportProgress;
-    // The other surfaces' images, had once for the largest of them: a smaller one asked for
+    // The other surfaces' image, had once for the largest of them: a smaller one asked for
     // between two larger ones would give memory back only to map it again.
-    size_t work = 0, pixels = 0;
+    size_t pixels = 0;
     for (int32_t i = 0; i < int32_t(g_levels.surfaces.size()); ++i) {
         const Surface& s = g_levels.surfaces[size_t(i)];
-        if (i == g_levels.selected || !s.read) continue;
-        work = std::max(work, size_t(std::max(s.width, 4)) * std::max(s.height, 4));
-        pixels = std::max(pixels, size_t(s.width) * s.height);
+        if (i != g_levels.selected && s.read) pixels = std::max(pixels, size_t(s.width) * s.height);
     }
-    auto* const workImage = static_cast<uint32_t*>(g_scratch[0].Acquire(work * 4, false));
-    auto* const display = static_cast<uint32_t*>(g_scratch[1].Acquire(pixels * 4, false));
+    auto* const display = static_cast<uint32_t*>(g_scratch.Acquire(pixels * 4, false));
     for (int32_t i = 0; i < int32_t(g_levels.surfaces.size()); ++i) {
         Surface& s = g_levels.surfaces[size_t(i)];
         if (!Fits(s, i / g_levels.faces)) continue;
+        // A surface without its images (no memory) leaves its box empty.
         if (i == g_levels.selected) {
-            composeSelected(bg);
-            PlaceInStrip(i, g_Texture.m_pDisplayImage);
-        } else {
-            if (!workImage || !display) continue; // its box stays empty
+            if (const uint32_t* image = decodeAndCompose()) PlaceInStrip(i, image);
+        } else if (display) {
             const Lend lent(s);
-            g_Texture.m_pWorkImage = workImage;
             g_Texture.m_pDisplayImage = display;
-            g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
-                                       progress);
-            PlaceInStrip(i, display);
+            if (decodeAndCompose()) PlaceInStrip(i, display);
         }
         if (stoppable && g_nLoadState == kLoadCancelRequested) return false;
     }

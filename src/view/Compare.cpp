@@ -21,7 +21,6 @@ struct CompareRecord {
     CDdsTexture texture{reader};
     std::string path, name; // B's full path and its name as shown
     std::string shownPath;  // A's file it was chosen for: another A ends compare
-    bool decoded = false;   // B's work image is of its current surface
     bool showB = false;
     DiffStats stats;
     bool withAlpha = false;
@@ -45,7 +44,6 @@ void UpdateCompareMenu() {
 // what the user is told.
 std::string LoadSecond(CompareRecord& r) {
     CDdsTexture& b = r.texture;
-    r.decoded = false;
     const bool loaded = b.Load(r.path.c_str(), g_nLevel, g_nFaceOrLayer, g_hWndMain,
                                g_Settings.dxt5AsNormalMap, ReportProgress);
     if (!loaded) return kRefusedText;
@@ -105,12 +103,7 @@ void ComposeSecond(int32_t mode, uint32_t background) {
     const uint8_t red = uint8_t(background >> 16), green = uint8_t(background >> 8),
                   blue = uint8_t(background);
     // Runs to its end: a half-made B is never shown.
-    if (g_compare->decoded) {
-        b.Compose(mode, red, green, blue);
-    } else {
-        b.DecodeAndCompose(mode, red, green, blue);
-        g_compare->decoded = b.m_pDisplayImage != nullptr;
-    }
+    b.DecodeAndCompose(mode, red, green, blue);
     MeasureDifference(*g_compare);
 }
 

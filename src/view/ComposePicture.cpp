@@ -52,8 +52,8 @@ bool ComposeCross(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
     const int32_t w = g_cross.cellWidth, h = g_cross.cellHeight;
     // The faces fit the record's header only: another file's header never decodes them.
     if (std::memcmp(&g_Texture.m_Header, &g_cross.header, sizeof g_cross.header) != 0) return true;
-    if ((!g_Texture.m_pWorkImage || !g_Texture.m_pDisplayImage) && !g_Texture.AllocImages())
-        return true; // no images: the caller reports the memory
+    if (!g_Texture.m_pDisplayImage && !g_Texture.AllocDisplayImage())
+        return true; // no image: the caller reports the memory
     // The empty cells are transparent black: composed, that is the background colour where
     // the view blends over it, black elsewhere (and under the checkerboard). The view options
     // are put in force first: an isolated channel never blends.
@@ -158,16 +158,12 @@ int ReadCross(const char* fileName) {
     return kLoadShown;
 }
 
-bool ComposePicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
+bool ComposePicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                     ProgressCallback progress) {
-    if (g_bLevelsShown) return ComposeLevels(mode, red, green, blue, decode, progress);
+    if (g_bLevelsShown) return ComposeLevels(mode, red, green, blue, progress);
     if (g_bCrossShown) return ComposeCross(mode, red, green, blue, progress);
     const uint32_t bg = ApplyViewOptions(mode, red, green, blue);
-    if (decode)
-        g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
-                                   progress);
-    else
-        g_Texture.Compose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), progress);
+    g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), progress);
     if (Comparing() && !(progress == ReportProgress && g_nLoadState == kLoadCancelRequested))
         ComposeSecond(mode, bg);
     return !(progress == ReportProgress && g_nLoadState == kLoadCancelRequested);

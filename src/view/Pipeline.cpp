@@ -164,7 +164,7 @@ int LoadAndShowSteps(const char* fileName) {
         // The picture is composed as it is decoded, the cross face by face. A window not yet
         // shown shows at the first report (ReportProgress), or after, as the decoding ends.
         g_bShowPending = true;
-        const bool composed = ComposePicture(mode, c.red, c.green, c.blue, true, ReportProgress);
+        const bool composed = ComposePicture(mode, c.red, c.green, c.blue, ReportProgress);
         SettlePendingWindow();
         if (!composed) {
             DropHalfMadeImages(); // nothing half-decoded is ever painted
@@ -254,7 +254,7 @@ void Recompose(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, void (*be
     // A paint that arrives meanwhile draws nothing: the picture is being composed in place.
     const bool painting = g_bPaintingEnabled;
     g_bPaintingEnabled = false;
-    ComposePicture(mode, red, green, blue, false, ReportProgressToTheEnd);
+    ComposePicture(mode, red, green, blue, ReportProgressToTheEnd);
     g_bPaintingEnabled = painting;
     if (beforePaint) beforePaint();
     RepaintNow();

@@ -67,7 +67,7 @@ StatusFacts StatusFactsOf(const CDdsTexture& t) {
 std::string OutOfMemoryText(uint32_t width, uint32_t height) {
     uint32_t work = 0, display = 0;
     ImageBytes(width, height, work, display);
-    return OutOfMemoryText(width, height, uint64_t(work) + display);
+    return OutOfMemoryText(width, height, display); // the display image: no work image is kept
 }
 
 std::string OutOfMemoryText(uint32_t width, uint32_t height, uint64_t bytes) {

@@ -116,9 +116,9 @@ void OpenDroppedFile(HDROP drop);
 // Whether the display image was composed for the checkerboard (blended over black).
 extern bool g_bCheckered;
 // The one way the picture on show is made from the record: the view options (channel,
-// exposure, checkerboard) put in force, the surface decoded first when asked (the cross's
-// faces always), and composed in this mode over this colour. False when `progress` stopped it.
-bool ComposePicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
+// exposure, checkerboard) put in force, the surface decoded from the raw bytes in memory and
+// composed in this mode over this colour. False when `progress` stopped it.
+bool ComposePicture(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                     ProgressCallback progress);
 // The cross: wanted for a full cube while the option is on; its six faces read at the load
 // (kLoadShown, kLoadFailed, kLoadStopped, or -1 when its memory cannot be had: the box says
@@ -135,7 +135,7 @@ void DropHalfMadeImages();
 bool LevelsWanted();
 int ReadLevels(const char* fileName);
 void ReleaseLevels();
-bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue, bool decode,
+bool ComposeLevels(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
                    ProgressCallback progress);
 ShownImage LevelsShown();
 bool SelectShownLevel(int32_t level);
