@@ -86,7 +86,8 @@ bool ComposeCross(int32_t mode, uint8_t red, uint8_t green, uint8_t blue,
         g_Texture.DecodeAndCompose(mode, uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg),
                                    progress);
         whole = !(stoppable && g_nLoadState == kLoadCancelRequested);
-        if (whole) CopyFaceIntoCross(g_cross.image.data(), g_Texture.m_pDisplayImage, w, h, face);
+        if (whole && g_Texture.m_pDisplayImage) // none: no memory for the face's work rows
+            CopyFaceIntoCross(g_cross.image.data(), g_Texture.m_pDisplayImage, w, h, face);
     }
     g_Texture.m_pRawData = own;
     g_Texture.m_nRawHeld = ownHeld;
