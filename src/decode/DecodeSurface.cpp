@@ -229,20 +229,6 @@ uint64_t CDdsTexture::DecodeFormat(ProgressCallback progress, const Band* band) 
         std::memcpy(dest, m_pRawData + from, size_t(std::min(to, bytes) - from));
         return std::min(to, bytes) - from;
     }
-    case TF_DXT1:
-    case TF_DXT2:
-    case TF_DXT3:
-    case TF_DXT4:
-    case TF_DXT5:
-    case TF_DXT5_NM:
-    case TF_RXGB:
-    case TF_BC4:
-    case TF_BC4_SNORM:
-    case TF_BC5:
-    case TF_BC5_SNORM:
-    case TF_BC6H:
-    case TF_BC6H_SF16:
-    case TF_BC7: return DecodeBlocks(BlockBytes(m_nFormat), progress, BlockRun(), band);
     case TF_DXGI_PIXELS: {
         const uint32_t format = m_Dx10.dxgiFormat, width = m_Header.dwWidth;
         const bool exact = m_bExact;
@@ -253,7 +239,12 @@ uint64_t CDdsTexture::DecodeFormat(ProgressCallback progress, const Band* band) 
             },
             band);
     }
-    default: return 0; // float surfaces are read by composition, unknown ones not at all
+    default: {
+        // Block formats through their decoder; float surfaces are read by composition, unknown
+        // ones not at all.
+        const BlockRunFn run = BlockRun();
+        return run ? DecodeBlocks(BlockBytes(m_nFormat), progress, run, band) : 0;
+    }
     }
 }
 
