@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dds/DdsHeader.h"
+#include "dds/DdsTexture.h"
 
 namespace {
 
@@ -57,12 +58,12 @@ struct Trailer {
     const char* suffix;
     uint8_t level, face, flags, red, green, blue;
 };
-// Level 1 of face 1, the last level (0x7F is the largest selection), a normal-map reading
-// cancelled after a few reports.
+// Level 1 of face 1 over a background, the last level (0x7F is the largest selection) as alpha
+// alone, a normal-map reading cancelled after a few reports.
 const Trailer kTrailers[] = {
     {"", 0, 0, 0, 0, 0, 0},
-    {"-l1f1", 1, 1, 0, 255, 0, 255},
-    {"-last", 0x7F, 2, 0, 40, 80, 120},
+    {"-l1f1", 1, 1, COMPOSE_BLEND << 5, 255, 0, 255},
+    {"-last", 0x7F, 2, COMPOSE_ALPHA << 5, 40, 80, 120},
     {"-nm-cancel", 0, 0, 1 | (3 << 1), 255, 255, 255},
 };
 

@@ -141,9 +141,9 @@ TEST_P(GoodFileAsInput, LeavesTheRecordWorking) {
 INSTANTIATE_TEST_SUITE_P(
     Selections, GoodFileAsInput,
     ::testing::Values(SelectionCase{"Level0", {0, 0, 0, 0, 0, 0}},
-                      SelectionCase{"Level1Face1", {1, 1, 0, 255, 0, 255}},
-                      SelectionCase{"LargestLevel", {0x7F, 0x7F, 0, 1, 2, 3}},
-                      SelectionCase{"SmallestLevel", {0x80, 0x80, 0, 1, 2, 3}},
+                      SelectionCase{"Level1Face1Blended", {1, 1, 1 << 5, 255, 0, 255}},
+                      SelectionCase{"LargestLevelAlpha", {0x7F, 0x7F, 2 << 5, 1, 2, 3}},
+                      SelectionCase{"SmallestLevelBlended", {0x80, 0x80, 1 << 5, 1, 2, 3}},
                       SelectionCase{"NormalMapCancelled", {0, 0, 1 | (1 << 1), 9, 9, 9}},
                       SelectionCase{"NoTrailer", {}}),
     [](const ::testing::TestParamInfo<SelectionCase>& info) { return info.param.name; });
@@ -166,8 +166,8 @@ class HostileFile : public ::testing::TestWithParam<testkit::HostileCase> {};
 
 TEST_P(HostileFile, LeavesTheRecordWorking) {
     const std::vector<std::vector<uint8_t>> trailers = {{0, 0, 0, 0, 0, 0},
-                                                        {0x7F, 0x7F, 1, 1, 2, 3},
-                                                        {0x80, 0x80, 0, 255, 255, 255},
+                                                        {0x7F, 0x7F, 1 | 1 << 5, 1, 2, 3},
+                                                        {0x80, 0x80, 2 << 5, 255, 255, 255},
                                                         {1, 1, 1 << 1, 0, 0, 0}};
     for (const auto& trailer : trailers) {
         std::vector<uint8_t> input = GetParam().bytes;
