@@ -19,6 +19,7 @@
 #include "dds/DdsHeader.h"
 #include "decode/BcnDecode.h"
 #include "decode/BlockDecode.h"
+#include "decode/PixelConvert.h"
 
 namespace blockchecks {
 

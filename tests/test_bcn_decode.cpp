@@ -9,6 +9,7 @@
 
 #include "BcnEncoder.h"
 #include "decode/BcnDecode.h"
+#include "decode/PixelConvert.h"
 
 namespace {
 
@@ -385,13 +386,13 @@ TEST_P(BC6HPixels, AreTheHalvesThroughHalfToByte) {
 
 INSTANTIATE_TEST_SUITE_P(Signedness, BC6HPixels, ::testing::Bool());
 
-// HalfToByte is UnitToByte(HalfToFloat(h)): 1.0 and above 255, 0.5 127, negatives 0.
+// HalfToByte is UnitToByte(HalfToFloat(h)): 1.0 and above 255 (NaN too), 0.5 127, negatives 0.
 struct HalfCase {
     uint16_t half;
     uint8_t byte;
 };
 const HalfCase kHalfCases[] = {{0x3C00, 255}, {0x3800, 127}, {0x3BFF, 254}, {0x7BFF, 255},
-                               {0x0001, 0},   {0xBC00, 0},   {0x2C00, 15}};
+                               {0x0001, 0},   {0xBC00, 0},   {0x2C00, 15},  {0x7E00, 255}};
 
 class HalfBytes : public ::testing::TestWithParam<HalfCase> {};
 

@@ -553,7 +553,7 @@ BCN_INLINE void BC6HPalette(uint32_t* out, const int32_t* e0, const int32_t* e1,
         uint32_t p = kOpaque;
         for (unsigned c = 0; c < 3; ++c) {
             const uint16_t h = FinishUnquantize(InterpolateBC6H(e0[c], e1[c], w[k]), kSigned);
-            p |= uint32_t(UnitToByte(HalfToFloat(h))) << (16 - 8 * c);
+            p |= uint32_t(HalfToByte(h)) << (16 - 8 * c);
         }
         out[k] = p;
     }
@@ -776,10 +776,6 @@ void DecodeBC6HBlock(uint16_t halves[16][3], const uint8_t* block, bool isSigned
             halves[i][c] = FinishUnquantize(
                 InterpolateBC6H(b.ends[2 * s][c], b.ends[2 * s + 1][c], w[k]), isSigned);
     }
-}
-
-uint8_t HalfToByte(uint16_t h) {
-    return UnitToByte(HalfToFloat(h));
 }
 
 void DecodeBC6HPixels(uint32_t* dest, const uint8_t* block, uint32_t rowLength, bool isSigned) {

@@ -25,9 +25,6 @@ void DecodeBC5Block(uint32_t* dest, const uint8_t* block, uint32_t rowLength, bo
 // Reserved modes (19, 23, 27, 31) give 0 everywhere.
 void DecodeBC6HBlock(uint16_t halves[16][3], const uint8_t* block, bool isSigned);
 
-// A half float as a display byte: UnitToByte(HalfToFloat(h)).
-uint8_t HalfToByte(uint16_t h);
-
 // One BC6H block as display pixels: each half through HalfToByte, alpha 255.
 void DecodeBC6HPixels(uint32_t* dest, const uint8_t* block, uint32_t rowLength, bool isSigned);
 

@@ -61,16 +61,21 @@ uint32_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     return a << 24 | r << 16 | g << 8 | b;
 }
 
-// One, two, three or four unit values: grey; red and green; red, green, blue; with alpha.
-uint32_t FromUnits(const float* v, uint32_t channels) {
-    uint32_t c[4];
-    for (uint32_t k = 0; k < channels; ++k) c[k] = UnitToByte(v[k]);
+// One, two, three or four channel bytes: grey; red and green; red, green, blue; with alpha.
+uint32_t FromBytes(const uint32_t* c, uint32_t channels) {
     switch (channels) {
     case 1: return Pack(c[0], c[0], c[0], 255);
     case 2: return Pack(c[0], c[1], 0, 255);
     case 3: return Pack(c[0], c[1], c[2], 255);
     default: return Pack(c[0], c[1], c[2], c[3]);
     }
+}
+
+// The same of unit values.
+uint32_t FromUnits(const float* v, uint32_t channels) {
+    uint32_t c[4];
+    for (uint32_t k = 0; k < channels; ++k) c[k] = UnitToByte(v[k]);
+    return FromBytes(c, channels);
 }
 
 // An unsigned small float of 5 exponent bits and `mantissa` bits, as a half's bit pattern.
@@ -113,9 +118,9 @@ uint32_t Convert(const Row& r, const uint8_t* p, bool exact) {
                : r.layout == kRG16 ? Pack(p[1], p[3], 0, 255)
                                    : Pack(p[1], p[3], p[5], p[7]);
     case kHalf: {
-        float v[4];
-        for (uint32_t k = 0; k < r.channels; ++k) v[k] = HalfToFloat(uint16_t(Load16(p + 2 * k)));
-        return FromUnits(v, r.channels);
+        uint32_t c[4];
+        for (uint32_t k = 0; k < r.channels; ++k) c[k] = HalfToByte(uint16_t(Load16(p + 2 * k)));
+        return FromBytes(c, r.channels);
     }
     case kFloat: {
         float v[4];
@@ -124,10 +129,9 @@ uint32_t Convert(const Row& r, const uint8_t* p, bool exact) {
     }
     case kRG11B10: {
         const uint32_t w = Load32(p);
-        const float v[3] = {HalfToFloat(SmallFloatToHalf(w & 0x7FF, 6)),
-                            HalfToFloat(SmallFloatToHalf((w >> 11) & 0x7FF, 6)),
-                            HalfToFloat(SmallFloatToHalf(w >> 22, 5))};
-        return FromUnits(v, 3);
+        return Pack(HalfToByte(SmallFloatToHalf(w & 0x7FF, 6)),
+                    HalfToByte(SmallFloatToHalf((w >> 11) & 0x7FF, 6)),
+                    HalfToByte(SmallFloatToHalf(w >> 22, 5)), 255);
     }
     case kRGB9E5: {
         // Each 9-bit mantissa times 2^(exponent - 15 - 9): exact in float.

@@ -1,6 +1,7 @@
 #include "decode/PixelConvert.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
@@ -27,6 +28,15 @@ float ClampUnit(float x) {
 uint8_t UnitToByte(float x) {
     // The product of a float and 255 is exact in double: no rounding before the truncation.
     return uint8_t(double(ClampUnit(x)) * 255.0);
+}
+
+uint8_t HalfToByte(uint16_t h) {
+    static const std::array<uint8_t, 65536> kBytes = [] {
+        std::array<uint8_t, 65536> bytes{};
+        for (uint32_t v = 0; v < bytes.size(); ++v) bytes[v] = UnitToByte(HalfToFloat(uint16_t(v)));
+        return bytes;
+    }();
+    return kBytes[h];
 }
 
 float BackgroundUnit(uint8_t background) {

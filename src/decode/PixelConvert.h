@@ -12,6 +12,10 @@ float HalfToFloat(uint16_t h);
 // Clamps to 0..1 (NaN to 0), scales by 255 and truncates.
 uint8_t UnitToByte(float x);
 
+// A half float as a display byte, UnitToByte(HalfToFloat(h)), by a table of every half: a
+// 16-bit float surface converts at one lookup a channel.
+uint8_t HalfToByte(uint16_t h);
+
 // An n-bit UNORM value (n from 1 to 32) as Direct3D shows it in 8 bits: round(v x 255 / (2^n - 1)).
 constexpr uint32_t ExactUnorm(uint64_t v, uint32_t bits) {
     const uint64_t max = (uint64_t(1) << bits) - 1;
