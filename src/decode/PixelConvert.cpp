@@ -4,6 +4,10 @@
 #include <array>
 #include <cstring>
 
+#ifdef __SSE__
+#include <xmmintrin.h>
+#endif
+
 namespace {
 // The float nearest 1/255: every byte times it, rounded to float, gives the byte back when
 // multiplied by 255.
@@ -21,8 +25,15 @@ float HalfToFloat(uint16_t h) {
 }
 
 float ClampUnit(float x) {
+#ifdef __SSE__
+    // Without a branch: HDR values fall on either side of 0 and 1 at random. maxss gives its
+    // second operand when the first is NaN, so NaN gives 0 here too.
+    const __m128 low = _mm_max_ss(_mm_set_ss(x), _mm_setzero_ps());
+    return _mm_cvtss_f32(_mm_min_ss(low, _mm_set_ss(1.0f)));
+#else
     if (!(x > 0.0f)) return 0.0f; // NaN too
     return x > 1.0f ? 1.0f : x;
+#endif
 }
 
 uint8_t UnitToByte(float x) {
