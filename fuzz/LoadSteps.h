@@ -1,5 +1,5 @@
-// The steps the viewer takes with one file (load, decode, compose in every view), driven by a
-// fuzz input, and the check that the record still works for the next file. Shared by fuzz_load
+// The steps the viewer takes with one file (load, decode and compose in the chosen view), driven
+// by a fuzz input, and the check that the record still works for the next file. Shared by fuzz_load
 // and the regression test, so that a saved crash replays exactly as it was found.
 #pragma once
 
