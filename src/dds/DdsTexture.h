@@ -214,6 +214,8 @@ class CDdsTexture {
                                           uint32_t* dest, bool bottomUp)>;
     BandRowsFn ComposeBandRows(const ComposeRequest& request, bool toDisplay,
                                RowHost* host = nullptr);
+    // Sets m_bMasksInWork from the format and m_bExact, before each decoding.
+    void SetMasksInWork();
     // PictureRows over `compose` (the composition of one band's work rows).
     PictureRowsFn PictureOfBands(const BandRowsFn& compose);
     // The format's decoding of the whole work image (band null) or of one band; the bytes

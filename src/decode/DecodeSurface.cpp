@@ -164,12 +164,16 @@ CDdsTexture::BlockRunFn CDdsTexture::BlockRun() const {
     }
 }
 
+void CDdsTexture::SetMasksInWork() {
+    m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
+}
+
 void CDdsTexture::DecodeSurface(ProgressCallback progress) {
     // Without a surface the header may be anything (an unknown format's is not checked):
     // nothing is sized from it.
     if (!m_pRawData) return;
     if ((!m_pWorkImage || !m_pDisplayImage) && !AllocImages()) return;
-    m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
+    SetMasksInWork();
     // The images keep their storage from load to load without being cleared: what the
     // decoding does not write is cleared after it.
     const uint64_t written = DecodeFormat(progress, nullptr);
@@ -182,7 +186,7 @@ void CDdsTexture::DecodeAndCompose(int32_t mode, uint8_t red, uint8_t green, uin
                                    ProgressCallback progress) {
     if (!m_pRawData || !ImagesMatchHeader(*this)) return;
     if (!m_pDisplayImage && !AllocDisplayImage()) return;
-    m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
+    SetMasksInWork();
     LoopHost host = HostFor(progress);
     const BandRowsFn compose = ComposeBandRows({mode, red, green, blue}, true, &host);
     if (!compose) return; // black, as the view has it, or stopped while finding the range
@@ -252,7 +256,7 @@ CDdsTexture::PictureRowsFn CDdsTexture::PictureRows(int32_t mode, uint8_t red, u
                                                     uint8_t blue) {
     if (!m_pRawData || !ImagesMatchHeader(*this) || m_nWidth <= 0 || m_nHeight <= 0)
         return PictureRowsFn();
-    m_bMasksInWork = m_nFormat == TF_RGB && UsesMaskRule(m_Header.ddspf, m_bExact);
+    SetMasksInWork();
     return PictureOfBands(ComposeBandRows({mode, red, green, blue}, false));
 }
 
