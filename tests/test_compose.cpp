@@ -855,6 +855,29 @@ TEST(RowBands, StopEndsTheThreadsEarly) {
     EXPECT_LT(rowsRun, rows / 2);
 }
 
+// A first report that outlasts the interval (the window shown at start) is followed by another
+// before the calling thread's first band: a key that came meanwhile is heard at once.
+TEST(RowBands, LongFirstReportIsFollowedAtOnce) {
+    struct SlowFirst final : RowHost {
+        std::atomic<uint32_t> reports{0}, pumps{0};
+        bool Progress(uint32_t, uint32_t) override {
+            if (reports++ == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(kReportIntervalMs * 2));
+            return true;
+        }
+        void Pump() override { ++pumps; }
+    } host;
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<uint32_t> pumpsAtFirstBand{0};
+    EXPECT_TRUE(RunRows({4096, 1u << 16, 0}, 2, &host, [&](uint32_t, uint32_t) {
+        if (std::this_thread::get_id() != caller)
+            while (host.reports < 2) std::this_thread::yield();
+        else if (pumpsAtFirstBand == 0)
+            pumpsAtFirstBand = host.pumps.load();
+    }));
+    EXPECT_EQ(pumpsAtFirstBand, 2u);
+}
+
 // Pictures beyond the caches are written another way (streamed); rows of an odd width start
 // on every alignment.
 TEST(Compose, LargePictureRowsAsTheWorkImageHasThem) {

@@ -231,10 +231,15 @@ bool RunRows(const RowLoop& loop, uint32_t threads, RowHost* host,
         }
     };
     // A first report before this thread takes a band: what the host does then (at start, the
-    // window shown) overlaps the workers' bands. When that took a while, the next is due at once
-    // (what arrived meanwhile, a key, is heard then).
+    // window shown) overlaps the workers' bands. When that took a while, the next comes before
+    // this thread's first band too: what arrived meanwhile (a key) is heard at once, not a band
+    // later (a band's first touch of fresh memory can take milliseconds).
     auto due = std::chrono::steady_clock::now() + interval;
     report();
+    if (std::chrono::steady_clock::now() >= due) {
+        due = std::chrono::steady_clock::now() + interval;
+        report();
+    }
     while (bands.RunBand()) {
         const auto now = std::chrono::steady_clock::now();
         if (now < due) continue;
