@@ -4,10 +4,6 @@
 #include <array>
 #include <cstring>
 
-#ifdef __SSE__
-#include <xmmintrin.h>
-#endif
-
 namespace {
 // The float nearest 1/255: every byte times it, rounded to float, gives the byte back when
 // multiplied by 255.
@@ -24,23 +20,6 @@ float HalfToFloat(uint16_t h) {
     return f;
 }
 
-float ClampUnit(float x) {
-#ifdef __SSE__
-    // Without a branch: HDR values fall on either side of 0 and 1 at random. maxss gives its
-    // second operand when the first is NaN, so NaN gives 0 here too.
-    const __m128 low = _mm_max_ss(_mm_set_ss(x), _mm_setzero_ps());
-    return _mm_cvtss_f32(_mm_min_ss(low, _mm_set_ss(1.0f)));
-#else
-    if (!(x > 0.0f)) return 0.0f; // NaN too
-    return x > 1.0f ? 1.0f : x;
-#endif
-}
-
-uint8_t UnitToByte(float x) {
-    // The product of a float and 255 is exact in double: no rounding before the truncation.
-    return uint8_t(double(ClampUnit(x)) * 255.0);
-}
-
 uint8_t HalfToByte(uint16_t h) {
     static const std::array<uint8_t, 65536> kBytes = [] {
         std::array<uint8_t, 65536> bytes{};
@@ -54,16 +33,6 @@ float BackgroundUnit(uint8_t background) {
     float k;
     std::memcpy(&k, &kOneOver255Bits, sizeof k);
     return float(double(background) * double(k)); // the exact product, rounded once
-}
-
-uint8_t BlendUnit(float alpha, float color, float background) {
-    const double a = ClampUnit(alpha), c = ClampUnit(color);
-    return uint8_t(uint32_t((a * c + (1.0 - a) * double(background)) * 255.0));
-}
-
-uint8_t PremultipliedUnit(float alpha, float color, float background) {
-    const double a = ClampUnit(alpha), c = ClampUnit(color);
-    return uint8_t(uint32_t(std::min(1.0, c + (1.0 - a) * double(background)) * 255.0));
 }
 
 namespace {

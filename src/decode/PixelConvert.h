@@ -1,16 +1,18 @@
 // Conversions used by composition.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+
+#ifdef __SSE__
+#include <xmmintrin.h>
+#endif
 
 #include "dds/DdsHeader.h"
 
 // Re-biases the exponent of a 16-bit float without special cases (zero and subnormals come out
 // tiny, infinities and NaNs at least 65536), exactly as the display rules want.
 float HalfToFloat(uint16_t h);
-
-// Clamps to 0..1 (NaN to 0), scales by 255 and truncates.
-uint8_t UnitToByte(float x);
 
 // A half float as a display byte, UnitToByte(HalfToFloat(h)), by a table of every half: a
 // 16-bit float surface converts at one lookup a channel.
@@ -22,8 +24,25 @@ constexpr uint32_t ExactUnorm(uint64_t v, uint32_t bits) {
     return uint32_t((v * 510 + max) / (2 * max));
 }
 
-// Clamps to 0..1 as UnitToByte does.
-float ClampUnit(float x);
+// Clamps to 0..1 as UnitToByte does. Inline, as the other unit functions below: float
+// surfaces call them for every channel.
+inline float ClampUnit(float x) {
+#ifdef __SSE__
+    // Without a branch: HDR values fall on either side of 0 and 1 at random. maxss gives its
+    // second operand when the first is NaN, so NaN gives 0 here too.
+    const __m128 low = _mm_max_ss(_mm_set_ss(x), _mm_setzero_ps());
+    return _mm_cvtss_f32(_mm_min_ss(low, _mm_set_ss(1.0f)));
+#else
+    if (!(x > 0.0f)) return 0.0f; // NaN too
+    return x > 1.0f ? 1.0f : x;
+#endif
+}
+
+// Clamps to 0..1 (NaN to 0), scales by 255 and truncates.
+inline uint8_t UnitToByte(float x) {
+    // The product of a float and 255 is exact in double: no rounding before the truncation.
+    return uint8_t(double(ClampUnit(x)) * 255.0);
+}
 
 // Floor of x / 255 by add-and-shift, exact for x up to kDivideBy255Limit, which covers every
 // blend sum c x a + bg x (255 - a) of byte values (at most 255 x 255).
@@ -49,9 +68,15 @@ float BackgroundUnit(uint8_t background);
 
 // The float blend of one channel over a background from BackgroundUnit: alpha and colour
 // clamped to 0..1, evaluated in double precision in a fixed order, without fused operations.
-uint8_t BlendUnit(float alpha, float color, float background);
+inline uint8_t BlendUnit(float alpha, float color, float background) {
+    const double a = ClampUnit(alpha), c = ClampUnit(color);
+    return uint8_t(uint32_t((a * c + (1.0 - a) * double(background)) * 255.0));
+}
 // The same for a premultiplied colour: colour + (1 - alpha) x background, at most 1.
-uint8_t PremultipliedUnit(float alpha, float color, float background);
+inline uint8_t PremultipliedUnit(float alpha, float color, float background) {
+    const double a = ClampUnit(alpha), c = ClampUnit(color);
+    return uint8_t(uint32_t(std::min(1.0, c + (1.0 - a) * double(background)) * 255.0));
+}
 
 // ---- mask-described pixels -------------------------------------------------------------------
 
