@@ -480,6 +480,49 @@ TEST(FloatRange, RuleMarksAndCurve) {
         ASSERT_EQ(SrgbByte(i / 4096.0f), UnitToByte(SrgbEncode(i / 4096.0f))) << i;
 }
 
+// Surfaces of halves composed through the tables of every half's result give the pixels the
+// rule gives value by value: every half in every channel, each format, view and option.
+TEST(FloatRange, HalfTablesAsTheRule) {
+    std::vector<uint16_t> halves(size_t(1) << 18);
+    for (size_t i = 0; i < halves.size(); ++i) halves[i] = uint16_t(i * 40503 + (i >> 16));
+    const struct {
+        int32_t format;
+        uint32_t bits, dxgi; // legacy: bits a pixel; DX10: the DXGI format
+        uint32_t width;
+    } formats[] = {{TF_FLOAT16, 64, 0, 256},     {TF_FLOAT16, 16, 0, 512},
+                   {TF_DXGI_PIXELS, 0, 10, 256}, {TF_DXGI_PIXELS, 0, 26, 256},
+                   {TF_DXGI_PIXELS, 0, 54, 512}, {TF_BC6H, 0, 0, 256},
+                   {TF_BC6H_SF16, 0, 0, 256}};
+    for (const auto& f : formats) {
+        const std::vector<uint8_t> raw = U16(halves);
+        const uint32_t bits = f.dxgi ? DxgiPixelBits(f.dxgi) : f.bits;
+        Surface s(f.format, {bits, 0, 0, 0, 0}, true, f.width, f.width, raw);
+        s.tex.m_bDx10 = f.dxgi != 0;
+        s.tex.m_Dx10.dxgiFormat = f.dxgi;
+        for (int options = 0; options < 48; ++options) {
+            CDdsTexture& t = s.tex;
+            t.m_bAutoRange = options & 1;
+            t.m_bSrgbCurve = options & 2;
+            t.m_bMarkNonFinite = options & 4;
+            t.m_nExposure = options & 8 ? -3 : 0;
+            RangeView view;
+            view.blend = options >= 16;
+            view.premultiplied = options >= 32;
+            view.background[1] = BackgroundUnit(0x80);
+            const RangeRowFn tables = FloatRangeRows(t, view, nullptr, 2, HalfPath::kTables);
+            const RangeRowFn direct = FloatRangeRows(t, view, nullptr, 2, HalfPath::kDirect);
+            ASSERT_TRUE(tables && direct);
+            std::vector<uint32_t> a(f.width), b(f.width);
+            for (uint32_t y = 0; y < f.width; y += 7) {
+                tables(y, a.data());
+                direct(y, b.data());
+                ASSERT_EQ(a, b) << "format " << f.format << "/" << f.dxgi << ", options " << options
+                                << ", row " << y;
+            }
+        }
+    }
+}
+
 // DX10 surfaces composed with their alpha mode and the range options.
 struct ModeCase {
     const char* name;

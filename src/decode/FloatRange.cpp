@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -97,9 +98,17 @@ bool PixelsOf(const CDdsTexture& t, FloatPixels& out) {
     return false;
 }
 
-// The stored values of source row `row`: 4 floats a pixel (red, green, blue, alpha; alpha 1
-// where there is none). Bytes the file did not supply count as zero.
-void ReadRow(const CDdsTexture& t, const FloatPixels& f, uint32_t row, float* out) {
+// Stores whose values are halves: BC6H decodes to halves, and R11G11B10's small floats are
+// halves' bit patterns.
+bool HalfStore(const FloatPixels& f) {
+    return f.store == Store::kHalf || f.store == Store::kRG11B10 || f.store == Store::kBC6H;
+}
+
+constexpr uint16_t kHalfOne = 0x3C00;
+
+// The halves of source row `row` of a half store: 4 a pixel (red, green, blue, alpha; 0 for a
+// colour the store lacks, 1 for a missing alpha). Bytes the file did not supply count as zero.
+void ReadHalfRow(const CDdsTexture& t, const FloatPixels& f, uint32_t row, uint16_t* out) {
     static const uint8_t kZero[16] = {};
     const uint32_t width = uint32_t(t.m_nWidth);
     const uint64_t held = t.m_nRawHeld;
@@ -112,9 +121,8 @@ void ReadRow(const CDdsTexture& t, const FloatPixels& f, uint32_t row, float* ou
                             f.isSigned);
             for (uint32_t x = 0; x < 4 && 4 * j + x < width; ++x) {
                 const uint16_t* h = halves[4 * (row % 4) + x];
-                float* o = out + 4 * (4 * j + x);
-                for (int k = 0; k < 3; ++k) o[k] = HalfExact(h[k]);
-                o[3] = 1.0f;
+                uint16_t* o = out + 4 * (4 * j + x);
+                o[0] = h[0], o[1] = h[1], o[2] = h[2], o[3] = kHalfOne;
             }
         }
         return;
@@ -122,30 +130,46 @@ void ReadRow(const CDdsTexture& t, const FloatPixels& f, uint32_t row, float* ou
     uint64_t offset = uint64_t(row) * width * f.bytes;
     for (uint32_t x = 0; x < width; ++x, offset += f.bytes, out += 4) {
         const uint8_t* p = offset + f.bytes <= held ? t.m_pRawData + offset : kZero;
-        out[1] = out[2] = 0.0f;
-        out[3] = 1.0f;
-        switch (f.store) {
-        case Store::kHalf:
-            for (uint32_t k = 0; k < f.channels; ++k)
-                out[k] = HalfExact(uint32_t(p[2 * k]) | uint32_t(p[2 * k + 1]) << 8);
-            break;
-        case Store::kSingle: std::memcpy(out, p, 4 * size_t(f.channels)); break;
-        case Store::kRG11B10: {
+        if (f.store == Store::kRG11B10) {
             // Unsigned small floats of 5 exponent bits: a half's pattern shifted into place.
             const uint32_t w = Load32(p);
-            out[0] = HalfExact((w & 0x7FF) << 4);
-            out[1] = HalfExact(((w >> 11) & 0x7FF) << 4);
-            out[2] = HalfExact((w >> 22) << 5);
-            break;
+            out[0] = uint16_t((w & 0x7FF) << 4);
+            out[1] = uint16_t(((w >> 11) & 0x7FF) << 4);
+            out[2] = uint16_t((w >> 22) << 5);
+            out[3] = kHalfOne;
+            continue;
         }
-        case Store::kRGB9E5: {
-            const uint32_t w = Load32(p);
-            const float scale = std::ldexp(1.0f, int(w >> 27) - 24);
-            for (int k = 0; k < 3; ++k) out[k] = float((w >> (9 * k)) & 511) * scale;
-            break;
+        out[1] = out[2] = 0;
+        out[3] = kHalfOne;
+        for (uint32_t k = 0; k < f.channels; ++k) out[k] = uint16_t(p[2 * k] | p[2 * k + 1] << 8);
+    }
+}
+
+// The stored values of source row `row`: 4 floats a pixel (red, green, blue, alpha; alpha 1
+// where there is none). Bytes the file did not supply count as zero.
+void ReadRow(const CDdsTexture& t, const FloatPixels& f, uint32_t row, float* out) {
+    static const uint8_t kZero[16] = {};
+    const uint32_t width = uint32_t(t.m_nWidth);
+    if (HalfStore(f)) {
+        thread_local std::vector<uint16_t> halves;
+        halves.resize(size_t(width) * 4);
+        ReadHalfRow(t, f, row, halves.data());
+        for (size_t i = 0; i < halves.size(); ++i) out[i] = HalfExact(halves[i]);
+        return;
+    }
+    const uint64_t held = t.m_nRawHeld;
+    uint64_t offset = uint64_t(row) * width * f.bytes;
+    for (uint32_t x = 0; x < width; ++x, offset += f.bytes, out += 4) {
+        const uint8_t* p = offset + f.bytes <= held ? t.m_pRawData + offset : kZero;
+        out[1] = out[2] = 0.0f;
+        out[3] = 1.0f;
+        if (f.store == Store::kSingle) {
+            std::memcpy(out, p, 4 * size_t(f.channels));
+            continue;
         }
-        case Store::kBC6H: break;
-        }
+        const uint32_t w = Load32(p); // RGB9E5
+        const float scale = std::ldexp(1.0f, int(w >> 27) - 24);
+        for (int k = 0; k < 3; ++k) out[k] = float((w >> (9 * k)) & 511) * scale;
     }
 }
 
@@ -242,31 +266,66 @@ bool FloatRangeWanted(const CDdsTexture& t) {
 }
 
 namespace {
-// The finite minimum and maximum of the exposed colour values of every row.
+// Pictures of a half store from this many pixels on go through tables of every half's result:
+// making them takes about a millisecond, a value computed on its own a few nanoseconds.
+constexpr uint64_t kHalfTablePixels = uint64_t(1) << 16;
+
+bool ByHalfTables(const CDdsTexture& t, const FloatPixels& f, HalfPath path) {
+    if (!HalfStore(f) || path == HalfPath::kDirect) return false;
+    return path == HalfPath::kTables ||
+           uint64_t(t.m_nWidth) * uint64_t(t.m_nHeight) >= kHalfTablePixels;
+}
+
+// The finite minimum and maximum of the exposed colour values of every row. Through the halves
+// a picture holds (a bit for each of the 65536), then over those.
 bool ScanRange(const CDdsTexture& t, const FloatPixels& f, float exposure, RowHost* host,
-               uint32_t threads, float& min, float& max) {
+               uint32_t threads, bool byHalves, float& min, float& max) {
     const uint32_t width = uint32_t(t.m_nWidth), colours = std::min<uint32_t>(f.channels, 3);
     std::mutex merge;
     min = std::numeric_limits<float>::infinity();
     max = -min;
-    return RunRows({uint32_t(t.m_nHeight), width, 1}, threads, host,
-                   [&](uint32_t first, uint32_t end) {
-                       std::vector<float> pixels(size_t(width) * 4);
-                       float lo = std::numeric_limits<float>::infinity(), hi = -lo;
-                       for (uint32_t y = first; y < end; ++y) {
-                           ReadRow(t, f, y, pixels.data());
-                           for (uint32_t x = 0; x < width; ++x)
-                               for (uint32_t k = 0; k < colours; ++k) {
-                                   const float v = pixels[4 * x + k] * exposure;
-                                   if (!std::isfinite(v)) continue;
-                                   lo = std::min(lo, v);
-                                   hi = std::max(hi, v);
-                               }
-                       }
-                       std::lock_guard<std::mutex> lock(merge);
-                       min = std::min(min, lo);
-                       max = std::max(max, hi);
-                   });
+    std::vector<uint64_t> held(byHalves ? 1024 : 0);
+    const bool whole = RunRows({uint32_t(t.m_nHeight), width, 1}, threads, host,
+                               [&](uint32_t first, uint32_t end) {
+                                   float lo = std::numeric_limits<float>::infinity(), hi = -lo;
+                                   if (byHalves) {
+                                       std::vector<uint16_t> halves(size_t(width) * 4);
+                                       uint64_t seen[1024] = {};
+                                       for (uint32_t y = first; y < end; ++y) {
+                                           ReadHalfRow(t, f, y, halves.data());
+                                           for (uint32_t x = 0; x < width; ++x)
+                                               for (uint32_t k = 0; k < colours; ++k) {
+                                                   const uint16_t h = halves[4 * x + k];
+                                                   seen[h >> 6] |= uint64_t(1) << (h & 63);
+                                               }
+                                       }
+                                       std::lock_guard<std::mutex> lock(merge);
+                                       for (size_t i = 0; i < held.size(); ++i) held[i] |= seen[i];
+                                       return;
+                                   }
+                                   std::vector<float> pixels(size_t(width) * 4);
+                                   for (uint32_t y = first; y < end; ++y) {
+                                       ReadRow(t, f, y, pixels.data());
+                                       for (uint32_t x = 0; x < width; ++x)
+                                           for (uint32_t k = 0; k < colours; ++k) {
+                                               const float v = pixels[4 * x + k] * exposure;
+                                               if (!std::isfinite(v)) continue;
+                                               lo = std::min(lo, v);
+                                               hi = std::max(hi, v);
+                                           }
+                                   }
+                                   std::lock_guard<std::mutex> lock(merge);
+                                   min = std::min(min, lo);
+                                   max = std::max(max, hi);
+                               });
+    for (uint32_t h = 0; h < 65536; ++h) {
+        if (!byHalves || !(held[h >> 6] >> (h & 63) & 1)) continue;
+        const float v = HalfExact(h) * exposure;
+        if (!std::isfinite(v)) continue;
+        min = std::min(min, v);
+        max = std::max(max, v);
+    }
+    return whole;
 }
 
 float ExposureOf(const CDdsTexture& t) {
@@ -279,11 +338,79 @@ bool CDdsTexture::FindFloatRange(float& min, float& max, ProgressCallback progre
     if (!PixelsOf(*this, f) || !m_pRawData || m_nWidth <= 0 || !ImagesMatchHeader(*this))
         return false;
     LoopHost host = HostFor(progress);
-    return ScanRange(*this, f, ExposureOf(*this), &host, m_nThreads, min, max);
+    return ScanRange(*this, f, ExposureOf(*this), &host, m_nThreads,
+                     ByHalfTables(*this, f, HalfPath::kChosen), min, max);
 }
 
+namespace {
+// The marks' order of precedence (MarkOf): none, negative, +Inf, NaN.
+constexpr uint32_t kMarks[4] = {0, kMarkNegative, kMarkPlusInf, kMarkNaN};
+
+uint8_t MarkRank(float exposed) {
+    const uint32_t mark = MarkOf(&exposed, 1);
+    return uint8_t(std::find(kMarks, kMarks + 4, mark) - kMarks);
+}
+
+// Rows of a half store through tables of every half's result under the rule: one lookup a
+// channel instead of the conversion, the range, the curve and the mark.
+RangeRowFn HalfTableRows(const CDdsTexture* texture, const FloatPixels& f, const RangeRule& rule,
+                         const RangeView& view, uint32_t width, uint32_t colours) {
+    struct Tables {
+        std::vector<float> unit; // blend: the colour's unit value, through the curve's byte
+        std::vector<uint8_t> byte, rank;
+    };
+    auto tables = std::make_shared<Tables>();
+    if (view.blend)
+        tables->unit.resize(65536);
+    else
+        tables->byte.resize(65536);
+    if (rule.mark) tables->rank.resize(65536);
+    for (uint32_t h = 0; h < 65536; ++h) {
+        const float v = HalfExact(h) * rule.exposure;
+        if (rule.mark) tables->rank[h] = MarkRank(v);
+        const float c = RangeUnit(rule, v);
+        if (!view.blend)
+            tables->byte[h] = UnitByte(rule, c);
+        else
+            tables->unit[h] = rule.srgb ? BackgroundUnit(SrgbByte(c)) : c;
+    }
+    return [texture, f, rule, view, width, colours, tables](uint32_t row, uint32_t* dest) {
+        thread_local std::vector<uint16_t> halves;
+        halves.resize(size_t(width) * 4);
+        ReadHalfRow(*texture, f, row, halves.data());
+        const Tables& t = *tables;
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint16_t* h = &halves[4 * size_t(x)];
+            if (rule.mark) {
+                uint8_t rank = 0;
+                for (uint32_t k = 0; k < colours; ++k) rank = std::max(rank, t.rank[h[k]]);
+                if (rank) {
+                    dest[x] = kMarks[rank];
+                    continue;
+                }
+            }
+            uint32_t bytes[3];
+            if (view.blend) {
+                const float a = HalfExact(h[3]);
+                for (int k = 0; k < 3; ++k) {
+                    const float c = t.unit[h[f.from[k] < 0 ? 0 : f.from[k]]];
+                    bytes[k] = view.premultiplied ? PremultipliedUnit(a, c, view.background[k])
+                                                  : BlendUnit(a, c, view.background[k]);
+                }
+                dest[x] = Pack(UnitToByte(a), bytes[0], bytes[1], bytes[2]);
+                continue;
+            }
+            for (int k = 0; k < 3; ++k)
+                bytes[k] = f.from[k] == kFull ? 255 : f.from[k] == kZero ? 0 : t.byte[h[f.from[k]]];
+            dest[x] = Pack(f.alphaInColour ? UnitToByte(HalfExact(h[3])) : 255, bytes[0], bytes[1],
+                           bytes[2]);
+        }
+    };
+}
+} // namespace
+
 RangeRowFn FloatRangeRows(const CDdsTexture& t, const RangeView& view, RowHost* host,
-                          uint32_t threads) {
+                          uint32_t threads, HalfPath path) {
     FloatPixels f;
     if (!PixelsOf(t, f) || !t.m_pRawData || t.m_nWidth <= 0) return RangeRowFn();
     RangeRule rule;
@@ -294,11 +421,13 @@ RangeRowFn FloatRangeRows(const CDdsTexture& t, const RangeView& view, RowHost* 
     const uint32_t width = uint32_t(t.m_nWidth), colours = std::min<uint32_t>(f.channels, 3);
     if (rule.autoRange) {
         float min = t.m_fRangeMin, max = t.m_fRangeMax;
-        if (!t.m_bRangeGiven && !ScanRange(t, f, rule.exposure, host, threads, min, max))
+        if (!t.m_bRangeGiven &&
+            !ScanRange(t, f, rule.exposure, host, threads, ByHalfTables(t, f, path), min, max))
             return RangeRowFn();
         SetRange(rule, min, max);
     }
     const CDdsTexture* texture = &t;
+    if (ByHalfTables(t, f, path)) return HalfTableRows(texture, f, rule, view, width, colours);
     return [texture, f, rule, view, width, colours](uint32_t row, uint32_t* dest) {
         thread_local std::vector<float> pixels;
         pixels.resize(size_t(width) * 4);
