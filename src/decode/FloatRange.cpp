@@ -128,6 +128,10 @@ void ReadHalfRow(const CDdsTexture& t, const FloatPixels& f, uint32_t row, uint1
         return;
     }
     uint64_t offset = uint64_t(row) * width * f.bytes;
+    if (f.channels == 4 && f.store == Store::kHalf && offset + uint64_t(width) * 8 <= held) {
+        std::memcpy(out, t.m_pRawData + offset, size_t(width) * 8); // as held: red to alpha
+        return;
+    }
     for (uint32_t x = 0; x < width; ++x, offset += f.bytes, out += 4) {
         const uint8_t* p = offset + f.bytes <= held ? t.m_pRawData + offset : kZero;
         if (f.store == Store::kRG11B10) {
