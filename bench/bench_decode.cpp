@@ -209,20 +209,24 @@ void BM_MemcpyImage(benchmark::State& state) {
     SetItems(state, side);
 }
 
-// A 4096 x 4096 half RGBA surface (values of 0..2) composed plain, with the auto range (its
-// pass for the minimum and maximum included) and with the range and the sRGB curve.
-void BM_ComposeFloat(benchmark::State& state, bool autoRange, bool srgb) {
-    static Record r;
-    CDdsTexture& t = r.tex;
+// A 4096 x 4096 RGBA surface of halves or singles (values of 0..2) composed plain, with the
+// auto range (its pass for the minimum and maximum included) and with the range and the sRGB
+// curve.
+void BM_ComposeFloat(benchmark::State& state, bool singles, bool autoRange, bool srgb) {
+    static Record records[2];
+    CDdsTexture& t = records[singles].tex;
     const uint32_t side = 4096;
     if (!t.m_pRawData) {
         t.m_Header.dwWidth = t.m_Header.dwHeight = side;
-        t.m_Header.ddspf.dwRGBBitCount = 64;
-        t.m_nFormat = TF_FLOAT16;
+        t.m_Header.ddspf.dwRGBBitCount = singles ? 128 : 64;
+        t.m_nFormat = singles ? TF_FLOAT32 : TF_FLOAT16;
         t.m_nWidth = t.m_nHeight = int32_t(side);
         t.m_bHasAlpha = true;
-        std::vector<uint8_t> bytes = testkit::Pattern(size_t(side) * side * 8, 7);
-        for (size_t i = 1; i < bytes.size(); i += 2) bytes[i] &= 0x3F; // finite, below 2
+        std::vector<uint8_t> bytes = testkit::Pattern(size_t(side) * side * (singles ? 16 : 8), 7);
+        if (singles)
+            for (size_t i = 3; i < bytes.size(); i += 4) bytes[i] &= 0x3F; // finite, below 2
+        else
+            for (size_t i = 1; i < bytes.size(); i += 2) bytes[i] &= 0x3F;
         t.AllocRaw(uint32_t(bytes.size()), uint32_t(bytes.size()));
         std::memcpy(t.m_pRawData, bytes.data(), bytes.size());
         t.DecodeSurface();
@@ -357,10 +361,13 @@ void Register() {
                                      BM_DecodeNoProgress, kind)
             ->Arg(4096)
             ->Unit(benchmark::kMillisecond);
-    for (const auto& f : {std::make_pair("Plain", 0), {"AutoRange", 1}, {"AutoRangeSrgb", 3}})
-        benchmark::RegisterBenchmark((std::string("ComposeFloat/Half/") + f.first).c_str(),
-                                     BM_ComposeFloat, f.second & 1, f.second & 2)
-            ->Unit(benchmark::kMillisecond);
+    for (const bool singles : {false, true})
+        for (const auto& f : {std::make_pair("Plain", 0), {"AutoRange", 1}, {"AutoRangeSrgb", 3}})
+            benchmark::RegisterBenchmark(
+                (std::string(singles ? "ComposeFloat/Single/" : "ComposeFloat/Half/") + f.first)
+                    .c_str(),
+                BM_ComposeFloat, singles, f.second & 1, f.second & 2)
+                ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Compose/DXT4/BlendPremultiplied", BM_ComposePremultiplied)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ReloadFourGibClaim", BM_ReloadFourGibClaim)
