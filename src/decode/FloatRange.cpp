@@ -280,56 +280,58 @@ bool ByHalfTables(const CDdsTexture& t, const FloatPixels& f, HalfPath path) {
            uint64_t(t.m_nWidth) * uint64_t(t.m_nHeight) >= kHalfTablePixels;
 }
 
-// The finite minimum and maximum of the exposed colour values of every row. Through the halves
-// a picture holds (a bit for each of the 65536), then over those.
+// The finite minimum and maximum of the exposed colour values of every row. By halves: the
+// halves a picture holds are marked (a bit for each of the 65536), then the range is taken over
+// those.
 bool ScanRange(const CDdsTexture& t, const FloatPixels& f, float exposure, RowHost* host,
                uint32_t threads, bool byHalves, float& min, float& max) {
     const uint32_t width = uint32_t(t.m_nWidth), colours = std::min<uint32_t>(f.channels, 3);
     std::mutex merge;
     min = std::numeric_limits<float>::infinity();
     max = -min;
-    std::vector<uint64_t> held(byHalves ? 1024 : 0);
-    const bool whole = RunRows({uint32_t(t.m_nHeight), width, 1}, threads, host,
-                               [&](uint32_t first, uint32_t end) {
-                                   float lo = std::numeric_limits<float>::infinity(), hi = -lo;
-                                   if (byHalves) {
-                                       std::vector<uint16_t> halves(size_t(width) * 4);
-                                       uint64_t seen[1024] = {};
-                                       for (uint32_t y = first; y < end; ++y) {
-                                           ReadHalfRow(t, f, y, halves.data());
-                                           for (uint32_t x = 0; x < width; ++x)
-                                               for (uint32_t k = 0; k < colours; ++k) {
-                                                   const uint16_t h = halves[4 * x + k];
-                                                   seen[h >> 6] |= uint64_t(1) << (h & 63);
-                                               }
-                                       }
-                                       std::lock_guard<std::mutex> lock(merge);
-                                       for (size_t i = 0; i < held.size(); ++i) held[i] |= seen[i];
-                                       return;
-                                   }
-                                   std::vector<float> pixels(size_t(width) * 4);
-                                   for (uint32_t y = first; y < end; ++y) {
-                                       ReadRow(t, f, y, pixels.data());
-                                       for (uint32_t x = 0; x < width; ++x)
-                                           for (uint32_t k = 0; k < colours; ++k) {
-                                               const float v = pixels[4 * x + k] * exposure;
-                                               if (!std::isfinite(v)) continue;
-                                               lo = std::min(lo, v);
-                                               hi = std::max(hi, v);
-                                           }
-                                   }
-                                   std::lock_guard<std::mutex> lock(merge);
-                                   min = std::min(min, lo);
-                                   max = std::max(max, hi);
-                               });
-    for (uint32_t h = 0; h < 65536; ++h) {
-        if (!byHalves || !(held[h >> 6] >> (h & 63) & 1)) continue;
-        const float v = HalfExact(h) * exposure;
-        if (!std::isfinite(v)) continue;
+    const auto take = [&](float v) {
+        if (!std::isfinite(v)) return;
         min = std::min(min, v);
         max = std::max(max, v);
-    }
-    return whole;
+    };
+    std::vector<uint64_t> held(1024);
+    const auto halvesBand = [&](uint32_t first, uint32_t end) {
+        std::vector<uint16_t> halves(size_t(width) * 4);
+        uint64_t seen[1024] = {};
+        for (uint32_t y = first; y < end; ++y) {
+            ReadHalfRow(t, f, y, halves.data());
+            for (uint32_t x = 0; x < width; ++x)
+                for (uint32_t k = 0; k < colours; ++k) {
+                    const uint16_t h = halves[4 * x + k];
+                    seen[h >> 6] |= uint64_t(1) << (h & 63);
+                }
+        }
+        std::lock_guard<std::mutex> lock(merge);
+        for (size_t i = 0; i < held.size(); ++i) held[i] |= seen[i];
+    };
+    const auto valuesBand = [&](uint32_t first, uint32_t end) {
+        std::vector<float> pixels(size_t(width) * 4);
+        float lo = std::numeric_limits<float>::infinity(), hi = -lo;
+        for (uint32_t y = first; y < end; ++y) {
+            ReadRow(t, f, y, pixels.data());
+            for (uint32_t x = 0; x < width; ++x)
+                for (uint32_t k = 0; k < colours; ++k) {
+                    const float v = pixels[4 * x + k] * exposure;
+                    if (!std::isfinite(v)) continue;
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                }
+        }
+        std::lock_guard<std::mutex> lock(merge);
+        take(lo);
+        take(hi);
+    };
+    const RowLoop loop = {uint32_t(t.m_nHeight), width, 1};
+    if (!byHalves) return RunRows(loop, threads, host, valuesBand);
+    if (!RunRows(loop, threads, host, halvesBand)) return false;
+    for (uint32_t h = 0; h < 65536; ++h)
+        if (held[h >> 6] >> (h & 63) & 1) take(HalfExact(h) * exposure);
+    return true;
 }
 
 float ExposureOf(const CDdsTexture& t) {

@@ -53,11 +53,11 @@ struct RangeView {
     bool premultiplied = false; // colour + background x (1 - alpha)
     float background[3] = {};   // red, green, blue on the 0..1 scale (BackgroundUnit)
 };
-// With the range, one pass over the surface's rows first (on `threads` threads, reporting to
-// `host`) finds its finite minimum and maximum over the colour channels: one range for all of
-// them, so that their balance stays. Empty when the host stopped that pass.
 // Surfaces of halves (16-bit floats, R11G11B10, BC6H) from 2^16 pixels on are composed through
 // tables of every half's result (kChosen); kTables and kDirect choose one way for any size.
 enum class HalfPath { kChosen, kTables, kDirect };
+// With the range, one pass over the surface's rows first (on `threads` threads, reporting to
+// `host`) finds its finite minimum and maximum over the colour channels: one range for all of
+// them, so that their balance stays. Empty when the host stopped that pass.
 RangeRowFn FloatRangeRows(const CDdsTexture& texture, const RangeView& view, RowHost* host,
                           uint32_t threads, HalfPath path = HalfPath::kChosen);
