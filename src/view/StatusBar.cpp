@@ -20,17 +20,35 @@ namespace {
 std::string g_viewText;
 bool g_bViewPartShown = false;
 
+// A part's text as the bar holds it ("\x01", which no text has, when it is too long to ask).
+std::string PartText(int part) {
+    char shown[kTextBufferSize] = "";
+    if (LOWORD(SendMessageA(g_hStatusBar, SB_GETTEXTLENGTHA, part, 0)) >= sizeof shown)
+        return "\x01";
+    SendMessageA(g_hStatusBar, SB_GETTEXTA, part, LPARAM(shown));
+    return shown;
+}
+
 // Whether the bar shows these texts already (the next file of a folder often has the same
 // size and format): then it is not drawn again, which costs milliseconds under Wine.
 bool Showing(const std::array<std::string, kStatusParts>& parts) {
-    for (int part = 0; part < kStatusParts; ++part) {
-        char shown[kTextBufferSize] = "";
-        if (LOWORD(SendMessageA(g_hStatusBar, SB_GETTEXTLENGTHA, part, 0)) >= sizeof shown)
-            return false;
-        SendMessageA(g_hStatusBar, SB_GETTEXTA, part, LPARAM(shown));
-        if (parts[part] != shown) return false;
-    }
+    for (int part = 0; part < kStatusParts; ++part)
+        if (parts[part] != PartText(part)) return false;
     return true;
+}
+
+// The texts of every part, the view part's too, and where the parts end.
+struct BarState {
+    std::array<std::string, kStatusParts + 1> texts;
+    std::array<int, kStatusParts + 1> edges = {};
+    LRESULT count = 0;
+};
+BarState StateOfBar() {
+    BarState state;
+    for (int part = 0; part <= kStatusParts; ++part) state.texts[part] = PartText(part);
+    state.count =
+        SendMessageA(g_hStatusBar, SB_GETPARTS, state.edges.size(), LPARAM(state.edges.data()));
+    return state;
 }
 
 bool ExposureShown() {
@@ -62,7 +80,11 @@ void FillStatusBar() {
     // The bar repaints itself at each text it is given: it is drawn once, with all of them. A
     // hidden bar draws nothing until it shows (and redraw on would show it).
     const bool hidden = !StatusBarShown();
-    if (!hidden) SendMessageA(g_hStatusBar, WM_SETREDRAW, FALSE, 0);
+    BarState before;
+    if (!hidden) {
+        before = StateOfBar();
+        SendMessageA(g_hStatusBar, WM_SETREDRAW, FALSE, 0);
+    }
     for (int part : {2, 3, 4, 5, 0, 1})
         SendMessageA(g_hStatusBar, SB_SETTEXTA, part, LPARAM(parts[part].c_str()));
     // The view part comes and goes with the exposure of a float surface.
@@ -74,7 +96,20 @@ void FillStatusBar() {
         return;
     }
     SendMessageA(g_hStatusBar, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(g_hStatusBar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    // Only the parts whose texts changed are drawn again, where no part moved: under Wine the
+    // whole bar costs about 5 ms, a part 1 (a mip step changes two).
+    const BarState after = StateOfBar();
+    if (after.count != before.count || after.edges != before.edges) {
+        RedrawWindow(g_hStatusBar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        return;
+    }
+    for (int part = 0; part <= kStatusParts; ++part) {
+        RECT r;
+        if (after.texts[part] != before.texts[part] &&
+            SendMessageA(g_hStatusBar, SB_GETRECT, part, LPARAM(&r)))
+            InvalidateRect(g_hStatusBar, &r, TRUE);
+    }
+    UpdateWindow(g_hStatusBar);
 }
 
 void ShowStatusBar() {
